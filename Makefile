@@ -1,0 +1,41 @@
+# Katalox: `make run` starts the program, `make test` builds and runs every test.
+BUILD      ?= build
+RELEASE    ?= build-release
+ASAN       ?= build-asan
+RUNDIR     ?= run
+JOBS       ?= 2
+
+.PHONY: all deps build run test bench sanitize format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The run folder survives rebuilds: config.ini and the empty catalogue are made only if missing.
+run: build
+	@scripts/prepare-run-folder.sh $(RUNDIR) $(BUILD)/tools/katalox-newcatalog
+	cd $(RUNDIR) && $(abspath $(BUILD))/katalox
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(RELEASE) -j$(JOBS)
+	@scripts/run-benchmarks.sh $(RELEASE)/bench
+
+sanitize: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKATALOX_SANITIZE=ON
+	cmake --build $(ASAN) -j$(JOBS)
+	cd $(ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(RELEASE) $(ASAN)

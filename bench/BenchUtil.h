@@ -1,0 +1,28 @@
+#pragma once
+// Small helpers shared by the benchmark programs.
+#include <chrono>
+#include <string>
+
+namespace katalox::bench {
+
+// Prints one figure as "BENCH <name> <value> <unit>".
+void report(const std::string& name, double value, const std::string& unit);
+
+// Resident memory of this process in MB (from /proc/self/status).
+double residentMb();
+
+// Milliseconds since an arbitrary start, monotonic.
+double nowMs();
+
+// A temporary folder removed at the end of the benchmark.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+} // namespace katalox::bench

@@ -1,0 +1,61 @@
+#pragma once
+// What the table cursor and the statement object have in common: open or closed, a list of
+// fields, an exact record count, a current record chosen by number, and on-demand reading of
+// any record for a grid. Results are never copied whole into memory.
+#include "store/Value.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace katalox::store {
+
+class DataSet : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~DataSet() override = default;
+
+    bool active() const { return active_; }
+    virtual void open() = 0;
+    virtual void close() = 0;
+
+    // The fields of the open result; empty while closed.
+    virtual const std::vector<Field>& fields() const = 0;
+    // Exact number of records. Throws EngineError when closed.
+    virtual std::int64_t recordCount() const = 0;
+
+    // Current record, numbered from 1 to recordCount(). Throws EngineError when closed or
+    // out of range.
+    virtual void setRecNo(std::int64_t recNo) = 0;
+    virtual std::int64_t recNo() const = 0;
+    // A field of the current record. Throws EngineError "Field '<name>' not found" (or when
+    // closed / empty).
+    virtual Value fieldByName(const std::string& name) const = 0;
+
+    // Any record by 0-based row and column, for grids; does not move the current record.
+    virtual Value valueAt(std::int64_t row, int column) const = 0;
+
+signals:
+    // Emitted after the data set opens or closes (a grid rebuilds its columns then).
+    void stateChanged();
+
+protected:
+    void setActive(bool active) {
+        if (active_ != active) {
+            active_ = active;
+            emit stateChanged();
+        }
+    }
+
+    // Throws EngineError when the data set is open: settings change only while closed.
+    void requireClosed(const char* what) const;
+    void requireOpen() const;
+
+private:
+    bool active_ = false;
+};
+
+} // namespace katalox::store

@@ -1,0 +1,49 @@
+#pragma once
+// The statement object (Query1): a statement held as lines, run against the "Files" table
+// file in its folder. Any change of the lines closes it.
+#include "store/DataSet.h"
+
+#include <memory>
+
+namespace katalox::store {
+
+class Query : public DataSet {
+    Q_OBJECT
+public:
+    explicit Query(QObject* parent = nullptr);
+    ~Query() override;
+
+    void setDatabaseName(const std::string& folder); // throws EngineError while open
+    const std::string& databaseName() const { return databaseName_; }
+
+    // The statement lines; every change closes the query first.
+    const std::vector<std::string>& sql() const { return sql_; }
+    void clearSql();
+    void addSql(const std::string& line);
+    void setSql(std::vector<std::string> lines);
+
+    void setRequestLive(bool live); // throws EngineError while open
+    bool requestLive() const { return requestLive_; }
+
+    // Runs the statement and keeps its result. Throws EngineError with the engine's message.
+    void open() override;
+    void close() override;
+    // Runs a statement that returns no rows (delete, update).
+    void execSQL();
+
+    const std::vector<Field>& fields() const override;
+    std::int64_t recordCount() const override;
+    void setRecNo(std::int64_t recNo) override;
+    std::int64_t recNo() const override;
+    Value fieldByName(const std::string& name) const override;
+    Value valueAt(std::int64_t row, int column) const override;
+
+private:
+    struct State;
+    std::string databaseName_;
+    std::vector<std::string> sql_;
+    bool requestLive_ = false;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace katalox::store

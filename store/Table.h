@@ -1,0 +1,56 @@
+#pragma once
+// The table cursor (Table1): one table file, records in storage order, insert and empty.
+#include "store/DataSet.h"
+
+#include <memory>
+
+namespace katalox::store {
+
+class Table : public DataSet {
+    Q_OBJECT
+public:
+    explicit Table(QObject* parent = nullptr);
+    ~Table() override;
+
+    // Settings; each throws EngineError while the table is open.
+    void setDatabaseName(const std::string& folder); // with or without a final separator
+    void setTableName(const std::string& fileName);   // "Files.db" holds the table "Files"
+    void setExclusive(bool exclusive);
+    const std::string& databaseName() const { return databaseName_; }
+    const std::string& tableName() const { return tableName_; }
+    bool exclusive() const { return exclusive_; }
+
+    // Opens DatabaseName joined with TableName; never creates a file. A missing folder, file or
+    // table throws EngineError with the engine's message.
+    void open() override;
+    void close() override;
+
+    // Starts a new record; set its fields by name, then post() writes it. Posted records are
+    // committed in batches; close() and every read commit what is pending.
+    void insert();
+    void setFieldText(const std::string& fieldName, const std::string& text);
+    void setFieldInteger(const std::string& fieldName, std::int64_t value);
+    void post();
+    // Commits the records posted so far.
+    void flushPosted();
+
+    // Removes every record. Only while closed and marked exclusive; fails with EngineError if
+    // the table is in use elsewhere, and then changes nothing.
+    void emptyTable();
+
+    const std::vector<Field>& fields() const override;
+    std::int64_t recordCount() const override;
+    void setRecNo(std::int64_t recNo) override;
+    std::int64_t recNo() const override;
+    Value fieldByName(const std::string& name) const override;
+    Value valueAt(std::int64_t row, int column) const override;
+
+private:
+    struct State;
+    std::string databaseName_;
+    std::string tableName_;
+    bool exclusive_ = false;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace katalox::store

@@ -1,0 +1,42 @@
+#include "store/Value.h"
+
+#include "platform/Error.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace katalox::store {
+
+std::string Value::asString() const {
+    if (const auto* integer = std::get_if<std::int64_t>(&data_))
+        return std::to_string(*integer);
+    if (const auto* real = std::get_if<double>(&data_)) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.15g", *real);
+        return buffer;
+    }
+    if (const auto* text = std::get_if<std::string>(&data_))
+        return *text;
+    return {};
+}
+
+std::int64_t Value::asInteger() const {
+    if (const auto* integer = std::get_if<std::int64_t>(&data_))
+        return *integer;
+    if (const auto* real = std::get_if<double>(&data_))
+        return static_cast<std::int64_t>(*real);
+    if (const auto* text = std::get_if<std::string>(&data_)) {
+        std::int64_t result = 0;
+        const char* first = text->data();
+        const char* last = first + text->size();
+        if (first != last && *first == '+')
+            ++first;
+        auto [end, error] = std::from_chars(first, last, result);
+        if (error != std::errc() || end != last || first == last)
+            throw EngineError("'" + *text + "' is not a valid integer value");
+        return result;
+    }
+    return 0;
+}
+
+} // namespace katalox::store

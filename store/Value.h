@@ -1,0 +1,39 @@
+#pragma once
+// One field value of a record, as the engine gives it.
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace katalox::store {
+
+class Value {
+public:
+    Value() = default;
+    explicit Value(std::int64_t integer) : data_(integer) {}
+    explicit Value(double real) : data_(real) {}
+    explicit Value(std::string text) : data_(std::move(text)) {}
+
+    bool isNull() const { return std::holds_alternative<std::monostate>(data_); }
+    bool isInteger() const { return std::holds_alternative<std::int64_t>(data_); }
+
+    // Text form: integers in decimal, NULL as the empty text.
+    std::string asString() const;
+    // Integer form: NULL is 0; a text that is not a whole number throws EngineError
+    // "'<text>' is not a valid integer value".
+    std::int64_t asInteger() const;
+
+    bool operator==(const Value&) const = default;
+
+private:
+    std::variant<std::monostate, std::int64_t, double, std::string> data_;
+};
+
+enum class FieldKind { Integer, Float, Text, Blob };
+
+struct Field {
+    std::string name;
+    FieldKind kind = FieldKind::Text;
+    bool operator==(const Field&) const = default;
+};
+
+} // namespace katalox::store

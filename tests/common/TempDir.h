@@ -1,0 +1,27 @@
+#pragma once
+// A temporary folder for one test, removed with everything in it at the end.
+#include <string>
+
+namespace katalox::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder's absolute path, without a final separator.
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    std::string file(const std::string& relative) const;
+    // Creates a file (and its folders) with the given content; returns its full path.
+    std::string write(const std::string& relative, const std::string& content = {}) const;
+    // Creates a folder (and its parents); returns its full path.
+    std::string mkdir(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+} // namespace katalox::test

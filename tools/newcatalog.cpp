@@ -1,0 +1,2 @@
+// Placeholder until the catalogue engine lands.
+int main() { return 1; }
