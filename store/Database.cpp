@@ -47,6 +47,9 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
         sqlite3_close(raw);
         throw EngineError(message + " \"" + path + "\"");
     }
+    // A field name the table lacks must be an error, never quietly read as a text constant.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     std::shared_ptr<Database> database(new Database(raw, key));
     // The program upper-cases names, paths and filters itself; Like compares them exactly.
     database->run("PRAGMA case_sensitive_like=ON");
