@@ -56,6 +56,9 @@ void createEmptyCatalog(const std::string& path) {
         throw FileError("Cannot create file \"" + path + "\". The file name is empty");
     // O_EXCL: an existing catalogue is never touched, even one made a moment ago by another.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST)
+        throw FileError("Cannot create file \"" + path +
+                        "\". A file of that name exists already and is left as it is");
     if (fd < 0)
         throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
     ::close(fd);

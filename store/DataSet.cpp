@@ -17,10 +17,15 @@ void DataSet::requireOpen() const {
 }
 
 int DataSet::requireField(const std::string& name) const {
+    if (!lastFieldName_.empty() && name == lastFieldName_)
+        return lastFieldIndex_;
     const auto& all = fields();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (::strcasecmp(all[i].name.c_str(), name.c_str()) == 0)
-            return static_cast<int>(i);
+        if (::strcasecmp(all[i].name.c_str(), name.c_str()) == 0) {
+            lastFieldName_ = name;
+            lastFieldIndex_ = static_cast<int>(i);
+            return lastFieldIndex_;
+        }
     }
     throw EngineError("Field '" + name + "' not found");
 }

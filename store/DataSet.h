@@ -46,6 +46,7 @@ protected:
     void setActive(bool active) {
         if (active_ != active) {
             active_ = active;
+            lastFieldName_.clear();
             emit stateChanged();
         }
     }
@@ -60,6 +61,9 @@ protected:
 
 private:
     bool active_ = false;
+    // Loops read the same field of every record; remember the last lookup.
+    mutable std::string lastFieldName_;
+    mutable int lastFieldIndex_ = -1;
 };
 
 } // namespace katalox::store

@@ -41,7 +41,7 @@ Value KeyedResult::value(std::int64_t row, int column) {
         return Value(rowId);
     if (const int slot = columnSlot_[static_cast<std::size_t>(column)]; slot >= 0) {
         const IntegerColumn& integers = integers_[static_cast<std::size_t>(slot)];
-        if (!integers.irregular.contains(row))
+        if (integers.irregular.empty() || !integers.irregular.contains(row))
             return Value(integers.values[static_cast<std::size_t>(row)]);
     }
     return reader_.row(rowId)[static_cast<std::size_t>(column)];

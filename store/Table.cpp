@@ -65,10 +65,13 @@ struct Table::State {
 Table::Table(QObject* parent) : DataSet(parent) {}
 
 Table::~Table() {
+    // No signal from a half-destroyed object: only write what is pending.
+    if (!state_)
+        return;
     try {
-        close();
+        state_->db->commitPending();
     } catch (const Error&) {
-        // The connection rolls back whatever it could not commit.
+        // Nobody is left to tell; the engine rolls back what it could not commit.
     }
 }
 
@@ -112,20 +115,19 @@ void Table::insert() {
 }
 
 void Table::setFieldText(const std::string& fieldName, const std::string& text) {
-    requireOpen();
-    const int field = requireField(fieldName);
-    if (!state_->inserting)
-        throw EngineError("Dataset not in edit or insert mode");
-    state_->buffer[static_cast<std::size_t>(field)] = Value(text);
-    state_->assigned[static_cast<std::size_t>(field)] = true;
+    setField(fieldName, Value(text));
 }
 
 void Table::setFieldInteger(const std::string& fieldName, std::int64_t value) {
+    setField(fieldName, Value(value));
+}
+
+void Table::setField(const std::string& fieldName, Value value) {
     requireOpen();
     const int field = requireField(fieldName);
     if (!state_->inserting)
         throw EngineError("Dataset not in edit or insert mode");
-    state_->buffer[static_cast<std::size_t>(field)] = Value(value);
+    state_->buffer[static_cast<std::size_t>(field)] = std::move(value);
     state_->assigned[static_cast<std::size_t>(field)] = true;
 }
 

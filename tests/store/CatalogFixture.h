@@ -64,7 +64,7 @@ protected:
     // Runs `sql` on a connection of its own, as another program would.
     std::int64_t countOutside(const std::string& sql = "SELECT count(*) FROM Files") {
         sqlite3* db = nullptr;
-        sqlite3_open_v2(dir.file("Files.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_open_v2(dir.file("Files.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_stmt* stmt = nullptr;
         std::int64_t result = -1;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using katalox::EngineError;
@@ -188,6 +189,28 @@ TEST_F(CatalogFixture, BatchesReachTheFileWhileInserting) {
     EXPECT_EQ(countOutside(), batch);
     table.flushPosted();
     EXPECT_EQ(countOutside(), batch + 5);
+}
+
+TEST_F(CatalogFixture, AKilledInsertLeavesTheCommittedBatches) {
+    const auto batch = static_cast<int>(katalox::store::Database::batchSize);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        table.open();
+        for (int i = 0; i < 2 * batch + 7; ++i)
+            post({"N", "/N.X", "D", i});
+        ::_exit(0); // like a kill: no destructor, no commit of the last batch
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(countOutside(), 2 * batch);
+    EXPECT_EQ(countOutside("SELECT max(\"File Size\") FROM Files"), 2 * batch - 1);
+    EXPECT_EQ(
+        countOutside("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"),
+        1);
+    table.open();
+    EXPECT_EQ(table.recordCount(), 2 * batch);
 }
 
 TEST_F(CatalogFixture, AFullDiskKeepsEveryRecordPostedBeforeTheFailure) {
