@@ -16,8 +16,8 @@ enum class FindRequest {
 
 struct FileAttributes {
     bool directory = false;
-    bool hidden = false;   // the name begins with "."
-    bool system = false;   // a folder on a kernel pseudo file system (proc, sysfs, ...)
+    bool hidden = false; // the name begins with "."
+    bool system = false; // a folder on a kernel pseudo file system (proc, sysfs, ...)
     bool readOnly = false;
 };
 
@@ -44,9 +44,9 @@ public:
     bool next();
 
     const std::string& name() const;
-    bool isDirectory();             // from the directory entry type where known (no stat)
-    FileAttributes attributes();    // stats the entry on first use
-    std::uint64_t size();           // full 64-bit size; stats the entry on first use
+    bool isDirectory();          // from the directory entry type where known (no stat)
+    FileAttributes attributes(); // stats the entry on first use
+    std::uint64_t size();        // full 64-bit size; stats the entry on first use
 
     // Looks up one existing entry by its full path, taken literally (no wildcards), so any
     // name works: "*", "?", "[", spaces, newlines, bytes that are not valid UTF-8.
