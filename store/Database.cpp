@@ -135,7 +135,8 @@ void Database::stepInsert(const std::vector<Value>& values) {
 
 void Database::keepPostedAfterFailure() {
     // A failed statement normally undoes only itself; on a full disk the engine may roll the
-    // whole transaction back, and then the batch is written again.
+    // whole transaction back, and then the batch is written again. Either way one more
+    // commit is tried before the batch is given up.
     try {
         if (sqlite3_get_autocommit(db_)) {
             run("BEGIN");
@@ -154,15 +155,14 @@ void Database::keepPostedAfterFailure() {
 void Database::commitPending() {
     if (!inBatch_)
         return;
-    pending_.clear();
-    inBatch_ = false;
     try {
         run("COMMIT");
     } catch (const EngineError&) {
-        if (!sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        keepPostedAfterFailure();
         throw;
     }
+    pending_.clear();
+    inBatch_ = false;
 }
 
 } // namespace katalox::store

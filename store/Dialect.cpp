@@ -62,6 +62,33 @@ void requireOnlySpaceAfter(const std::string& text, std::size_t from) {
     }
 }
 
+// True when the clauses after `from <table>` read the same with any select list: no
+// grouping, no compound select, no column numbers after ORDER BY.
+bool clausesIgnoreSelectList(const std::string& rest) {
+    bool afterOrder = false;
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        const char c = rest[i];
+        if (c == '\'' || c == '"') {
+            i = endOfQuoted(rest, i, c);
+        } else if (isWordChar(c)) {
+            std::string word;
+            while (i < rest.size() && isWordChar(rest[i]))
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(rest[i++])));
+            if (word == "group" || word == "having" || word == "union" || word == "intersect" ||
+                word == "except" || word == "window")
+                return false;
+            if (word == "order")
+                afterOrder = true;
+            else if (afterOrder && std::isdigit(static_cast<unsigned char>(word[0])))
+                return false;
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::string translateStatement(const std::string& text) {
@@ -127,7 +154,10 @@ std::optional<WholeRowSelect> matchWholeRowSelect(const std::string& sql) {
         if (!spaced || !(is(next, "where") || is(next, "order") || is(next, "limit")))
             return std::nullopt;
     }
-    return WholeRowSelect{table, sql.substr(restStart)};
+    std::string rest = sql.substr(restStart);
+    if (!clausesIgnoreSelectList(rest))
+        return std::nullopt;
+    return WholeRowSelect{table, std::move(rest)};
 }
 
 std::optional<DistinctSelect> matchDistinctSelect(const std::string& sql) {

@@ -88,6 +88,12 @@ TEST(Dialect, RecognisesWholeRowSelects) {
     EXPECT_FALSE(matchWholeRowSelect("select * from Files group by x"));
     EXPECT_EQ(matchWholeRowSelect("select * from Fileswhere")->table, "Fileswhere");
     EXPECT_FALSE(matchWholeRowSelect("select count(*) from Files"));
+    // Clauses that depend on the select list.
+    EXPECT_FALSE(matchWholeRowSelect("select * from Files order by 2"));
+    EXPECT_FALSE(matchWholeRowSelect("select * from Files where x = 1 order by \"A\", 3 desc"));
+    EXPECT_FALSE(matchWholeRowSelect("select * from Files where x = 1 group by y"));
+    EXPECT_FALSE(matchWholeRowSelect("select * from Files where 1 union select * from Files"));
+    EXPECT_TRUE(matchWholeRowSelect("select * from Files where x = 'group by 2' order by \"A\""));
 }
 
 TEST(Dialect, RecognisesDistinctSelects) {

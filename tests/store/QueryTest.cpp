@@ -209,6 +209,11 @@ TEST_F(QueryTest, OtherSelectsAreKeptWhole) {
     EXPECT_EQ(query.valueAt(0, 2).asInteger(), 1007);
 }
 
+TEST_F(QueryTest, OrderByColumnNumberSortsByTheListedField) {
+    runQuery({"select * from Files where Files.\"Disk ID\" Like \"Disk%\" order by 2 desc"});
+    EXPECT_EQ(column("File Name"), (Texts{"SAY\"HI\".TXT", "REPORT.DOC", "NODOT", "MOVIE.AVI"}));
+}
+
 TEST_F(QueryTest, IntegerFieldHoldingTextReadsAsStored) {
     query.setSql({"UPDATE Files SET Files.\"File Size\" = \"big\" WHERE Files.\"Id\" = 1"});
     query.execSQL();
