@@ -158,6 +158,9 @@ void Database::commitPending() {
     try {
         run("COMMIT");
     } catch (const EngineError&) {
+        // Another program still reads the file: the batch stays pending for the next commit.
+        if (sqlite3_errcode(db_) == SQLITE_BUSY && !sqlite3_get_autocommit(db_))
+            throw;
         keepPostedAfterFailure();
         throw;
     }

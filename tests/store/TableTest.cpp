@@ -191,6 +191,21 @@ TEST_F(CatalogFixture, BatchesReachTheFileWhileInserting) {
     EXPECT_EQ(countOutside(), batch + 5);
 }
 
+TEST_F(CatalogFixture, ABatchWaitsWhileAnotherProgramReads) {
+    table.open();
+    post({"A", "/A.X", "D", 1});
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(dir.file("Files.db").c_str(), &other, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_exec(other, "BEGIN; SELECT count(*) FROM Files;", nullptr, nullptr, nullptr);
+    EXPECT_THROW(table.flushPosted(), EngineError);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    post({"B", "/B.X", "D", 2});
+    table.close();
+    EXPECT_EQ(countOutside(), 2);
+}
+
 TEST_F(CatalogFixture, AKilledInsertLeavesTheCommittedBatches) {
     const auto batch = static_cast<int>(katalox::store::Database::batchSize);
     const pid_t child = ::fork();
