@@ -1,0 +1,132 @@
+// The maintenance statements run against a real catalogue, and the size arithmetic.
+#include "app/MaintenanceStatements.h"
+#include "common/TempDir.h"
+#include "store/CatalogFile.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace katalox::test {
+namespace {
+
+TEST(MaintenanceStatementsTest, TextsOfTheStatementsAndQuestions) {
+    EXPECT_EQ(deleteEntryStatement(42),
+              std::vector<std::string>{R"(Delete From Files Where Files."Id" = 42)"});
+    EXPECT_EQ(deleteDiskIdStatement("Backup 1"),
+              std::vector<std::string>{R"(Delete From Files Where Files."Disk ID" = "Backup 1")"});
+    EXPECT_EQ(renameDiskIdStatement("Old", "New"),
+              std::vector<std::string>{
+                  R"(UPDATE Files SET Files."Disk ID" = "New" WHERE Files."Disk ID" = "Old")"});
+    EXPECT_EQ(deleteDiskIdQuestion("All Disks"), "Delete all entires with catalog Id All Disks?");
+    EXPECT_EQ(renameDiskIdQuestion("Old", ""), R"(Rename entires with catalog Id "Old" to ""?)");
+}
+
+TEST(MaintenanceStatementsTest, DoubleQuotesStayInsideTheTextConstant) {
+    EXPECT_EQ(
+        deleteDiskIdStatement(R"(say "hi")"),
+        std::vector<std::string>{R"(Delete From Files Where Files."Disk ID" = "say ""hi""")"});
+    EXPECT_EQ(renameDiskIdStatement(R"(a")", R"(")"),
+              std::vector<std::string>{
+                  R"(UPDATE Files SET Files."Disk ID" = """" WHERE Files."Disk ID" = "a""")"});
+    // The question shows the names as the user sees them.
+    EXPECT_EQ(renameDiskIdQuestion(R"(a")", "b"), R"(Rename entires with catalog Id "a"" to "b"?)");
+}
+
+std::int64_t megabytesOf(std::initializer_list<std::pair<int, std::int64_t>> filesOfSize) {
+    SizeTotal total;
+    for (const auto& [count, bytes] : filesOfSize)
+        for (int i = 0; i < count; ++i)
+            total.add(bytes);
+    return total.megabytes();
+}
+
+TEST(MaintenanceStatementsTest, SizesCountInWholeKilobytesAndTheSumInWholeMegabytes) {
+    EXPECT_EQ(megabytesOf({}), 0);
+    EXPECT_EQ(megabytesOf({{3, 1023}}), 0);
+    EXPECT_EQ(megabytesOf({{1024, 1024}}), 1);
+    EXPECT_EQ(megabytesOf({{1023, 1024}}), 0);
+    // 2047 bytes is one whole kilobyte: the remainders never add up to another.
+    EXPECT_EQ(megabytesOf({{2048, 2047}}), 2);
+    EXPECT_EQ(sizeCaption(0), "Size: 0 MB ");
+}
+
+TEST(MaintenanceStatementsTest, LargeFilesAndTerabytesTotalExactly) {
+    const std::int64_t gib = std::int64_t{1} << 30;
+    EXPECT_EQ(megabytesOf({{1, 2 * gib}}), 2048);
+    EXPECT_EQ(megabytesOf({{1, 5 * gib + 1023}}), 5120);
+    // 3000 files of 4 GiB: about 12 TB, past every 32-bit count of bytes or kilobytes.
+    EXPECT_EQ(megabytesOf({{3000, 4 * gib}}), 3000 * 4096);
+    EXPECT_EQ(sizeCaption(12288000), "Size: 12288000 MB ");
+}
+
+// The statements as the engine runs them, over a catalogue of Disk IDs that a careless
+// statement would confuse.
+class MaintenanceStatementsEngineTest : public ::testing::Test {
+protected:
+    MaintenanceStatementsEngineTest() {
+        store::createEmptyCatalog(dir.file("Files.db"));
+        table.setDatabaseName(dir.path());
+        table.setTableName("Files.db");
+        table.open();
+        for (const char* diskId : {R"(say "hi")", "say ", "50%_off", "505off", "plain", "Plain"}) {
+            table.insert();
+            table.setFieldText("File Name", "A.TXT");
+            table.setFieldText("File Path", "/A.TXT");
+            table.setFieldText("Disk ID", diskId);
+            table.setFieldInteger("File Size", 1);
+            table.post();
+        }
+        table.close();
+        query.setDatabaseName(dir.path());
+    }
+
+    void exec(const std::vector<std::string>& lines) {
+        query.setSql(lines);
+        query.execSQL();
+    }
+
+    std::vector<std::string> diskIds() {
+        query.setSql({R"(select * from Files)"});
+        query.open();
+        std::vector<std::string> ids;
+        for (std::int64_t i = 1; i <= query.recordCount(); ++i) {
+            query.setRecNo(i);
+            ids.push_back(query.fieldByName("Disk ID").asString());
+        }
+        query.close();
+        return ids;
+    }
+
+    TempDir dir;
+    store::Table table;
+    store::Query query;
+};
+
+TEST_F(MaintenanceStatementsEngineTest, DeleteTouchesOnlyTheExactDiskId) {
+    exec(deleteDiskIdStatement(R"(say "hi")"));
+    exec(deleteDiskIdStatement("50%_off"));
+    exec(deleteDiskIdStatement("plain"));
+    EXPECT_EQ(diskIds(), (std::vector<std::string>{"say ", "505off", "Plain"}));
+}
+
+TEST_F(MaintenanceStatementsEngineTest, RenameStoresTheNewNameAsTyped) {
+    exec(renameDiskIdStatement(R"(say "hi")", R"( "quoted" 100% )"));
+    exec(renameDiskIdStatement("50%_off", ""));
+    EXPECT_EQ(diskIds(), (std::vector<std::string>{R"( "quoted" 100% )", "say ", "", "505off",
+                                                   "plain", "Plain"}));
+}
+
+TEST_F(MaintenanceStatementsEngineTest, DeleteEntryRemovesOneRecordById) {
+    exec(deleteEntryStatement(2));
+    exec(deleteEntryStatement(99)); // no such record: nothing happens
+    EXPECT_EQ(diskIds(),
+              (std::vector<std::string>{R"(say "hi")", "50%_off", "505off", "plain", "Plain"}));
+}
+
+} // namespace
+} // namespace katalox::test
