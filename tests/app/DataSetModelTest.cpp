@@ -105,16 +105,6 @@ TEST_F(DataSetModelTest, FailingCountShowsAnEmptyGrid) {
     EXPECT_EQ(model.columnCount(), 0);
 }
 
-TEST_F(DataSetModelTest, RecordIndicatorMarksOneRowOnly) {
-    table.open();
-    source.setDataSet(&table);
-    model.setIndicatorRow(1);
-    EXPECT_TRUE(model.headerData(0, Qt::Vertical, Qt::DisplayRole).toString().isEmpty());
-    EXPECT_FALSE(model.headerData(1, Qt::Vertical, Qt::DisplayRole).toString().isEmpty());
-    model.setIndicatorRow(5); // past the end: no indicator
-    EXPECT_TRUE(model.headerData(1, Qt::Vertical, Qt::DisplayRole).toString().isEmpty());
-}
-
 TEST(DBGridTest, ReadOnlyRowSelectingGridStartingOnTheFirstRecord) {
     FakeDataSet table;
     table.fieldList = catalogFields();
