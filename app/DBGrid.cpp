@@ -18,7 +18,7 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetModel(th
     // measured per row, and scrolling computes positions instead of summing heights.
     QHeaderView* rows = verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(fontMetrics().height() + 6);
+    rows->setDefaultSectionSize(fontMetrics().height() + 4);
     rows->setMinimumWidth(12);
     rows->setHighlightSections(false);
     QHeaderView* columns = horizontalHeader();

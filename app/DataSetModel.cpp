@@ -69,8 +69,15 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount_ ||
-        index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= rowCount_ || index.column() >= columnCount())
+        return {};
+    if (role == Qt::TextAlignmentRole) {
+        // Numbers line up on the right, as in any table of sizes.
+        const store::FieldKind kind = fields_[static_cast<std::size_t>(index.column())].kind;
+        const bool numeric = kind == store::FieldKind::Integer || kind == store::FieldKind::Float;
+        return QVariant::fromValue(Qt::AlignVCenter | (numeric ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    if (role != Qt::DisplayRole)
         return {};
     store::DataSet* dataSet = dataSource_ ? dataSource_->dataSet() : nullptr;
     if (!dataSet || !dataSet->active())
