@@ -185,6 +185,15 @@ TEST_F(ListingTest, PatternCharactersInADiskIdMatchOnlyThatDiskId) {
     EXPECT_EQ(form.Label2->text(), "Record Count: 5");
 }
 
+TEST_F(ListingTest, DiskIdsThatAreNotValidTextAreMatchedByteForByte) {
+    insert({{"L1.TXT", "/L/L1.TXT", "disk\xE9"}, {"L2.TXT", "/L/L2.TXT", "disk\xE8"}});
+    form.Update();
+    QTreeWidgetItem* root = form.TreeView1->topLevelItem(0);
+    ASSERT_EQ(root->childCount(), 5);
+    form.TreeView1->setCurrentItem(root->child(2)); // Backup, disk\xE8, disk\xE9, ...
+    EXPECT_EQ(gridColumn(1), QStringList{"L1.TXT"});
+}
+
 TEST_F(ListingTest, FailingTreeQueryLeavesTreeAndCaptionAsTheyWere) {
     select("music");
     form.Query1->close();
