@@ -64,7 +64,7 @@ inline void makeCatalog(const std::string& file, std::int64_t records, int disks
         const std::string diskId = "Backup Disk " + std::to_string(1000 + disk);
         std::string name = (i % kRareEvery == 0 ? std::string(kRareToken) : std::string("FILE")) +
                            "_" + std::to_string(i) + "." + extensions[(random >> 8) % 6];
-        const std::string path = "/MEDIA/DISK" + std::to_string(disk) + "/" +
+        const std::string path = "/MEDIA/ARCHIVE/DISK" + std::to_string(disk) + "/" +
                                  folders[(random >> 12) % 5] + "/SUB" +
                                  std::to_string((random >> 16) % 100) + "/" + name;
         sqlite3_bind_text(insert.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
