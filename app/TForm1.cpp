@@ -3,6 +3,7 @@
 #include "app/DBGrid.h"
 #include "app/Forms.h"
 #include "app/TForm10.h"
+#include "app/TreeLinesStyle.h"
 #include "app/WebAddresses.h"
 #include "forms/Anchors.h"
 #include "platform/Text.h"
@@ -96,6 +97,9 @@ void TForm1::setUpWindow() {
     tree.setColor(QPalette::Text, Qt::black);
     TreeView1->setPalette(tree);
     TreeView1->setAttribute(Qt::WA_Hover);
+    auto* treeStyle = new katalox::TreeLinesStyle;
+    treeStyle->setParent(TreeView1);
+    TreeView1->setStyle(treeStyle);
 
     ui->SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     // Typed masks are taken as they stand: no completion from the list.
