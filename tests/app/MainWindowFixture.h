@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "platform/gui/ScriptedDialogs.h"
 #include "store/CatalogFile.h"
+#include "store/CatalogFixture.h" // Record
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -17,13 +18,6 @@
 #include <vector>
 
 namespace katalox::test {
-
-struct Record {
-    std::string name;
-    std::string path;
-    std::string diskId;
-    std::int64_t size = 0;
-};
 
 class MainWindowFixture : public ::testing::Test {
 protected:
