@@ -87,6 +87,12 @@ bool isOnPseudoFileSystem(int fd, dev_t device) {
     return isPseudoFileSystem(magic);
 }
 
+// Only absolute paths are looked at; a NUL byte would silently cut the path short and name
+// another file, so such a text finds nothing.
+bool isUsablePath(const std::string& path) {
+    return !path.empty() && path[0] == kPathSeparator && path.find('\0') == std::string::npos;
+}
+
 bool isDotOrDotDot(const std::string& name) {
     return name == "." || name == "..";
 }
@@ -261,7 +267,7 @@ FindOperation::FindOperation(const std::string& pattern, FindRequest request)
     : state_(std::make_unique<State>()) {
     state_->request = request;
     const auto slash = pattern.rfind(kPathSeparator);
-    if (pattern.empty() || pattern[0] != kPathSeparator || slash + 1 == pattern.size())
+    if (!isUsablePath(pattern) || slash + 1 == pattern.size())
         return;
     state_->mask = upperCase(pattern.substr(slash + 1));
     state_->matchAll = matchesEverything(state_->mask);
@@ -317,7 +323,7 @@ std::optional<FileIdentity> FindOperation::identity() {
 
 std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     const auto slash = fullPath.rfind(kPathSeparator);
-    if (fullPath.empty() || fullPath[0] != kPathSeparator || slash + 1 == fullPath.size())
+    if (!isUsablePath(fullPath) || slash + 1 == fullPath.size())
         return std::nullopt;
     struct stat info {};
     const bool followed = ::stat(fullPath.c_str(), &info) == 0;

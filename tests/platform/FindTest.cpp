@@ -99,7 +99,8 @@ TEST_F(FindInFolder, RequestsAndMasksSelectEntries) {
 
 TEST_F(FindInFolder, PatternsThatGiveNoEntry) {
     for (const std::string& none :
-         {dir.path() + "/missing/*.*", dir.path() + "/", std::string(), dir.file("a.txt") + "/*.*"})
+         {dir.path() + "/missing/*.*", dir.path() + "/", std::string(), dir.file("a.txt") + "/*.*",
+          dir.path() + std::string("/Sub\0/x/*.*", 10)})
         EXPECT_TRUE(namesOf(none, FindRequest::AnyKind).empty()) << none;
     // A relative pattern never reads the current directory.
     const auto previous = std::filesystem::current_path();
@@ -169,8 +170,8 @@ TEST(FindLookUp, AnyNameIsTakenLiterally) {
         EXPECT_EQ(found->name, name);
         EXPECT_EQ(found->size, 3u);
     }
-    for (const std::string& none :
-         {dir.path() + "/a*", dir.path() + "/q", dir.path() + "/", std::string("q?")})
+    for (const std::string& none : {dir.path() + "/a*", dir.path() + "/q", dir.path() + "/",
+                                    std::string("q?"), dir.path() + std::string("/a*b\0x", 6)})
         EXPECT_FALSE(FindOperation::lookUp(none)) << none;
     auto expected = names;
     expected.insert(expected.end(), {".", ".."});
