@@ -2,8 +2,14 @@
 
 namespace katalox {
 
-QString makerName() { return QStringLiteral("Katalox Team"); }
-QString makerWebAddress() { return QStringLiteral("https://katalox.example.org"); }
-QString webHelpAddress() { return makerWebAddress(); }
+QString makerName() {
+    return QStringLiteral("Katalox Team");
+}
+QString makerWebAddress() {
+    return QStringLiteral("https://katalox.example.org");
+}
+QString webHelpAddress() {
+    return makerWebAddress();
+}
 
 } // namespace katalox

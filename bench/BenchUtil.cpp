@@ -29,7 +29,8 @@ double nowMs() {
 }
 
 ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "katalox-bench-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "katalox-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a scratch folder");
     path_ = pattern;

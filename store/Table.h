@@ -14,7 +14,7 @@ public:
 
     // Settings; each throws EngineError while the table is open.
     void setDatabaseName(const std::string& folder); // with or without a final separator
-    void setTableName(const std::string& fileName);   // "Files.db" holds the table "Files"
+    void setTableName(const std::string& fileName);  // "Files.db" holds the table "Files"
     void setExclusive(bool exclusive);
     const std::string& databaseName() const { return databaseName_; }
     const std::string& tableName() const { return tableName_; }

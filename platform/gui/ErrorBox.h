@@ -15,8 +15,7 @@ void showTopLevelError(const std::exception& error);
 
 // Runs a handler; an error it raises goes to the error box and the program carries on, with
 // what the handler did before the error kept.
-template <typename Handler>
-void guarded(Handler&& handler) {
+template <typename Handler> void guarded(Handler&& handler) {
     try {
         std::forward<Handler>(handler)();
     } catch (const std::exception& error) {

@@ -16,7 +16,7 @@ public:
         bool operator==(const Shown&) const = default;
     };
 
-    ScriptedDialogs();  // installs itself as Dialogs::instance()
+    ScriptedDialogs();           // installs itself as Dialogs::instance()
     ~ScriptedDialogs() override; // restores the real dialogs
 
     // Answers, consumed in order by confirm (bool), inputLine (QString or cancel) and openFile
