@@ -95,8 +95,15 @@ TEST(WriteTextLines, ReplacesWithCrLfLinesKeepingPermissions) {
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
-              1); // no temporary left
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // Through a link, the file it points to is replaced and the link stays.
+    const std::string link = dir.file("link.ini");
+    std::filesystem::create_symlink(path, link);
+    writeTextLines(link, {"via link"});
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(contentOf(path), "via link\r\n");
 }
 
 TEST(WriteTextLines, FailureReportsAndLeavesOldStateAlone) {
