@@ -234,6 +234,52 @@ TEST(ListAllDirs, PathsLongerThanTheSystemAllowsEndTheWalkQuietly) {
     EXPECT_LT(list->size(), 31u);
 }
 
+TEST(ListAllDirs, SearchReusesTheWalksListingOnlyWhileTheFolderIsUnchanged) {
+    using katalox::platform::FindOperation;
+    using katalox::platform::FindRequest;
+    TempDir dir;
+    dir.write("t/f1.txt", "12345");
+    dir.write("t/f2.doc");
+    dir.write("t/s/g.txt");
+    dir.write("fresh/h.txt");
+    const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const char* folder : {"t", "t/s"})
+        ::utimensat(AT_FDCWD, dir.file(folder).c_str(), hourAgo, 0);
+    auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    // Steps through an enumeration; tells whether it had to open the folder itself.
+    auto search = [&](const std::string& pattern, std::vector<std::string>& names) {
+        const auto before = descriptors();
+        FindOperation find(pattern, FindRequest::AnyKind);
+        bool opened = false, first = true;
+        names.clear();
+        while (find.next()) {
+            if (first)
+                opened = descriptors() > before; // before any stat of an entry
+            first = false;
+            if (!find.isDirectory())
+                names.push_back(find.name() + ":" + std::to_string(find.size()));
+        }
+        return opened;
+    };
+    std::vector<std::string> names;
+    ListAllDirs(dir.file("t/"));
+    ListAllDirs(dir.file("fresh/"));
+    EXPECT_TRUE(search(dir.file("t/*.*"), names)); // the next walk forgot what the first kept
+    ListAllDirs(dir.file("t/"));
+    dir.write("t/s/new.txt");
+    EXPECT_FALSE(search(dir.file("t/*.txt"), names)); // kept by the walk and unchanged
+    EXPECT_THAT(names, ElementsAre("f1.txt:5"));
+    EXPECT_TRUE(search(dir.file("t/*.*"), names)); // each listing is used once
+    EXPECT_THAT(names, UnorderedElementsAre("f1.txt:5", "f2.doc:0"));
+    EXPECT_TRUE(search(dir.file("t/s/*.*"), names)); // changed after the walk: read afresh
+    EXPECT_THAT(names, UnorderedElementsAre("g.txt:0", "new.txt:0"));
+    ListAllDirs(dir.file("fresh/"));
+    EXPECT_TRUE(search(dir.file("fresh/*.*"), names)); // changed just before the walk
+    EXPECT_THAT(names, ElementsAre("h.txt:0"));
+}
+
 TEST(ListAllDirs, RelativeStartTextListsNothingBelowIt) {
     TempDir dir;
     dir.mkdir("sub/x");
