@@ -97,8 +97,9 @@ void TForm1::setUpWindow() {
     tree.setColor(QPalette::Text, Qt::black);
     TreeView1->setPalette(tree);
     TreeView1->setAttribute(Qt::WA_Hover);
+    // Parented to the window, so the style outlives the tree that uses it.
     auto* treeStyle = new katalox::TreeLinesStyle;
-    treeStyle->setParent(TreeView1);
+    treeStyle->setParent(this);
     TreeView1->setStyle(treeStyle);
 
     ui->SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
