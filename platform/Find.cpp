@@ -1,5 +1,6 @@
 #include "platform/Find.h"
 
+#include "platform/FindListings.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
 
@@ -87,6 +88,12 @@ bool isOnPseudoFileSystem(int fd, dev_t device) {
     return isPseudoFileSystem(magic);
 }
 
+// Only absolute paths are looked at; a NUL byte would silently cut the path short and name
+// another file, so such a text finds nothing.
+bool isUsablePath(const std::string& path) {
+    return !path.empty() && path[0] == kPathSeparator && path.find('\0') == std::string::npos;
+}
+
 bool isDotOrDotDot(const std::string& name) {
     return name == "." || name == "..";
 }
@@ -157,7 +164,9 @@ enum class StatState { NotRead, Followed, LinkOnly, Failed };
 struct FindOperation::State {
     // The folder is read with getdents64 into a buffer of our own: a DIR stream would cost an
     // extra fcntl, fstat and allocation per folder, which a walk over thousands of folders feels.
-    UniqueFd dir;
+    std::string folderText;
+    bool alive = false; // entries remain to be stepped through
+    UniqueFd dir;       // with a kept listing, opened only when an entry needs a stat
     alignas(struct dirent64) char buffer[32768];
     std::size_t bufferUsed = 0;
     std::size_t bufferAt = 0;
@@ -165,6 +174,12 @@ struct FindOperation::State {
     std::string mask; // upper-cased
     bool matchAll = false;
     std::string upperName; // reused for every entry, so matching allocates nothing per entry
+
+    bool fromListing = false; // the entries come from a listing the walk kept
+    std::string listing;      // packed entries: type byte, name, NUL
+    std::size_t listingAt = 0;
+    bool recordListing = false; // this read is kept for the search that follows the walk
+    timespec readStarted{};
 
     struct stat folderInfo {};
     bool folderInfoRead = false;
@@ -175,24 +190,51 @@ struct FindOperation::State {
     StatState statState = StatState::NotRead;
     struct stat info {};
 
-    int fd() const { return dir.get(); }
+    int fd() {
+        if (!dir.valid() && fromListing && alive)
+            dir = UniqueFd(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return dir.get();
+    }
 
-    // The next raw entry of the folder, or nullptr once it has run out (the folder is closed).
-    const struct dirent64* readEntry() {
+    void finish() {
+        alive = false;
+        dir.reset();
+        std::string().swap(listing);
+    }
+
+    // Steps to the next raw entry (name and type); false once the folder has run out, which
+    // releases it.
+    bool readEntry() {
+        if (!alive)
+            return false;
+        if (fromListing) {
+            if (listingAt >= listing.size()) {
+                finish();
+                return false;
+            }
+            type = static_cast<unsigned char>(listing[listingAt]);
+            name.assign(listing.c_str() + listingAt + 1);
+            listingAt += name.size() + 2;
+            return true;
+        }
         while (bufferAt >= bufferUsed) {
-            if (!dir.valid())
-                return nullptr;
             const ssize_t got = ::getdents64(dir.get(), buffer, sizeof buffer);
             if (got <= 0) {
-                dir.reset();
-                return nullptr;
+                if (got == 0 && recordListing)
+                    listings::keep(folderText, folder(), readStarted, std::move(listing));
+                finish();
+                return false;
             }
             bufferUsed = static_cast<std::size_t>(got);
             bufferAt = 0;
         }
         const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + bufferAt);
         bufferAt += entry->d_reclen;
-        return entry;
+        name.assign(entry->d_name);
+        type = entry->d_type;
+        if (recordListing)
+            listing.append(1, static_cast<char>(type)).append(name).append(1, '\0');
+        return true;
     }
 
     const struct stat& folder() {
@@ -204,8 +246,10 @@ struct FindOperation::State {
 
     // Reads the entry's status once, following links; a broken link gives the link's own.
     StatState readStatus() {
-        if (statState != StatState::NotRead || !dir.valid())
-            return dir.valid() ? statState : StatState::Failed;
+        if (!alive)
+            return StatState::Failed;
+        if (statState != StatState::NotRead)
+            return statState;
         if (::fstatat(fd(), name.c_str(), &info, 0) == 0)
             statState = StatState::Followed;
         else if (::fstatat(fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
@@ -261,21 +305,32 @@ FindOperation::FindOperation(const std::string& pattern, FindRequest request)
     : state_(std::make_unique<State>()) {
     state_->request = request;
     const auto slash = pattern.rfind(kPathSeparator);
-    if (pattern.empty() || pattern[0] != kPathSeparator || slash + 1 == pattern.size())
+    if (!isUsablePath(pattern) || slash + 1 == pattern.size())
         return;
     state_->mask = upperCase(pattern.substr(slash + 1));
     state_->matchAll = matchesEverything(state_->mask);
-    const std::string folder = pattern.substr(0, slash + 1);
-    state_->dir = UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    State& s = *state_;
+    s.folderText = pattern.substr(0, slash + 1);
+    if (request == FindRequest::AnyKind) {
+        if (auto kept = listings::take(s.folderText)) {
+            s.listing = std::move(*kept);
+            s.fromListing = s.alive = true;
+            return;
+        }
+    }
+    s.dir = UniqueFd(::open(s.folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    s.alive = s.dir.valid();
+    if (s.alive && request == FindRequest::Folders && listings::recording()) {
+        s.recordListing = true;
+        ::clock_gettime(CLOCK_REALTIME, &s.readStarted);
+    }
 }
 
 FindOperation::~FindOperation() = default;
 
 bool FindOperation::next() {
     State& s = *state_;
-    while (const struct dirent64* entry = s.readEntry()) {
-        s.name.assign(entry->d_name);
-        s.type = entry->d_type;
+    while (s.readEntry()) {
         s.statState = StatState::NotRead;
         if (s.accepted())
             return true;
@@ -317,7 +372,7 @@ std::optional<FileIdentity> FindOperation::identity() {
 
 std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     const auto slash = fullPath.rfind(kPathSeparator);
-    if (fullPath.empty() || fullPath[0] != kPathSeparator || slash + 1 == fullPath.size())
+    if (!isUsablePath(fullPath) || slash + 1 == fullPath.size())
         return std::nullopt;
     struct stat info {};
     const bool followed = ::stat(fullPath.c_str(), &info) == 0;

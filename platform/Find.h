@@ -49,7 +49,9 @@ public:
     // Starts an enumeration. A pattern that is not an absolute path, a folder that does not
     // exist or cannot be read give no entry and no error. "*" matches any run of characters,
     // "?" one character, letter case is ignored; a pattern ending in ".*" also matches names
-    // without a dot, one ending in "." matches only names without a dot.
+    // without a dot, one ending in "." matches only names without a dot. An enumeration of
+    // every kind gives the entries the folder walk read just before when the folder has not
+    // changed since (FindListings.h), without reading the folder again.
     FindOperation(const std::string& pattern, FindRequest request);
     ~FindOperation();
     FindOperation(const FindOperation&) = delete;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -215,12 +216,21 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
     for (const auto& line : lines)
         data.append(line).append("\r\n");
 
+    // A link is kept as a link: the file it points to is the one replaced.
+    std::string target = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
     static std::atomic<unsigned> counter{0};
     TemporaryFile temporary;
     UniqueFd fd;
     // The temporary file lies beside the target so the final rename stays on one file system.
     for (int attempt = 0; !fd.valid(); ++attempt) {
-        temporary.path = path + ".tmp-" + std::to_string(::getpid()) + "-" +
+        temporary.path = target + ".tmp-" + std::to_string(::getpid()) + "-" +
                          std::to_string(counter.fetch_add(1));
         fd =
             UniqueFd(::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
@@ -231,13 +241,13 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
         }
     }
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd.get(), old.st_mode & 07777); // keep the permissions the file had
     if (const int error = writeAll(fd.get(), data); error != 0)
         cannotCreate(path, error);
     if (::fsync(fd.get()) != 0 || fd.reset() != 0)
         cannotCreate(path, errno);
-    if (::rename(temporary.path.c_str(), path.c_str()) != 0)
+    if (::rename(temporary.path.c_str(), target.c_str()) != 0)
         cannotCreate(path, errno);
     temporary.kept = true;
 }

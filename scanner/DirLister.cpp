@@ -1,6 +1,7 @@
 #include "scanner/DirLister.h"
 
 #include "platform/Error.h"
+#include "platform/FindListings.h"
 #include "platform/MessagePump.h"
 #include "platform/Text.h"
 
@@ -13,14 +14,19 @@ namespace {
 constexpr char kPendingMark = '*';
 
 // Clears the running flag however the walk ends, an error from the message pump included.
+// While the walk runs, the folders it reads are kept for the file search that follows it.
 class RunningWalk {
 public:
     explicit RunningWalk(DirListerState& state) : state_(state) {
         if (state_.Running)
             throw Error("A folder scan is already running");
         state_.Running = true;
+        platform::listings::setRecording(true);
     }
-    ~RunningWalk() { state_.Running = false; }
+    ~RunningWalk() {
+        platform::listings::setRecording(false);
+        state_.Running = false;
+    }
     RunningWalk(const RunningWalk&) = delete;
     RunningWalk& operator=(const RunningWalk&) = delete;
 
