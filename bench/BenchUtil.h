@@ -2,6 +2,7 @@
 // Small helpers shared by the benchmark programs.
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace katalox::bench {
 
@@ -13,6 +14,9 @@ double residentMb();
 
 // Milliseconds since an arbitrary start, monotonic.
 double nowMs();
+
+// The middle value of repeated measurements (the upper middle of an even count).
+double median(std::vector<double> values);
 
 // A temporary folder removed at the end of the benchmark.
 class ScratchDir {

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QLabel>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -22,11 +21,6 @@ namespace {
 
 constexpr std::int64_t kRecords = 1000000;
 constexpr int kRuns = 5;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The same total straight from SQLite: one pass over the records the listing selects.
 std::int64_t plainTotal(const std::string& file) {
@@ -78,7 +72,7 @@ int main(int argc, char** argv) {
                      static_cast<long long>(plainMegabytes));
         return 1;
     }
-    bench::report("checksize.1m.ms", median(window), "ms");
-    bench::report("checksize.plain_sqlite.1m.ms", median(plain), "ms");
+    bench::report("checksize.1m.ms", bench::median(window), "ms");
+    bench::report("checksize.plain_sqlite.1m.ms", bench::median(plain), "ms");
     return 0;
 }

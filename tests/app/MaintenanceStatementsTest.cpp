@@ -1,9 +1,6 @@
 // The maintenance statements run against a real catalogue, and the size arithmetic.
 #include "app/MaintenanceStatements.h"
-#include "common/TempDir.h"
-#include "store/CatalogFile.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/CatalogFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -66,23 +63,13 @@ TEST(MaintenanceStatementsTest, LargeFilesAndTerabytesTotalExactly) {
 
 // The statements as the engine runs them, over a catalogue of Disk IDs that a careless
 // statement would confuse.
-class MaintenanceStatementsEngineTest : public ::testing::Test {
+class MaintenanceStatementsEngineTest : public CatalogFixture {
 protected:
     MaintenanceStatementsEngineTest() {
-        store::createEmptyCatalog(dir.file("Files.db"));
-        table.setDatabaseName(dir.path());
-        table.setTableName("Files.db");
-        table.open();
-        for (const char* diskId : {R"(say "hi")", "say ", "50%_off", "505off", "plain", "Plain"}) {
-            table.insert();
-            table.setFieldText("File Name", "A.TXT");
-            table.setFieldText("File Path", "/A.TXT");
-            table.setFieldText("Disk ID", diskId);
-            table.setFieldInteger("File Size", 1);
-            table.post();
-        }
-        table.close();
-        query.setDatabaseName(dir.path());
+        std::vector<Record> records;
+        for (const char* diskId : {R"(say "hi")", "say ", "50%_off", "505off", "plain", "Plain"})
+            records.push_back({"A.TXT", "/A.TXT", diskId, 1});
+        insertAll(records);
     }
 
     void exec(const std::vector<std::string>& lines) {
@@ -91,20 +78,9 @@ protected:
     }
 
     std::vector<std::string> diskIds() {
-        query.setSql({R"(select * from Files)"});
-        query.open();
-        std::vector<std::string> ids;
-        for (std::int64_t i = 1; i <= query.recordCount(); ++i) {
-            query.setRecNo(i);
-            ids.push_back(query.fieldByName("Disk ID").asString());
-        }
-        query.close();
-        return ids;
+        runQuery({"select * from Files"});
+        return column("Disk ID");
     }
-
-    TempDir dir;
-    store::Table table;
-    store::Query query;
 };
 
 TEST_F(MaintenanceStatementsEngineTest, DeleteTouchesOnlyTheExactDiskId) {
