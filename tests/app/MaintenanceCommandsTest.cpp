@@ -352,21 +352,6 @@ TEST_F(MaintenanceCommandsTest, CheckSizeTotalsTheCurrentListing) {
     EXPECT_TRUE(dialogs.texts("error").isEmpty());
 }
 
-TEST_F(MaintenanceCommandsTest, CheckSizeRoundsEachFileDownToWholeKilobytes) {
-    std::vector<Record> records(1024, Record{"K.BIN", "/K/K.BIN", "kilo", 1024});
-    records.push_back({"L.BIN", "/K/L.BIN", "little", 1023});
-    records.push_back({"L.BIN", "/K/L.BIN", "little", 1023});
-    records.push_back({"L.BIN", "/K/L.BIN", "little", 1023});
-    insert(records);
-    form.Update();
-    select("kilo");
-    form.CheckSize1Click();
-    EXPECT_EQ(form.Label3->text(), "Size: 1 MB ");
-    select("little");
-    form.CheckSize1Click();
-    EXPECT_EQ(form.Label3->text(), "Size: 0 MB ");
-}
-
 TEST_F(MaintenanceCommandsTest, CheckSizeOnTheDiskIdListFailsAndKeepsTheCaption) {
     select("music");
     form.CheckSize1Click();

@@ -11,29 +11,6 @@
 namespace katalox::test {
 namespace {
 
-TEST(MaintenanceStatementsTest, TextsOfTheStatementsAndQuestions) {
-    EXPECT_EQ(deleteEntryStatement(42),
-              std::vector<std::string>{R"(Delete From Files Where Files."Id" = 42)"});
-    EXPECT_EQ(deleteDiskIdStatement("Backup 1"),
-              std::vector<std::string>{R"(Delete From Files Where Files."Disk ID" = "Backup 1")"});
-    EXPECT_EQ(renameDiskIdStatement("Old", "New"),
-              std::vector<std::string>{
-                  R"(UPDATE Files SET Files."Disk ID" = "New" WHERE Files."Disk ID" = "Old")"});
-    EXPECT_EQ(deleteDiskIdQuestion("All Disks"), "Delete all entires with catalog Id All Disks?");
-    EXPECT_EQ(renameDiskIdQuestion("Old", ""), R"(Rename entires with catalog Id "Old" to ""?)");
-}
-
-TEST(MaintenanceStatementsTest, DoubleQuotesStayInsideTheTextConstant) {
-    EXPECT_EQ(
-        deleteDiskIdStatement(R"(say "hi")"),
-        std::vector<std::string>{R"(Delete From Files Where Files."Disk ID" = "say ""hi""")"});
-    EXPECT_EQ(renameDiskIdStatement(R"(a")", R"(")"),
-              std::vector<std::string>{
-                  R"(UPDATE Files SET Files."Disk ID" = """" WHERE Files."Disk ID" = "a""")"});
-    // The question shows the names as the user sees them.
-    EXPECT_EQ(renameDiskIdQuestion(R"(a")", "b"), R"(Rename entires with catalog Id "a"" to "b"?)");
-}
-
 std::int64_t megabytesOf(std::initializer_list<std::pair<int, std::int64_t>> filesOfSize) {
     SizeTotal total;
     for (const auto& [count, bytes] : filesOfSize)
@@ -95,13 +72,6 @@ TEST_F(MaintenanceStatementsEngineTest, RenameStoresTheNewNameAsTyped) {
     exec(renameDiskIdStatement("50%_off", ""));
     EXPECT_EQ(diskIds(), (std::vector<std::string>{R"( "quoted" 100% )", "say ", "", "505off",
                                                    "plain", "Plain"}));
-}
-
-TEST_F(MaintenanceStatementsEngineTest, DeleteEntryRemovesOneRecordById) {
-    exec(deleteEntryStatement(2));
-    exec(deleteEntryStatement(99)); // no such record: nothing happens
-    EXPECT_EQ(diskIds(),
-              (std::vector<std::string>{R"(say "hi")", "50%_off", "505off", "plain", "Plain"}));
 }
 
 } // namespace
