@@ -18,10 +18,19 @@ void CheckedProgressBar::setMaximumChecked(int maximum) {
         setValue(maximum);
 }
 
-void CheckedProgressBar::setPosition(int position) {
+void CheckedProgressBar::setPosition(int position, Redraw redraw) {
     // QProgressBar::setValue repaints synchronously whenever the new value changes what the bar
-    // shows, and skips the repaint otherwise, so a loop of many small steps stays cheap.
+    // shows. A loop that lets events run anyway is faster with one paint per turn.
+    if (redraw == Redraw::Now || !updatesEnabled()) {
+        setValue(position);
+        return;
+    }
+    const int before = value();
+    setUpdatesEnabled(false);
     setValue(position);
+    setUpdatesEnabled(true);
+    if (value() != before)
+        update();
 }
 
 } // namespace katalox::platform

@@ -13,9 +13,12 @@ public:
     // Sets the maximum; throws Error when it is below the minimum, changing nothing. A position
     // beyond the new maximum moves down to it.
     void setMaximumChecked(int maximum);
-    // Sets the position and, when the change shows, redraws the bar at once (without letting
-    // any other event run).
-    void setPosition(int position);
+    enum class Redraw {
+        Now,     // paint at once, for loops that let no events run
+        Pending, // paint at the next turn of the event loop, for loops that let events run
+    };
+    // Sets the position; the bar is painted again only when the change shows.
+    void setPosition(int position, Redraw redraw);
 };
 
 } // namespace katalox::platform

@@ -110,6 +110,11 @@ void ShellTreeView::fill() {
     setCurrentItem(root);
 }
 
+void ShellTreeView::addTopFolder(const std::string& path) {
+    fill();
+    addFolderNode(topLevelItem(0), path, displayText(lastComponent(path)));
+}
+
 void ShellTreeView::showEvent(QShowEvent* event) {
     fill();
     QTreeWidget::showEvent(event);

@@ -33,6 +33,10 @@ public:
     // the nodes on the way; false when the folder is not in the tree (hidden, missing, ...).
     bool selectPath(const std::string& path);
 
+    // Adds a folder below the root node, beside the file-system root and the home folder (for a
+    // folder that the tree does not reach otherwise, such as one on a memory file system).
+    void addTopFolder(const std::string& path);
+
     // The mounted removable volumes: mount points below /media, /run/media and /mnt, from
     // the system's table of mounts in the text given (the format of /proc/self/mounts).
     static std::vector<std::string> removableVolumes(const std::string& mountTable);

@@ -1,7 +1,7 @@
 #pragma once
 // The scan window's list of found files: full paths kept as byte strings in one buffer, shown
-// by a QListView on demand. Rows are appended in batches, once per turn of the event loop, so
-// a scan of hundreds of thousands of files does not make the view lay itself out per row.
+// by a view on demand. Rows are appended in batches, once per turn of the event loop, so a scan
+// of hundreds of thousands of files does not make the view lay itself out per row.
 #include <QAbstractListModel>
 
 #include <cstddef>

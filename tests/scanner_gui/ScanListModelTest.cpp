@@ -73,7 +73,7 @@ TEST(ScanListModel, ClearRemovesShownAndPendingLines) {
 TEST(CheckedProgressBar, RefusesAMaximumBelowItsMinimumAndKeepsItsRange) {
     katalox::platform::CheckedProgressBar bar;
     bar.setRange(0, 100);
-    bar.setPosition(40);
+    bar.setPosition(40, katalox::platform::CheckedProgressBar::Redraw::Now);
     EXPECT_THROW(bar.setMaximumChecked(-1), katalox::Error);
     EXPECT_EQ(bar.minimum(), 0);
     EXPECT_EQ(bar.maximum(), 100);
@@ -85,6 +85,6 @@ TEST(CheckedProgressBar, RefusesAMaximumBelowItsMinimumAndKeepsItsRange) {
     EXPECT_EQ(bar.maximum(), 0);
     EXPECT_EQ(bar.value(), 0);
     bar.setMaximumChecked(7);
-    bar.setPosition(7);
+    bar.setPosition(7, katalox::platform::CheckedProgressBar::Redraw::Pending);
     EXPECT_EQ(bar.value(), 7);
 }

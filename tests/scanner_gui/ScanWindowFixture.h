@@ -11,8 +11,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -81,6 +81,16 @@ TEST(ShellTreeView, ExpandsLazilyShowingVisibleFoldersOnly) {
     EXPECT_EQ(tree.selectedDisplayText(), QStringLiteral("/"));
 }
 
+TEST(ShellTreeView, AnAddedTopFolderIsReachedByItsPath) {
+    TempDir dir;
+    dir.mkdir("deep/inside");
+    ShellTreeView tree;
+    tree.addTopFolder(dir.file("deep"));
+    EXPECT_EQ(childTexts(tree.topLevelItem(0)).back(), QStringLiteral("deep"));
+    ASSERT_TRUE(tree.selectPath(dir.file("deep/inside")));
+    EXPECT_EQ(tree.currentItem()->parent()->parent(), tree.topLevelItem(0));
+}
+
 TEST(ShellTreeView, KeepsFolderNamesThatAreNotValidUtf8ByteForByte) {
     TempDir dir;
     const std::string odd = "caf\xe9 *?\\";

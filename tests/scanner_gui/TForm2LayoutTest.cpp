@@ -74,8 +74,10 @@ TEST_F(ScanWindowTest, ControlsHaveTheirNamesPlacesAndCaptions) {
     EXPECT_EQ(progress()->maximum(), 100);
     EXPECT_EQ(progress()->value(), 0);
     // The list follows the window's outer size (client size plus the frame).
-    EXPECT_EQ(control<QListView>("ListBox1")->geometry(), QRect(184, 112, 236, 308));
-    EXPECT_TRUE(control<QListView>("ListBox1")->uniformItemSizes());
+    auto* list = control<QTableView>("ListBox1");
+    EXPECT_EQ(list->geometry(), QRect(184, 112, 236, 308));
+    EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     QLabel* status = label("Label5");
     EXPECT_TRUE(status->autoFillBackground());
@@ -100,7 +102,7 @@ TEST_F(ScanWindowTest, TabOrderFollowsTheLayout) {
 TEST_F(ScanWindowTest, ResizingMovesAnchoredControlsAndResizesTheList) {
     form->show();
     form->resize(538, 557);
-    EXPECT_EQ(control<QListView>("ListBox1")->geometry(), QRect(184, 112, 336, 408));
+    EXPECT_EQ(control<QTableView>("ListBox1")->geometry(), QRect(184, 112, 336, 408));
     EXPECT_EQ(control<QWidget>("BitBtn2")->geometry(), QRect(396, 22, 131, 25));
     EXPECT_EQ(control<QWidget>("BitBtn1")->geometry(), QRect(396, 62, 129, 25));
     EXPECT_EQ(control<QWidget>("ComboBox1")->geometry(), QRect(184, 64, 197, 21));

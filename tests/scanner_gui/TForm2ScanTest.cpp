@@ -89,7 +89,7 @@ TEST_F(ScanWindowTest, ListsEveryFileOfTheVisibleFoldersWithStatusProgressAndCou
 
     // The view shows every line, with the last one selected.
     QCoreApplication::processEvents();
-    auto* view = control<QListView>("ListBox1");
+    auto* view = control<QTableView>("ListBox1");
     EXPECT_EQ(view->model()->rowCount(), 4);
     EXPECT_EQ(view->currentIndex().row(), 3);
 }
