@@ -25,10 +25,13 @@ public:
     void setRequestLive(bool live); // throws EngineError while open
     bool requestLive() const { return requestLive_; }
 
-    // Runs the statement and keeps its result. Throws EngineError with the engine's message.
+    // Runs the statement (a select) and keeps its result. `select * from Files ...` keeps only
+    // the row ids and integer fields and reads text fields on demand, so a row deleted after
+    // the open reads as NULL text. Throws EngineError with the engine's message, for a
+    // statement that is not a select, or for a parameter (":name", "?") outside a constant.
     void open() override;
     void close() override;
-    // Runs a statement that returns no rows (delete, update).
+    // Runs a statement that returns no rows (delete, update); closes the query first.
     void execSQL();
 
     const std::vector<Field>& fields() const override;

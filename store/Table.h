@@ -21,12 +21,15 @@ public:
     bool exclusive() const { return exclusive_; }
 
     // Opens DatabaseName joined with TableName; never creates a file. A missing folder, file or
-    // table throws EngineError with the engine's message.
+    // table throws EngineError with the engine's message. Records come in storage (Id) order;
+    // the cursor sees its own posts and what other data sets on the same file change.
     void open() override;
     void close() override;
 
-    // Starts a new record; set its fields by name, then post() writes it. Posted records are
-    // committed in batches; close() and every read commit what is pending.
+    // Starts a new record; set its fields by name, then post() writes it (fields left unset
+    // stay NULL; "Id" is the table's). Posted records are committed in batches; close(), any
+    // other statement on the file and every read commit what is pending. A failing post
+    // throws EngineError and keeps every record posted before it.
     void insert();
     void setFieldText(const std::string& fieldName, const std::string& text);
     void setFieldInteger(const std::string& fieldName, std::int64_t value);
@@ -34,8 +37,9 @@ public:
     // Commits the records posted so far.
     void flushPosted();
 
-    // Removes every record. Only while closed and marked exclusive; fails with EngineError if
-    // the table is in use elsewhere, and then changes nothing.
+    // Removes every record and nothing else (fields, index and the Id counter stay). Only while
+    // closed and marked exclusive; fails at once with EngineError if another program holds the
+    // file, and then changes nothing.
     void emptyTable();
 
     const std::vector<Field>& fields() const override;
@@ -46,6 +50,8 @@ public:
     Value valueAt(std::int64_t row, int column) const override;
 
 private:
+    void setField(const std::string& fieldName, Value value);
+
     struct State;
     std::string databaseName_;
     std::string tableName_;

@@ -1,0 +1,121 @@
+#include "platform/Text.h"
+#include "common/TempDir.h"
+#include "platform/Error.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace katalox::platform;
+using katalox::test::TempDir;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+std::string contentOf(const std::string& path) {
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+template <typename Action> std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const katalox::FileError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(UpperCase, MapsLettersOfValidUtf8AndKeepsOtherBytes) {
+    EXPECT_EQ(upperCase("report_2024.doc äöü éñ αβγ жёлтый x😀y"),
+              "REPORT_2024.DOC ÄÖÜ ÉÑ ΑΒΓ ЖЁЛТЫЙ X😀Y");
+    EXPECT_EQ(upperCase("ı"), "I"); // the result may be shorter in bytes
+    // Invalid, overlong, surrogate, cut short, lone Latin-1 byte: each byte stays as it is.
+    EXPECT_EQ(upperCase("a\xff"
+                        "b\xc0\xaf"
+                        "c\xed\xa0\x80"
+                        "d\xc3"
+                        "e\xe4"),
+              "A\xff"
+              "B\xc0\xaf"
+              "C\xed\xa0\x80"
+              "D\xc3"
+              "E\xe4");
+    EXPECT_EQ(upperCase("a\xc3"), "A\xc3");
+}
+
+TEST(Characters, CountAndSliceByUtf8Characters) {
+    EXPECT_EQ(characterCount("aé€😀"), 4u);
+    EXPECT_EQ(characterCount("a\xff\xfe"), 3u);
+    EXPECT_EQ(characterSlice("aé€😀", 1, 2), "é€");
+    EXPECT_EQ(characterSlice("aé€😀", 3, 10), "😀");
+    EXPECT_EQ(characterSlice("aé€😀", 9, 1), "");
+    EXPECT_EQ(characterSlice("\xff"
+                             "é",
+                             0, 1),
+              "\xff");
+}
+
+TEST(ReadTextLines, SplitsAtEveryLineEndAndStopsAtNul) {
+    TempDir dir;
+    auto linesOf = [&](const std::string& content) {
+        return readTextLines(dir.write("t", content));
+    };
+    EXPECT_EQ(linesOf("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(linesOf("a\r\n"), (Lines{"a"}));
+    EXPECT_EQ(linesOf("a\n\nb\r\r"), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(linesOf("a\n\r"), (Lines{"a", ""})); // LF CR is two line ends
+    EXPECT_TRUE(linesOf("").empty());
+    EXPECT_EQ(linesOf(std::string("a\nb\0c\nd", 7)), (Lines{"a", "b"}));
+}
+
+TEST(ReadTextLines, ErrorsNameTheFileAndTheReason) {
+    TempDir dir;
+    const std::string missing = dir.file("missing.ini");
+    EXPECT_EQ(errorOf([&] { readTextLines(missing); }),
+              "Cannot open file \"" + missing + "\". No such file or directory");
+    EXPECT_EQ(errorOf([&] { readTextLines(dir.path()); }),
+              "Cannot open file \"" + dir.path() + "\". Is a directory");
+}
+
+TEST(WriteTextLines, ReplacesWithCrLfLinesKeepingPermissions) {
+    TempDir dir;
+    const std::string path = dir.write("config.ini", "old\r\n");
+    ::chmod(path.c_str(), 0640);
+    const Lines lines = {"TB Name  #= Files.db", "", "DB PATH  #= /x/ä\xff/"};
+    writeTextLines(path, lines);
+    EXPECT_EQ(contentOf(path), "TB Name  #= Files.db\r\n\r\nDB PATH  #= /x/ä\xff/\r\n");
+    EXPECT_EQ(readTextLines(path), lines);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // Through a link, the file it points to is replaced and the link stays.
+    const std::string link = dir.file("link.ini");
+    std::filesystem::create_symlink(path, link);
+    writeTextLines(link, {"via link"});
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(contentOf(path), "via link\r\n");
+}
+
+TEST(WriteTextLines, FailureReportsAndLeavesOldStateAlone) {
+    TempDir dir;
+    const std::string inMissingFolder = dir.file("nowhere/config.ini");
+    EXPECT_EQ(errorOf([&] { writeTextLines(inMissingFolder, {"x"}); }),
+              "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
+    // A folder in the file's place cannot be replaced: it stays, with its content.
+    const std::string folder = dir.mkdir("config.ini");
+    dir.write("config.ini/keep.txt", "kept");
+    EXPECT_EQ(errorOf([&] { writeTextLines(folder, {"x"}); }),
+              "Cannot create file \"" + folder + "\". Is a directory");
+    EXPECT_EQ(contentOf(dir.file("config.ini/keep.txt")), "kept");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
