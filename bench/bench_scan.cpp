@@ -1,6 +1,7 @@
 // The scan window's file search against `find TREE -type f` on the same warm tree; the memory
 // of a scan listing a million files; the longest the window goes without an event-loop turn.
 #include "BenchUtil.h"
+#include "GeneratedTree.h"
 
 #include "platform/gui/ScriptedDialogs.h"
 #include "platform/gui/ShellTreeView.h"
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -25,46 +25,6 @@ using namespace katalox::bench;
 
 namespace {
 
-void makeEmptyFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    if (fd < 0)
-        throw std::runtime_error("cannot create " + path);
-    ::close(fd);
-}
-
-void makeFolder(const std::string& path) {
-    std::filesystem::create_directories(path);
-}
-
-// About 4,000 folders 4 to 6 levels deep holding 200,000 files, and a few hidden folders.
-int makeScanTree(const std::string& root) {
-    int files = 0;
-    auto fill = [&](const std::string& folder, int count) {
-        for (int i = 0; i < count; ++i, ++files)
-            makeEmptyFile(folder + "/file" + std::to_string(i) + (i % 3 ? ".dat" : ".txt"));
-    };
-    for (int a = 0; a < 10; ++a) {
-        const std::string l1 = root + "/dir" + std::to_string(a);
-        makeFolder(l1 + "/.hidden");
-        fill(l1 + "/.hidden", 20);
-        for (int b = 0; b < 10; ++b) {
-            const std::string l2 = l1 + "/sub" + std::to_string(b);
-            for (int c = 0; c < 10; ++c) {
-                const std::string l3 = l2 + "/part" + std::to_string(c);
-                for (int d = 0; d < 3; ++d) {
-                    std::string l4 = l3 + "/leaf" + std::to_string(d);
-                    // Every seventh leaf goes two levels deeper.
-                    if ((a + b + c + d) % 7 == 0)
-                        l4 += "/deeper/deepest";
-                    makeFolder(l4);
-                    fill(l4, 64);
-                }
-            }
-        }
-    }
-    return files;
-}
-
 // A million directory entries cheaply: 100 folders, each holding 10,000 hard links to one empty
 // file of its own (a file takes at most 65,000 links).
 void makeMillionTree(const std::string& root) {
@@ -72,7 +32,7 @@ void makeMillionTree(const std::string& root) {
         const std::string folder = root + "/folder" + std::to_string(f);
         const std::string original = folder + "/original";
         makeFolder(folder);
-        makeEmptyFile(original);
+        makeFile(original);
         for (int i = 1; i < 10000; ++i) {
             const std::string link = folder + "/name-of-a-listed-file-" + std::to_string(i);
             if (::link(original.c_str(), link.c_str()) != 0)
@@ -80,28 +40,6 @@ void makeMillionTree(const std::string& root) {
         }
     }
 }
-
-// A folder for a generated tree: on the memory file system when there is one, where a million
-// entries take seconds to make and remove instead of minutes (the cache is warm either way).
-class TreeDir {
-public:
-    explicit TreeDir(const std::string& fallback) {
-        std::string pattern = "/dev/shm/katalox-bench-XXXXXX";
-        path_ = ::mkdtemp(pattern.data()) ? pattern : fallback;
-        if (path_ == fallback)
-            makeFolder(path_);
-    }
-    ~TreeDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TreeDir(const TreeDir&) = delete;
-    TreeDir& operator=(const TreeDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // Processor time used so far by this process or by its finished children, in milliseconds.
 double cpuMs(int who) {

@@ -13,6 +13,9 @@ class TForm2;
 namespace katalox::scanner {
 class ScanListModel;
 }
+namespace katalox::store {
+class Table;
+}
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -51,6 +54,7 @@ private:
     void setStatus(const QString& caption, const QColor& background);
     void fitLabels();
     void showSelectedLastLine();
+    void insertListedFiles(katalox::store::Table& table, const std::string& diskId);
     void placeOverMainWindow();
 
     std::unique_ptr<Ui::TForm2> ui;
