@@ -2,6 +2,8 @@
 
 #include "ui_Form2.h"
 
+#include "app/Forms.h"
+#include "app/TForm1.h"
 #include "forms/Anchors.h"
 #include "platform/Find.h"
 #include "platform/MessagePump.h"
@@ -83,8 +85,8 @@ TForm2::TForm2(QWidget* parent)
             [this] { guarded([this] { BitBtn2Click(); }); });
     connect(ui->BitBtn1, &QPushButton::clicked, this,
             [this] { guarded([this] { BitBtn1Click(); }); });
-    // Closing the main window during a scan asks the application to quit; the scan then stops
-    // at its next step instead of running on in a program whose windows are gone.
+    // Closing the main window during a scan ends the program; the scan then stops at its next
+    // step instead of running on in a program whose windows are gone.
     qApp->installEventFilter(this);
     FormResize();
 }
@@ -185,7 +187,10 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::Quit && scanRunning_)
+    // Closing the main window ends the program, as does a request to quit.
+    if (scanRunning_ &&
+        ((event->type() == QEvent::Quit && watched == qApp) ||
+         (event->type() == QEvent::Close && Form1 && watched == static_cast<QObject*>(Form1))))
         quitRequested_ = true;
     return QWidget::eventFilter(watched, event);
 }
@@ -199,11 +204,11 @@ void TForm2::setStatus(const QString& caption, const QColor& background) {
     fitLabels();
 }
 
-// The two labels size themselves to their text like the window's other labels would: the status
-// keeps its left edge, the right-aligned count its right edge.
+// The labels size themselves to their text, so they stay readable in a font wider than the one
+// the layout was drawn with: each keeps its left edge, the right-aligned count its right edge.
 void TForm2::fitLabels() {
-    QLabel* status = ui->Label5;
-    status->resize(status->sizeHint().width(), status->height());
+    for (QLabel* label : {ui->Label1, ui->Label2, ui->Label3, ui->Label4, ui->Label5, ui->Label6})
+        label->resize(label->sizeHint().width(), label->height());
     QLabel* count = ui->ItemsCount;
     const int right = count->geometry().right();
     const int width = std::max(59, count->sizeHint().width());
@@ -217,13 +222,9 @@ void TForm2::showSelectedLastLine() {
 }
 
 void TForm2::placeOverMainWindow() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window != this && window->objectName() == QLatin1String("Form1") &&
-            window->isVisible()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(window->frameGeometry().center());
-            move(frame.topLeft());
-            return;
-        }
-    }
+    if (!Form1 || !Form1->isVisible())
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(Form1->frameGeometry().center());
+    move(frame.topLeft());
 }

@@ -7,6 +7,8 @@
 #include "store/Query.h"
 #include "store/Table.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QTreeWidget>
 #include <sqlite3.h>
 
@@ -226,4 +228,21 @@ TEST_F(InsertTest, ReopensTheTableForSharedUse) {
     EXPECT_FALSE(main.Table1->exclusive());
     EXPECT_TRUE(main.Table1->active());
     EXPECT_EQ(storedRows(catalogue).size(), 1u);
+}
+
+TEST_F(InsertTest, ClosingTheMainWindowEndsTheScanWithoutItsMessage) {
+    for (int i = 0; i < 20; ++i)
+        dir.write("f" + std::to_string(i));
+    int calls = 0;
+    katalox::platform::setMessagePumpHook([&] {
+        if (++calls == 3) {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(&main, &close);
+        }
+    });
+    selectFolder(dir.path());
+    control<QPushButton>("BitBtn2")->click();
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(dialogs.texts("message").isEmpty());
+    EXPECT_FALSE(form->scanRunning());
 }
