@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
     TForm1 main;
     Form1 = &main;
     TForm2 form;
+    form.show();
 
     ScratchDir scratch;
     const TreeDir treeDir(scratch.path() + "/files");

@@ -2,6 +2,8 @@
 
 #include "platform/Error.h"
 
+#include <algorithm>
+
 namespace katalox::platform {
 
 CheckedProgressBar::CheckedProgressBar(QWidget* parent) : QProgressBar(parent) {}
@@ -19,18 +21,29 @@ void CheckedProgressBar::setMaximumChecked(int maximum) {
 }
 
 void CheckedProgressBar::setPosition(int position, Redraw redraw) {
-    // QProgressBar::setValue repaints synchronously whenever the new value changes what the bar
-    // shows. A loop that lets events run anyway is faster with one paint per turn.
-    if (redraw == Redraw::Now || !updatesEnabled()) {
-        setValue(position);
+    if (redraw == Redraw::Now) {
+        // QProgressBar::setValue asks the style for the bar's geometry at every call, which
+        // costs more than a step of a fast loop; a step too small to show a pixel waits for
+        // the next one, or for showPosition().
+        pending_ = position;
+        const qint64 range = qint64(maximum()) - minimum();
+        const qint64 step = qAbs(qint64(position) - value());
+        if (position == maximum() || step * std::max(1, width()) >= range)
+            showPosition();
         return;
     }
-    const int before = value();
+    // A loop that lets events run anyway is faster with one paint per turn.
+    pending_.reset();
     setUpdatesEnabled(false);
     setValue(position);
     setUpdatesEnabled(true);
-    if (value() != before)
-        update();
+}
+
+void CheckedProgressBar::showPosition() {
+    if (pending_) {
+        setValue(*pending_);
+        pending_.reset();
+    }
 }
 
 } // namespace katalox::platform

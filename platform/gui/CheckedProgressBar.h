@@ -3,6 +3,8 @@
 // would quietly move its minimum down.
 #include <QProgressBar>
 
+#include <optional>
+
 namespace katalox::platform {
 
 class CheckedProgressBar : public QProgressBar {
@@ -17,8 +19,14 @@ public:
         Now,     // paint at once, for loops that let no events run
         Pending, // paint at the next turn of the event loop, for loops that let events run
     };
-    // Sets the position; the bar is painted again only when the change shows.
+    // Sets the position. With Redraw::Now a step smaller than a pixel of the bar is held back
+    // until a later step shows or showPosition() is called.
     void setPosition(int position, Redraw redraw);
+    // Shows the position held back by the last setPosition(), if any.
+    void showPosition();
+
+private:
+    std::optional<int> pending_;
 };
 
 } // namespace katalox::platform

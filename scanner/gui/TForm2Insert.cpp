@@ -57,9 +57,11 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
             table.post();
             ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
         }
+        ui->ProgressBar1->showPosition();
         table.flushPosted();
     } catch (...) {
         // Whatever stopped the loop, the records posted before it stay in the catalogue.
+        ui->ProgressBar1->showPosition();
         try {
             table.flushPosted();
         } catch (...) {

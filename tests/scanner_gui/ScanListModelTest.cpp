@@ -88,3 +88,22 @@ TEST(CheckedProgressBar, RefusesAMaximumBelowItsMinimumAndKeepsItsRange) {
     bar.setPosition(7, katalox::platform::CheckedProgressBar::Redraw::Pending);
     EXPECT_EQ(bar.value(), 7);
 }
+
+TEST(CheckedProgressBar, StepsTooSmallToShowWaitForALaterStepOrShowPosition) {
+    using Redraw = katalox::platform::CheckedProgressBar::Redraw;
+    katalox::platform::CheckedProgressBar bar;
+    bar.resize(100, 17);
+    bar.setRange(0, 100000);
+    bar.setValue(0);
+    bar.setPosition(50, Redraw::Now); // a twentieth of a pixel
+    EXPECT_EQ(bar.value(), 0);
+    bar.setPosition(2000, Redraw::Now); // two pixels
+    EXPECT_EQ(bar.value(), 2000);
+    bar.setPosition(2010, Redraw::Now);
+    bar.showPosition();
+    EXPECT_EQ(bar.value(), 2010);
+    bar.setPosition(100000, Redraw::Now); // the end always shows
+    EXPECT_EQ(bar.value(), 100000);
+    bar.setPosition(7, Redraw::Pending); // a loop that lets events run sets it exactly
+    EXPECT_EQ(bar.value(), 7);
+}
