@@ -1,6 +1,7 @@
 #include "app/TForm10.h"
 
 #include "app/WebAddresses.h"
+#include "forms/FormHelpers.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/JpegDecoder.h"
 #include "platform/gui/ShellOpen.h"
@@ -13,26 +14,17 @@
 #include <QShowEvent>
 #include <QUrl>
 
-#include <algorithm>
-
 namespace {
 
 const char* const kPictureResource = ":/about/katalox-logo.jpg";
 
-// The address as the label shows it: without the scheme, so it fits the label's width.
+// The address as the label shows it: without the scheme, so it fits the small window.
 QString addressText(const QString& address) {
     const QUrl url(address);
     QString text = url.host() + url.path();
     if (text.endsWith('/'))
         text.chop(1);
     return text.isEmpty() ? address : text;
-}
-
-// A label grows to the right to hold its whole text, whatever the font's widths; it never
-// shrinks below its designed width.
-void growToText(QLabel* label) {
-    const int textWidth = label->fontMetrics().horizontalAdvance(label->text()) + 1;
-    label->resize(std::max(label->width(), textWidth), label->height());
 }
 
 } // namespace
@@ -42,18 +34,15 @@ TForm10::TForm10(QWidget* parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::TForm10>()) {
     ui_->setupUi(this);
-    QFont windowFont(QStringLiteral("Sans Serif"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    katalox::forms::useWindowFont(this);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(205, 54);
 
     ui_->Label2->setText(katalox::makerName());
     ui_->Label1->setText(addressText(katalox::makerWebAddress()));
-    growToText(ui_->Label2);
-    growToText(ui_->Label1);
+    katalox::forms::growToText(ui_->Label2);
+    katalox::forms::growToText(ui_->Label1);
     ui_->Label1->installEventFilter(this);
 
     katalox::initAboutResources();
@@ -74,13 +63,10 @@ void TForm10::loadPicture(const QByteArray& jpeg) {
         [&] { ui_->Image1->setPixmap(QPixmap::fromImage(katalox::platform::decodeJpeg(jpeg))); });
 }
 
-// Each time it appears, the window is centred on the main window (its parent), if it has one.
+// Each time it appears, the window is centred on the main window.
 void TForm10::showEvent(QShowEvent* event) {
-    if (!event->spontaneous() && parentWidget()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(parentWidget()->window()->frameGeometry().center());
-        move(frame.topLeft());
-    }
+    if (!event->spontaneous())
+        katalox::forms::centreOverMainWindow(this);
     QWidget::showEvent(event);
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 using katalox::platform::ScriptedDialogs;
@@ -151,10 +152,13 @@ TEST(TForm10, ADamagedPictureIsReportedAndTheWindowStillWorks) {
 
 TEST(TForm10, ShowingTwiceGivesOneWindowAndClosingOnlyHides) {
     ScriptedDialogs dialogs;
+    // Created at start without a parent; it finds the main window by name.
     QWidget mainWindow;
+    mainWindow.setObjectName("Form1");
     mainWindow.setGeometry(100, 100, 772, 448);
     mainWindow.show();
-    QPointer<TForm10> form = new TForm10(&mainWindow);
+    std::unique_ptr<TForm10> owner = std::make_unique<TForm10>();
+    QPointer<TForm10> form = owner.get();
     EXPECT_TRUE(form->isHidden());
 
     katalox::platform::showForm(form);
