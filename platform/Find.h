@@ -3,6 +3,7 @@
 // pattern in the last component of a path, entry by entry, with attributes and size read only
 // when asked for. Also the lookup of one file by its full path.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +17,23 @@ enum class FindRequest {
 
 struct FileAttributes {
     bool directory = false;
-    bool hidden = false; // the name begins with "."
-    bool system = false; // a folder on a kernel pseudo file system (proc, sysfs, ...)
-    bool readOnly = false;
+    bool hidden = false;   // the name begins with "." ("." and ".." themselves are not hidden)
+    bool system = false;   // a folder on a kernel pseudo file system (proc, sysfs, ...)
+    bool readOnly = false; // the owner may not write it
+};
+
+// Which file an entry is, after following links: two paths naming the same folder (through a
+// link or a bind mount) give the same identity.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const {
+        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ULL ^ id.device);
+    }
 };
 
 // One entry found by a lookup.
@@ -26,6 +41,7 @@ struct FoundFile {
     std::string name; // last path component, byte for byte
     FileAttributes attributes;
     std::uint64_t size = 0;
+    FileIdentity identity;
 };
 
 class FindOperation {
@@ -40,16 +56,20 @@ public:
     FindOperation& operator=(const FindOperation&) = delete;
 
     // Steps to the next matching entry; false once the enumeration has run out (the folder
-    // handle is then released).
+    // handle is then released). The accessors below describe the entry of the last step that
+    // returned true.
     bool next();
 
     const std::string& name() const;
     bool isDirectory();          // from the directory entry type where known (no stat)
     FileAttributes attributes(); // stats the entry on first use
     std::uint64_t size();        // full 64-bit size; stats the entry on first use
+    // The entry's identity after following links; empty when it cannot be read (a broken link).
+    std::optional<FileIdentity> identity();
 
     // Looks up one existing entry by its full path, taken literally (no wildcards), so any
-    // name works: "*", "?", "[", spaces, newlines, bytes that are not valid UTF-8.
+    // name works: "*", "?", "[", spaces, newlines, bytes that are not valid UTF-8. A path that
+    // is not absolute or ends with a separator finds nothing.
     static std::optional<FoundFile> lookUp(const std::string& fullPath);
 
     // Whether a name matches a wildcard mask under the rules above.

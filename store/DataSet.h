@@ -31,8 +31,8 @@ public:
     // out of range.
     virtual void setRecNo(std::int64_t recNo) = 0;
     virtual std::int64_t recNo() const = 0;
-    // A field of the current record. Throws EngineError "Field '<name>' not found" (or when
-    // closed / empty).
+    // A field of the current record (NULL when there are no records). Throws EngineError
+    // "Field '<name>' not found", or when closed.
     virtual Value fieldByName(const std::string& name) const = 0;
 
     // Any record by 0-based row and column, for grids; does not move the current record.
@@ -53,6 +53,10 @@ protected:
     // Throws EngineError when the data set is open: settings change only while closed.
     void requireClosed(const char* what) const;
     void requireOpen() const;
+    // Index of the field named `name` (letter case ignored); throws "Field '<name>' not found".
+    int requireField(const std::string& name) const;
+    // Throws EngineError unless 1 <= recNo <= count.
+    static void requireRecNo(std::int64_t recNo, std::int64_t count);
 
 private:
     bool active_ = false;

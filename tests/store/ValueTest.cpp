@@ -1,5 +1,5 @@
-#include "platform/Error.h"
 #include "store/Value.h"
+#include "platform/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,8 @@ TEST(Value, TextThatIsNotAWholeNumberIsAnError) {
             (void)Value(std::string(text)).asInteger();
             ADD_FAILURE() << "no error for '" << text << "'";
         } catch (const EngineError& error) {
-            EXPECT_EQ(std::string(error.what()), "'" + std::string(text) + "' is not a valid integer value");
+            EXPECT_EQ(std::string(error.what()),
+                      "'" + std::string(text) + "' is not a valid integer value");
         }
     }
 }

@@ -1,0 +1,70 @@
+#include "store/CatalogFile.h"
+
+#include "platform/Error.h"
+#include "store/Dialect.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace katalox::store {
+
+namespace {
+
+std::string tableNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
+void writeSchema(const std::string& path, const std::string& table) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const std::string quoted = quoteIdentifier(table);
+    const std::string sql =
+        "BEGIN;"
+        "CREATE TABLE " +
+        quoted +
+        " (\"Id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"File Name\" TEXT, \"File Path\" TEXT,"
+        " \"Disk ID\" TEXT, \"File Size\" INTEGER);"
+        "CREATE INDEX " +
+        quoteIdentifier(table + " Disk ID") + " ON " + quoted +
+        " (\"Disk ID\");"
+        "COMMIT;";
+    char* error = nullptr;
+    std::string message;
+    if (rc != SQLITE_OK)
+        message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    else if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
+        message = error ? error : sqlite3_errmsg(db);
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (!message.empty())
+        throw FileError("Cannot create file \"" + path + "\". " + message);
+}
+
+} // namespace
+
+void createEmptyCatalog(const std::string& path) {
+    const std::string table = tableNameOf(path);
+    if (table.empty())
+        throw FileError("Cannot create file \"" + path + "\". The file name is empty");
+    // O_EXCL: an existing catalogue is never touched, even one made a moment ago by another.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    ::close(fd);
+    try {
+        writeSchema(path, table);
+    } catch (const FileError&) {
+        ::unlink(path.c_str());
+        throw;
+    }
+}
+
+} // namespace katalox::store

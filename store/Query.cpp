@@ -1,0 +1,157 @@
+#include "store/Query.h"
+
+#include "platform/Error.h"
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/KeyedResult.h"
+#include "store/MaterialResult.h"
+
+namespace katalox::store {
+
+namespace {
+
+const std::vector<Field> noFields;
+
+std::string catalogPath(const std::string& folder) {
+    // Statements name the table Files, which lives in Files.db in the query's folder.
+    if (folder.empty() || folder.back() == '/')
+        return folder + "Files.db";
+    return folder + "/Files.db";
+}
+
+std::string joinedLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        text += lines[i];
+    }
+    return text;
+}
+
+void refuseParameters(const Statement& statement) {
+    if (statement.parameterCount() > 0)
+        throw EngineError("Parameters are not supported in a statement");
+}
+
+std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const std::string& sql) {
+    if (auto distinct = matchDistinctSelect(sql)) {
+        if (auto result = MaterialResult::distinctByIndex(*db, *distinct))
+            return result;
+    }
+    if (auto whole = matchWholeRowSelect(sql)) {
+        try {
+            return std::make_unique<KeyedResult>(db, whole->table, whole->rest);
+        } catch (const EngineError&) {
+            // Not a plain table (a view, say): run the statement as written below, which
+            // also gives the engine's own message for a statement it refuses.
+        }
+    }
+    Statement statement = db->prepare(sql);
+    refuseParameters(statement);
+    if (statement.columnCount() == 0 || !statement.readOnly())
+        throw EngineError("The statement returns no records; it can only be executed");
+    return std::make_unique<MaterialResult>(statement);
+}
+
+} // namespace
+
+struct Query::State {
+    std::shared_ptr<Database> db;
+    std::unique_ptr<ResultSet> result;
+    std::int64_t recNo = 0;
+};
+
+Query::Query(QObject* parent) : DataSet(parent) {}
+
+Query::~Query() = default;
+
+void Query::setDatabaseName(const std::string& folder) {
+    requireClosed("the database name");
+    databaseName_ = folder;
+}
+
+void Query::clearSql() {
+    close();
+    sql_.clear();
+}
+
+void Query::addSql(const std::string& line) {
+    close();
+    sql_.push_back(line);
+}
+
+void Query::setSql(std::vector<std::string> lines) {
+    close();
+    sql_ = std::move(lines);
+}
+
+void Query::setRequestLive(bool live) {
+    requireClosed("the live request");
+    requestLive_ = live;
+}
+
+void Query::open() {
+    if (active())
+        return;
+    const std::string sql = translateStatement(joinedLines(sql_));
+    auto state = std::make_unique<State>();
+    state->db = Database::open(catalogPath(databaseName_));
+    state->result = runSelect(state->db, sql);
+    state->recNo = state->result->count() > 0 ? 1 : 0;
+    state_ = std::move(state);
+    setActive(true);
+}
+
+void Query::close() {
+    if (!state_)
+        return;
+    state_.reset();
+    setActive(false);
+}
+
+void Query::execSQL() {
+    close();
+    const std::string sql = translateStatement(joinedLines(sql_));
+    std::shared_ptr<Database> db = Database::open(catalogPath(databaseName_));
+    Statement statement = db->prepare(sql);
+    refuseParameters(statement);
+    while (statement.step()) {
+    }
+}
+
+const std::vector<Field>& Query::fields() const {
+    return state_ ? state_->result->fields() : noFields;
+}
+
+std::int64_t Query::recordCount() const {
+    requireOpen();
+    return state_->result->count();
+}
+
+void Query::setRecNo(std::int64_t recNo) {
+    requireOpen();
+    requireRecNo(recNo, state_->result->count());
+    state_->recNo = recNo;
+}
+
+std::int64_t Query::recNo() const {
+    return state_ ? state_->recNo : 0;
+}
+
+Value Query::fieldByName(const std::string& name) const {
+    requireOpen();
+    const int field = requireField(name);
+    if (state_->recNo < 1)
+        return Value();
+    return state_->result->value(state_->recNo - 1, field);
+}
+
+Value Query::valueAt(std::int64_t row, int column) const {
+    if (!state_ || row < 0 || row >= state_->result->count() || column < 0 ||
+        column >= static_cast<int>(state_->result->fields().size()))
+        return Value();
+    return state_->result->value(row, column);
+}
+
+} // namespace katalox::store

@@ -1,0 +1,227 @@
+#include "store/Table.h"
+
+#include "platform/Error.h"
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/RowIndex.h"
+#include "store/RowReader.h"
+
+namespace katalox::store {
+
+namespace {
+
+const std::vector<Field> noFields;
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+// "Files.db" holds the table "Files".
+std::string tableOf(const std::string& fileName) {
+    const std::size_t dot = fileName.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+}
+
+// While alive, statements on `db` fail at once instead of waiting for another program's lock.
+class NoWaiting {
+public:
+    explicit NoWaiting(Database& db) : db_(db) { db_.setBusyTimeout(0); }
+    ~NoWaiting() { db_.setBusyTimeout(Database::busyTimeoutMs); }
+    NoWaiting(const NoWaiting&) = delete;
+    NoWaiting& operator=(const NoWaiting&) = delete;
+
+private:
+    Database& db_;
+};
+
+} // namespace
+
+struct Table::State {
+    State(std::shared_ptr<Database> database, const std::string& table)
+        : db(std::move(database)), name(table), reader(db, table), index(db, table),
+          knownChanges(db->changeCount()) {}
+
+    // Recounts when something else on the connection wrote since we last looked.
+    void refresh() {
+        if (db->changeCount() != knownChanges) {
+            index.reload();
+            knownChanges = db->changeCount();
+        }
+    }
+
+    std::shared_ptr<Database> db;
+    std::string name;
+    RowReader reader;
+    RowIndex index;
+    std::int64_t knownChanges;
+    std::int64_t recNo = 0;
+    bool inserting = false;
+    std::vector<Value> buffer;
+    std::vector<bool> assigned;
+};
+
+Table::Table(QObject* parent) : DataSet(parent) {}
+
+Table::~Table() {
+    try {
+        close();
+    } catch (const Error&) {
+        // The connection rolls back whatever it could not commit.
+    }
+}
+
+void Table::setDatabaseName(const std::string& folder) {
+    requireClosed("the database name");
+    databaseName_ = folder;
+}
+
+void Table::setTableName(const std::string& fileName) {
+    requireClosed("the table name");
+    tableName_ = fileName;
+}
+
+void Table::setExclusive(bool exclusive) {
+    requireClosed("the exclusive flag");
+    exclusive_ = exclusive;
+}
+
+void Table::open() {
+    if (active())
+        return;
+    const std::string table = tableOf(tableName_);
+    state_ = std::make_unique<State>(Database::open(joinPath(databaseName_, tableName_)), table);
+    state_->recNo = state_->index.count() > 0 ? 1 : 0;
+    setActive(true);
+}
+
+void Table::close() {
+    if (!state_)
+        return;
+    std::unique_ptr<State> closing = std::move(state_);
+    setActive(false);
+    closing->db->commitPending(); // may throw; the table is closed either way
+}
+
+void Table::insert() {
+    requireOpen();
+    state_->inserting = true;
+    state_->buffer.assign(state_->reader.fields().size(), Value());
+    state_->assigned.assign(state_->reader.fields().size(), false);
+}
+
+void Table::setFieldText(const std::string& fieldName, const std::string& text) {
+    requireOpen();
+    const int field = requireField(fieldName);
+    if (!state_->inserting)
+        throw EngineError("Dataset not in edit or insert mode");
+    state_->buffer[static_cast<std::size_t>(field)] = Value(text);
+    state_->assigned[static_cast<std::size_t>(field)] = true;
+}
+
+void Table::setFieldInteger(const std::string& fieldName, std::int64_t value) {
+    requireOpen();
+    const int field = requireField(fieldName);
+    if (!state_->inserting)
+        throw EngineError("Dataset not in edit or insert mode");
+    state_->buffer[static_cast<std::size_t>(field)] = Value(value);
+    state_->assigned[static_cast<std::size_t>(field)] = true;
+}
+
+void Table::post() {
+    requireOpen();
+    State& state = *state_;
+    if (!state.inserting)
+        throw EngineError("Dataset not in edit or insert mode");
+    state.inserting = false;
+    std::string columns;
+    std::string marks;
+    std::vector<Value> values;
+    for (std::size_t i = 0; i < state.buffer.size(); ++i) {
+        if (!state.assigned[i])
+            continue;
+        columns += (values.empty() ? "" : ", ") + quoteIdentifier(state.reader.fields()[i].name);
+        marks += values.empty() ? "?" : ", ?";
+        values.push_back(std::move(state.buffer[i]));
+    }
+    const std::string sql =
+        "INSERT INTO " + quoteIdentifier(state.name) +
+        (values.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + marks + ")");
+    state.refresh();
+    const std::int64_t rowId = state.db->insertRow(sql, values);
+    state.index.append(rowId);
+    state.knownChanges = state.db->changeCount();
+    state.recNo = state.index.count();
+}
+
+void Table::flushPosted() {
+    if (state_)
+        state_->db->commitPending();
+}
+
+void Table::emptyTable() {
+    if (active())
+        throw EngineError("Cannot perform this operation on an open dataset");
+    if (!exclusive_)
+        throw EngineError("Cannot empty the table: it is not opened for exclusive use");
+    const std::string path = joinPath(databaseName_, tableName_);
+    std::shared_ptr<Database> db = Database::open(path);
+    const std::string table = quoteIdentifier(tableOf(tableName_));
+    db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
+    // Fail at once, leaving everything as it was, when another program holds the file.
+    const NoWaiting noWaiting(*db);
+    try {
+        db->execute("BEGIN EXCLUSIVE");
+    } catch (const EngineError& error) {
+        throw EngineError("Cannot empty the table \"" + path + "\": " + error.what());
+    }
+    try {
+        db->execute("DELETE FROM " + table);
+        db->execute("COMMIT");
+    } catch (const EngineError&) {
+        db->execute("ROLLBACK");
+        throw;
+    }
+}
+
+const std::vector<Field>& Table::fields() const {
+    return state_ ? state_->reader.fields() : noFields;
+}
+
+std::int64_t Table::recordCount() const {
+    requireOpen();
+    state_->refresh();
+    return state_->index.count();
+}
+
+void Table::setRecNo(std::int64_t recNo) {
+    requireOpen();
+    state_->refresh();
+    requireRecNo(recNo, state_->index.count());
+    state_->recNo = recNo;
+}
+
+std::int64_t Table::recNo() const {
+    return state_ ? state_->recNo : 0;
+}
+
+Value Table::fieldByName(const std::string& name) const {
+    requireOpen();
+    const int field = requireField(name);
+    if (state_->recNo < 1)
+        return Value();
+    return valueAt(state_->recNo - 1, field);
+}
+
+Value Table::valueAt(std::int64_t row, int column) const {
+    if (!state_)
+        return Value();
+    state_->refresh();
+    if (row < 0 || row >= state_->index.count() || column < 0 ||
+        column >= static_cast<int>(state_->reader.fields().size()))
+        return Value();
+    return state_->reader.row(state_->index.rowIdAt(row))[static_cast<std::size_t>(column)];
+}
+
+} // namespace katalox::store

@@ -1,0 +1,83 @@
+#pragma once
+// A fresh empty catalogue in a temporary folder, with helpers to fill and inspect it.
+#include "common/TempDir.h"
+#include "store/CatalogFile.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+namespace katalox::test {
+
+struct Record {
+    std::string name;
+    std::string path;
+    std::string diskId;
+    std::int64_t size = 0;
+};
+
+class CatalogFixture : public ::testing::Test {
+protected:
+    CatalogFixture() {
+        store::createEmptyCatalog(dir.file("Files.db"));
+        table.setDatabaseName(dir.path());
+        table.setTableName("Files.db");
+        query.setDatabaseName(dir.path() + "/");
+    }
+
+    void post(const Record& record) {
+        table.insert();
+        table.setFieldText("File Name", record.name);
+        table.setFieldText("File Path", record.path);
+        table.setFieldText("Disk ID", record.diskId);
+        table.setFieldInteger("File Size", record.size);
+        table.post();
+    }
+
+    void insertAll(const std::vector<Record>& records) {
+        table.close();
+        table.open();
+        for (const auto& record : records)
+            post(record);
+        table.close();
+    }
+
+    void runQuery(const std::vector<std::string>& lines) {
+        query.setSql(lines);
+        query.open();
+    }
+
+    // One column of the open query, record by record, read by field name.
+    std::vector<std::string> column(const std::string& field) {
+        std::vector<std::string> values;
+        for (std::int64_t i = 1; i <= query.recordCount(); ++i) {
+            query.setRecNo(i);
+            values.push_back(query.fieldByName(field).asString());
+        }
+        return values;
+    }
+
+    // Runs `sql` on a connection of its own, as another program would.
+    std::int64_t countOutside(const std::string& sql = "SELECT count(*) FROM Files") {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(dir.file("Files.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        std::int64_t result = -1;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            result = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return result;
+    }
+
+    TempDir dir;
+    store::Table table;
+    store::Query query;
+};
+
+} // namespace katalox::test
