@@ -19,9 +19,10 @@ void useWindowFont(QWidget* window) {
 void centreOverMainWindow(QWidget* window) {
     QWidget* over = window->parentWidget() ? window->parentWidget()->window() : nullptr;
     if (!over) {
+        // At start the main window is placed but not yet shown; a visible one is preferred.
         for (QWidget* candidate : QApplication::topLevelWidgets()) {
             if (candidate != window && candidate->objectName() == QLatin1String("Form1") &&
-                candidate->isVisible())
+                (!over || candidate->isVisible()))
                 over = candidate;
         }
     }
