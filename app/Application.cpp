@@ -1,18 +1,90 @@
 #include "app/Application.h"
 
+#include "app/Forms.h"
+#include "app/TForm1.h"
+#include "app/TForm10.h"
+#include "platform/gui/ErrorBox.h"
+#include "scanner/gui/TForm2.h"
+#include "store/gui/TForm3.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 namespace katalox {
 
+namespace {
+
+// Ends the event loop when the main window closes, whatever other windows are still open.
+class MainWindowWatcher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close)
+            QCoreApplication::exit(0);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+template <typename Form> void destroy(Form*& instance) {
+    delete instance;
+    instance = nullptr;
+}
+
+} // namespace
+
+WindowFactories defaultWindowFactories() {
+    return {
+        [] {
+            Form1 = new TForm1;
+            Form1->FormCreate();
+        },
+        [] { Form2 = new TForm2; },
+        [] {
+            Form3 = new TForm3;
+            Form3->FormCreate();
+        },
+        [] { Form10 = new TForm10; },
+    };
+}
+
+void createWindows(const WindowFactories& factories) {
+    // Form1 and its data components exist before Form3 configures them.
+    for (const auto* create : {&factories.createForm1, &factories.createForm2,
+                               &factories.createForm3, &factories.createForm10}) {
+        if (*create)
+            platform::guarded(*create);
+    }
+}
+
+int runMainWindow() {
+    if (!Form1)
+        return 1;
+    const bool quitOnLastWindow = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    MainWindowWatcher watcher;
+    Form1->installEventFilter(&watcher);
+    Form1->show();
+    const int exitCode = QApplication::exec();
+    Form1->removeEventFilter(&watcher);
+    QApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    return exitCode;
+}
+
+void destroyWindows() {
+    destroy(Form10);
+    destroy(Form3);
+    destroy(Form2);
+    destroy(Form1);
+}
+
 int runApplication(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("Katalox");
-    QMainWindow placeholder;
-    placeholder.setWindowTitle("Katalox 1.2");
-    placeholder.resize(772, 448);
-    placeholder.show();
-    return QApplication::exec();
+    QApplication::setApplicationName(QStringLiteral("Katalox"));
+    createWindows(defaultWindowFactories());
+    const int exitCode = runMainWindow();
+    destroyWindows();
+    return exitCode;
 }
 
 } // namespace katalox

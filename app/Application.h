@@ -1,8 +1,35 @@
 #pragma once
+// The program's start: the application title, the four windows in their order, the main
+// window's message loop.
+#include <functional>
 
 namespace katalox {
 
-// Starts the program: title, the four windows in order, the main window's message loop.
+// How each window comes into being. Each creates its window, stores it in its instance
+// (Form1, ...) and then runs the window's start-up work, so a window whose start-up fails still
+// exists. Tests replace some of them.
+struct WindowFactories {
+    std::function<void()> createForm1;
+    std::function<void()> createForm2;
+    std::function<void()> createForm3;
+    std::function<void()> createForm10;
+};
+
+// The program's own windows.
+WindowFactories defaultWindowFactories();
+
+// Creates the windows in order, each guarded: an error is shown in the error box and the start
+// goes on with the next window.
+void createWindows(const WindowFactories& factories);
+
+// Shows the main window and processes events until the main window closes, even while other
+// windows are open. Returns the exit code; 1 when there is no main window to show.
+int runMainWindow();
+
+// Destroys the windows, the last created first, and clears their instances.
+void destroyWindows();
+
+// Starts the program and returns its exit code.
 int runApplication(int argc, char** argv);
 
 } // namespace katalox

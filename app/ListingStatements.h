@@ -1,0 +1,33 @@
+#pragma once
+// The statement texts of the Disk ID tree and of the listing, as lines for the statement
+// object. Pure functions, so the exact texts can be checked.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace katalox {
+
+// The listing's inputs as the user typed them; upper-casing happens here.
+struct ListingFilters {
+    std::string fileName; // Edit1
+    std::string mask;     // ComboBox1
+    std::string path;     // Edit2
+    // The selected Disk ID, compared unchanged; no value lists every disk.
+    std::optional<std::string> diskId;
+};
+
+// The distinct Disk IDs in ascending order.
+std::vector<std::string> diskIdTreeStatement();
+
+// The all-disks statement (four lines) or the Disk ID statement (five lines).
+std::vector<std::string> listingStatement(const ListingFilters& filters);
+
+// A value written inside a double-quoted text constant: every double quote doubled, so the
+// value never ends the constant.
+std::string quotedValue(const std::string& value);
+
+// The Disk ID comparison after `Like "`: the value and the closing quote. A Disk ID holding a
+// pattern character is matched literally through an escape character.
+std::string literalLikeTail(const std::string& value);
+
+} // namespace katalox
