@@ -6,6 +6,7 @@
 
 #include "app/Forms.h"
 #include "app/TForm1.h"
+#include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/Text.h"
 #include "platform/gui/Dialogs.h"
@@ -25,6 +26,8 @@ void TForm2::BitBtn1Click() {
     if (!katalox::platform::Dialogs::instance().confirm(
             QStringLiteral("Insert all files into database?")))
         return;
+    if (!Form1)
+        throw katalox::Error("The catalogue is not open");
     katalox::store::Table& table = *Form1->Table1;
     table.close();
     table.setExclusive(false);

@@ -105,6 +105,9 @@ TEST_F(InsertTest, OneRecordPerListedFileUpperCasedWithTheDiskIdAsTyped) {
                                 {"ÉTÉ.MP3", upperDir + "/SUB/ÉTÉ.MP3", "Backup disk", 70000}}));
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(diskIdNodes(), QStringList{"Backup disk"});
+    // Selecting the new Disk ID in the main window lists its records.
+    main.TreeView1->setCurrentItem(main.TreeView1->topLevelItem(0)->child(0));
+    EXPECT_EQ(main.Query1->recordCount(), 2);
     EXPECT_EQ(progress()->maximum(), 1);
     EXPECT_EQ(progress()->value(), 1);
     // The window keeps what it showed.
