@@ -136,8 +136,11 @@ TEST_F(InsertTest, VanishedFilesAreSkippedAndTheBarEndsShort) {
     ASSERT_EQ(listed.size(), 3u);
     std::filesystem::remove(listed[1]);
     std::filesystem::remove(listed[2]);
+    int pumped = 0; // the insert lets no waiting events run
+    katalox::platform::setMessagePumpHook([&] { ++pumped; });
     dialogs.answerConfirm(true);
     control<QPushButton>("BitBtn1")->click();
+    EXPECT_EQ(pumped, 0);
 
     const auto rows = storedRows(catalogue);
     ASSERT_EQ(rows.size(), 1u);
