@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <new>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -171,6 +172,18 @@ TEST_F(ScanWindowTest, AnErrorMidScanEmptiesTheListAndKeepsThePreviousCount) {
     EXPECT_EQ(label("ItemsCount")->text(), QStringLiteral("Items Count: 5"));
     EXPECT_TRUE(dialogs.texts("error").isEmpty());
     EXPECT_FALSE(form->scanRunning());
+
+    // A failure inside the folder walk leaves nothing behind that stops the next scan.
+    calls = 0;
+    setMessagePumpHook([&] {
+        if (++calls == 1)
+            throw std::bad_alloc();
+    });
+    control<QPushButton>("BitBtn2")->click();
+    EXPECT_TRUE(lines().empty());
+    setMessagePumpHook({});
+    control<QPushButton>("BitBtn2")->click();
+    EXPECT_EQ(lines().size(), 5u);
 }
 
 TEST_F(ScanWindowTest, ScanAndInsertPressedDuringAScanDoNothing) {
