@@ -12,6 +12,8 @@ using platform::kPathSeparator;
 namespace {
 
 constexpr char kPendingMark = '*';
+// Entries of a folder read between two chances for the windows to process their messages.
+constexpr std::size_t kEntriesBetweenPumps = 256;
 
 // Clears the running flag however the walk ends, an error from the message pump included.
 // While the walk runs, the folders it reads are kept for the file search that follows it.
@@ -103,10 +105,18 @@ void AddSubDirs(const std::string& folderText) {
     DirListerState& state = dirListerState();
     const bool endsWithSeparator = !folderText.empty() && folderText.back() == kPathSeparator;
     platform::FindOperation find(folderText + "*.*", platform::FindRequest::Folders);
+    std::size_t skippedSincePump = 0;
     while (find.next()) {
         const std::string& name = find.name();
-        if (!find.isDirectory() || name == "." || name == "..")
+        if (!find.isDirectory() || name == "." || name == "..") {
+            // A folder of many thousand files appends nothing for a long while: let waiting
+            // window messages run now and then while it is read, too.
+            if (++skippedSincePump == kEntriesBetweenPumps) {
+                skippedSincePump = 0;
+                platform::processMessages();
+            }
             continue;
+        }
         std::string entry;
         entry.reserve(folderText.size() + name.size() + 2);
         entry.append(1, kPendingMark).append(folderText).append(name).append(1, kPathSeparator);

@@ -102,7 +102,7 @@ void Database::setBusyTimeout(int milliseconds) {
     sqlite3_busy_timeout(db_, milliseconds);
 }
 
-std::int64_t Database::insertRow(const std::string& sql, const std::vector<Value>& values) {
+std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> values) {
     if (sql != insertSql_ || !insert_) {
         commitPending();
         insert_ = std::make_unique<Statement>(db_, sql);
@@ -119,7 +119,7 @@ std::int64_t Database::insertRow(const std::string& sql, const std::vector<Value
         throw;
     }
     const std::int64_t rowId = sqlite3_last_insert_rowid(db_);
-    pending_.push_back(values);
+    pending_.push_back(std::move(values));
     if (pending_.size() >= batchSize)
         commitPending();
     return rowId;

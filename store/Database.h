@@ -18,7 +18,7 @@ class Database {
 public:
     // Records per transaction while inserting: large enough that commits cost little, small
     // enough that a crash loses at most one batch.
-    static constexpr std::size_t batchSize = 10000;
+    static constexpr std::size_t batchSize = 50000;
     // How long a statement waits for another program's lock before it fails.
     static constexpr int busyTimeoutMs = 2000;
 
@@ -40,7 +40,7 @@ public:
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept
     // (committed) and EngineError carries the engine's message.
-    std::int64_t insertRow(const std::string& sql, const std::vector<Value>& values);
+    std::int64_t insertRow(const std::string& sql, std::vector<Value> values);
     // Commits the current batch, if any.
     void commitPending();
     bool hasPending() const { return inBatch_; }

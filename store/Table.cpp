@@ -36,6 +36,21 @@ private:
     Database& db_;
 };
 
+// INSERT of the assigned fields, one parameter each.
+std::string insertStatement(const std::string& table, const std::vector<Field>& fields,
+                            const std::vector<bool>& assigned) {
+    std::string columns;
+    std::string marks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!assigned[i])
+            continue;
+        columns += (marks.empty() ? "" : ", ") + quoteIdentifier(fields[i].name);
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    return "INSERT INTO " + quoteIdentifier(table) +
+           (marks.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + marks + ")");
+}
+
 } // namespace
 
 struct Table::State {
@@ -60,6 +75,10 @@ struct Table::State {
     bool inserting = false;
     std::vector<Value> buffer;
     std::vector<bool> assigned;
+    // The insert statement of the last post and the fields it set: a run of posts setting
+    // the same fields builds it once.
+    std::vector<bool> insertFields;
+    std::string insertSql;
 };
 
 Table::Table(QObject* parent) : DataSet(parent) {}
@@ -137,21 +156,18 @@ void Table::post() {
     if (!state.inserting)
         throw EngineError("Dataset not in edit or insert mode");
     state.inserting = false;
-    std::string columns;
-    std::string marks;
-    std::vector<Value> values;
-    for (std::size_t i = 0; i < state.buffer.size(); ++i) {
-        if (!state.assigned[i])
-            continue;
-        columns += (values.empty() ? "" : ", ") + quoteIdentifier(state.reader.fields()[i].name);
-        marks += values.empty() ? "?" : ", ?";
-        values.push_back(std::move(state.buffer[i]));
+    if (state.insertSql.empty() || state.insertFields != state.assigned) {
+        state.insertSql = insertStatement(state.name, state.reader.fields(), state.assigned);
+        state.insertFields = state.assigned;
     }
-    const std::string sql =
-        "INSERT INTO " + quoteIdentifier(state.name) +
-        (values.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + marks + ")");
+    std::vector<Value> values;
+    values.reserve(state.buffer.size());
+    for (std::size_t i = 0; i < state.buffer.size(); ++i) {
+        if (state.assigned[i])
+            values.push_back(std::move(state.buffer[i]));
+    }
     state.refresh();
-    const std::int64_t rowId = state.db->insertRow(sql, values);
+    const std::int64_t rowId = state.db->insertRow(state.insertSql, std::move(values));
     state.index.append(rowId);
     state.knownChanges = state.db->changeCount();
     state.recNo = state.index.count();

@@ -131,6 +131,17 @@ TEST(ListAllDirs, NoSubfoldersAndChainsOfSingleFolders) {
     EXPECT_THAT(*alone, ElementsAre(dir.file("only/"))); // a new walk leaves the old list alone
 }
 
+TEST(ListAllDirs, FoldersOfManyFilesStillLetMessagesRun) {
+    TempDir dir;
+    for (int i = 0; i < 1000; ++i)
+        dir.write("many/f" + std::to_string(i));
+    int pumped = 0;
+    PumpHook hook([&] { ++pumped; });
+    EXPECT_THAT(*ListAllDirs(dir.file("many/")), ElementsAre(dir.file("many/")));
+    // No folder is appended, yet the windows get a turn every few hundred entries read.
+    EXPECT_GE(pumped, 3);
+}
+
 TEST(ListAllDirs, StartTextWithoutSeparatorIsUsedUnchanged) {
     TempDir dir;
     dir.mkdir("Data/inner");
