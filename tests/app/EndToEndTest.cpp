@@ -2,6 +2,7 @@
 // new Disk ID, filter, delete one record, rename the Disk ID, total the sizes, empty the
 // catalogue. Every dialog is scripted.
 #include "MainWindowFixture.h"
+#include "OtherProgram.h"
 
 #include "app/Forms.h"
 #include "platform/gui/ShellTreeView.h"
@@ -13,11 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <sqlite3.h>
 
 #include <filesystem>
 
 using katalox::test::MainWindowFixture;
+using katalox::test::OtherProgram;
 
 namespace {
 
@@ -50,16 +51,7 @@ protected:
         form.TreeView1->setCurrentItem(item);
     }
     std::int64_t recordsInCatalogue() {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(dir.file("Files.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* stmt = nullptr;
-        std::int64_t count = -1;
-        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM Files", -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            count = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
-        sqlite3_close(db);
-        return count;
+        return OtherProgram(dir.file("Files.db")).number("SELECT count(*) FROM Files");
     }
 
     TForm2 scanWindow;
