@@ -43,11 +43,6 @@ std::optional<std::int64_t> gridRecordId(const katalox::store::DataSource& link,
     return shown->valueAt(row, 0).asInteger();
 }
 
-void setStatement(katalox::store::Query& query, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines)
-        query.addSql(line);
-}
-
 // The delete and the rename of a Disk ID run under one guard: any failure, a missing
 // selection included, ends the command with one message, and what ran before it stays done.
 template <typename Command> void underDiskIdGuard(Command&& command) {
@@ -83,8 +78,7 @@ void TForm1::DeleteThisEntry1Click() {
     }
     if (!confirmed(" Delete single entry ?"))
         return;
-    Query1->clearSql();
-    setStatement(*Query1, katalox::deleteEntryStatement(*id));
+    Query1->setSql(katalox::deleteEntryStatement(*id));
     Query1->close();
     Query1->execSQL();
     update2();
@@ -100,7 +94,7 @@ void TForm1::DeleteCatalog1Click() {
         if (!selectedNode())
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
-        setStatement(*Query1, katalox::deleteDiskIdStatement(diskId));
+        Query1->setSql(katalox::deleteDiskIdStatement(diskId));
         confirmAndRun(*this, katalox::deleteDiskIdQuestion(diskId));
     });
 }
@@ -117,7 +111,7 @@ void TForm1::RenameCatalog1Click() {
         if (!selectedNode())
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
-        setStatement(*Query1, katalox::renameDiskIdStatement(diskId, newName));
+        Query1->setSql(katalox::renameDiskIdStatement(diskId, newName));
         confirmAndRun(*this, katalox::renameDiskIdQuestion(diskId, newName));
     });
 }
