@@ -6,6 +6,7 @@
 #include "app/TreeLinesStyle.h"
 #include "app/WebAddresses.h"
 #include "forms/Anchors.h"
+#include "forms/FormHelpers.h"
 #include "platform/Text.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
@@ -34,16 +35,6 @@ const QColor kCream(255, 251, 240);
 void onTriggered(QAction* action, TForm1* form, void (TForm1::*handler)()) {
     QObject::connect(action, &QAction::triggered, form,
                      [form, handler] { katalox::platform::guarded([&] { (form->*handler)(); }); });
-}
-
-QFont windowFont() {
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    // The layout's captions were drawn for a narrow face; the platform face, slightly
-    // condensed, fits them in their frames.
-    font.setStretch(QFont::SemiCondensed);
-    return font;
 }
 
 } // namespace
@@ -78,7 +69,12 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::setUpWindow() {
-    setFont(windowFont());
+    katalox::forms::useWindowFont(this);
+    // The layout's captions were drawn for a narrow face; the platform face, slightly
+    // condensed, fits them in their frames.
+    QFont condensed = font();
+    condensed.setStretch(QFont::SemiCondensed);
+    setFont(condensed);
     // Drop-down menus are windows of their own and do not inherit the window's font.
     for (QMenu* menu : findChildren<QMenu*>())
         menu->setFont(font());

@@ -1,5 +1,5 @@
 #pragma once
-// Small layout helpers shared by the configuration and developer-information windows.
+// Small layout helpers shared by the windows.
 class QLabel;
 class QWidget;
 

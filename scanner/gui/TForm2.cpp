@@ -5,6 +5,7 @@
 #include "app/Forms.h"
 #include "app/TForm1.h"
 #include "forms/Anchors.h"
+#include "forms/FormHelpers.h"
 #include "platform/Find.h"
 #include "platform/MessagePump.h"
 #include "platform/Text.h"
@@ -59,10 +60,7 @@ TForm2::TForm2(QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TForm2>()),
       lines_(new katalox::scanner::ScanListModel(this)) {
     ui->setupUi(this);
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    setFont(font);
+    katalox::forms::useWindowFont(this);
     QPalette background = palette();
     background.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
     setPalette(background);
@@ -182,7 +180,7 @@ void TForm2::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!placed_) {
         placed_ = true;
-        placeOverMainWindow();
+        katalox::forms::centreOverMainWindow(this);
     }
 }
 
@@ -219,12 +217,4 @@ void TForm2::showSelectedLastLine() {
     const int last = lines_->rowCount() - 1;
     if (last >= 0)
         ui->ListBox1->setCurrentIndex(lines_->index(last));
-}
-
-void TForm2::placeOverMainWindow() {
-    if (!Form1 || !Form1->isVisible())
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(Form1->frameGeometry().center());
-    move(frame.topLeft());
 }

@@ -55,7 +55,6 @@ private:
     void fitLabels();
     void showSelectedLastLine();
     void insertListedFiles(katalox::store::Table& table, const std::string& diskId);
-    void placeOverMainWindow();
 
     std::unique_ptr<Ui::TForm2> ui;
     katalox::scanner::ScanListModel* lines_;
