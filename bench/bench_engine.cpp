@@ -1,6 +1,9 @@
 // The catalogue engine on 1,000,000 records over 100 Disk IDs, each step measured against the
 // plain sqlite3 C API doing the same work in the same run.
 #include "BenchUtil.h"
+#include "CatalogData.h"
+
+#include "app/ListingStatements.h"
 
 #include "store/CatalogFile.h"
 #include "store/Query.h"
@@ -25,35 +28,13 @@ namespace {
 constexpr int recordCount = 1'000'000;
 constexpr int diskCount = 100;
 
-class RawDb {
-public:
-    explicit RawDb(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            throw std::runtime_error("cannot open " + path);
-    }
-    ~RawDb() { sqlite3_close(db_); }
-    sqlite3* get() const { return db_; }
-    void exec(const char* sql) {
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db_));
-    }
-    sqlite3_stmt* prepare(const std::string& sql) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db_));
-        return stmt;
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-};
-
 void generate(const std::string& path) {
-    RawDb db(path);
-    db.exec("BEGIN");
-    sqlite3_stmt* insert =
-        db.prepare("INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
-                   " \"File Size\") VALUES (?, ?, ?, ?)");
+    const bench::SqliteDb db = bench::openSqlite(path);
+    bench::execute(db.get(), "BEGIN");
+    const bench::SqliteStatement statement =
+        bench::prepare(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
+                                 " \"File Size\") VALUES (?, ?, ?, ?)");
+    sqlite3_stmt* insert = statement.get();
     std::mt19937_64 random(42);
     const char* folders[] = {"PHOTOS/2019/HOLIDAY", "MUSIC/ALBUMS/LIVE RECORDINGS",
                              "DOCUMENTS/INVOICES", "PROJECTS/KATALOX/SOURCE/STORE",
@@ -74,8 +55,7 @@ void generate(const std::string& path) {
         sqlite3_step(insert);
         sqlite3_reset(insert);
     }
-    sqlite3_finalize(insert);
-    db.exec("COMMIT");
+    bench::execute(db.get(), "COMMIT");
 }
 
 // Best of a few runs: the machine is shared, the minimum is the least disturbed figure.
@@ -89,8 +69,9 @@ double bestOf(int runs, const std::function<void()>& work) {
     return best;
 }
 
-std::int64_t rawStepAll(RawDb& db, const std::string& sql) {
-    sqlite3_stmt* stmt = db.prepare(sql);
+std::int64_t rawStepAll(sqlite3* db, const std::string& sql) {
+    const bench::SqliteStatement statement = bench::prepare(db, sql);
+    sqlite3_stmt* stmt = statement.get();
     std::int64_t rows = 0;
     std::size_t bytes = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -103,13 +84,12 @@ std::int64_t rawStepAll(RawDb& db, const std::string& sql) {
         }
         ++rows;
     }
-    sqlite3_finalize(stmt);
     return rows + static_cast<std::int64_t>(bytes & 0);
 }
 
+// The main window's all-disks listing with only a file-name filter.
 std::vector<std::string> listingLines(const std::string& name) {
-    return {"select * from Files", "where Files.\"File Name\" Like \"%" + name + "%\"",
-            "and Files.\"File Path\" Like \"%.%\"", "And Files.\"File Path\" Like \"%%\";"};
+    return listingStatement({name, "", "", std::nullopt});
 }
 
 std::string listingSql(const std::string& name) {
@@ -128,11 +108,10 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
         count = table.recordCount();
     });
     const double rawCount = bestOf(5, [&] {
-        RawDb db(path);
-        sqlite3_stmt* stmt = db.prepare("SELECT count(*) FROM Files");
-        sqlite3_step(stmt);
-        count = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
+        const bench::SqliteDb db = bench::openSqlite(path);
+        const bench::SqliteStatement stmt = bench::prepare(db.get(), "SELECT count(*) FROM Files");
+        sqlite3_step(stmt.get());
+        count = sqlite3_column_int64(stmt.get(), 0);
     });
     report("engine.count.ms", engineCount, "ms");
     report("engine.count.sqlite.ms", rawCount, "ms");
@@ -151,8 +130,10 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
                 sink += table.fieldByName(field).asString().size();
         }
     });
-    RawDb db(path);
-    sqlite3_stmt* byId = db.prepare("SELECT * FROM Files WHERE rowid = ?");
+    const bench::SqliteDb db = bench::openSqlite(path);
+    const bench::SqliteStatement statement =
+        bench::prepare(db.get(), "SELECT * FROM Files WHERE rowid = ?");
+    sqlite3_stmt* byId = statement.get();
     const double rawSeek = bestOf(3, [&] {
         for (std::int64_t n : numbers) {
             sqlite3_bind_int64(byId, 1, n);
@@ -163,7 +144,6 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
             sqlite3_reset(byId);
         }
     });
-    sqlite3_finalize(byId);
     report("engine.seek.us", engineSeek * 1000 / seeks, "us");
     report("engine.seek.sqlite.us", rawSeek * 1000 / seeks, "us");
     report("engine.seek.vs_sqlite", engineSeek / rawSeek, "x");
@@ -182,7 +162,8 @@ void queryFigures(const bench::ScratchDir& dir, const std::string& path) {
         count = query.recordCount();
     });
     const double bytesPerRow = (bench::residentMb() - residentBefore) * 1024 * 1024 / count;
-    RawDb db(path);
+    const bench::SqliteDb owned = bench::openSqlite(path);
+    sqlite3* db = owned.get();
     const double rawAll = bestOf(3, [&] { rawStepAll(db, listingSql("")); });
     report("engine.listing.all.ms", engineAll, "ms");
     report("engine.listing.all.sqlite.ms", rawAll, "ms");
@@ -209,8 +190,7 @@ void queryFigures(const bench::ScratchDir& dir, const std::string& path) {
     report("engine.listing.name.vs_sqlite", engineName / rawName, "x");
 
     const double distinct = bestOf(5, [&] {
-        query.setSql(
-            {"Select Distinct Files.\"Disk ID\" from Files", "Order by Files.\"Disk ID\" asc;"});
+        query.setSql(diskIdTreeStatement());
         query.open();
         count = query.recordCount();
     });
@@ -236,8 +216,8 @@ int main() {
 
     // Ids with gaps (one Disk ID deleted): the table cursor then keeps one id per record.
     {
-        RawDb db(path);
-        db.exec("DELETE FROM Files WHERE \"Disk ID\" = 'Disk 050'");
+        const bench::SqliteDb db = bench::openSqlite(path);
+        bench::execute(db.get(), "DELETE FROM Files WHERE \"Disk ID\" = 'Disk 050'");
     }
     store::Table table;
     table.setDatabaseName(dir.path());

@@ -1,6 +1,7 @@
 // "Insert To DataBase" through the real windows against a plain SQLite baseline: one stat per
 // path and one prepared insert per row, all in one transaction.
 #include "BenchUtil.h"
+#include "CatalogData.h"
 #include "GeneratedTree.h"
 
 #include "app/Forms.h"
@@ -28,37 +29,35 @@ using namespace katalox::bench;
 
 namespace {
 
-void check(int result, sqlite3* db) {
-    if (result != SQLITE_OK && result != SQLITE_DONE && result != SQLITE_ROW)
-        throw std::runtime_error(sqlite3_errmsg(db));
-}
-
-double baselineMs(const std::vector<std::string>& paths, const std::string& catalogue) {
-    const double start = nowMs();
-    sqlite3* db = nullptr;
-    check(sqlite3_open_v2(catalogue.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), db);
-    sqlite3_stmt* insert = nullptr;
-    check(sqlite3_prepare_v2(db,
-                             "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\", "
-                             "\"File Size\") VALUES (?, ?, ?, ?)",
-                             -1, &insert, nullptr),
-          db);
-    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+// One stat per path and one prepared insert per row in one transaction; the catalogue is
+// closed again on return.
+void insertAll(const std::vector<std::string>& paths, const std::string& catalogue) {
+    const SqliteDb db = openSqlite(catalogue);
+    const SqliteStatement insert = prepare(db.get(), "INSERT INTO Files (\"File Name\", "
+                                                     "\"File Path\", \"Disk ID\", "
+                                                     "\"File Size\") VALUES (?, ?, ?, ?)");
+    execute(db.get(), "BEGIN");
     for (const std::string& path : paths) {
         struct stat info {};
         if (::stat(path.c_str(), &info) != 0)
             continue;
         const std::string name = path.substr(path.rfind('/') + 1);
-        sqlite3_bind_text(insert, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert, 2, path.data(), static_cast<int>(path.size()), SQLITE_STATIC);
-        sqlite3_bind_text(insert, 3, "bench", 5, SQLITE_STATIC);
-        sqlite3_bind_int64(insert, 4, info.st_size);
-        check(sqlite3_step(insert), db);
-        sqlite3_reset(insert);
+        sqlite3_bind_text(insert.get(), 1, name.data(), static_cast<int>(name.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_text(insert.get(), 2, path.data(), static_cast<int>(path.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_text(insert.get(), 3, "bench", 5, SQLITE_STATIC);
+        sqlite3_bind_int64(insert.get(), 4, info.st_size);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            throw std::runtime_error(sqlite3_errmsg(db.get()));
+        sqlite3_reset(insert.get());
     }
-    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-    sqlite3_finalize(insert);
-    sqlite3_close(db);
+    execute(db.get(), "COMMIT");
+}
+
+double baselineMs(const std::vector<std::string>& paths, const std::string& catalogue) {
+    const double start = nowMs();
+    insertAll(paths, catalogue);
     return nowMs() - start;
 }
 
