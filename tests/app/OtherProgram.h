@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace katalox::test {
 
@@ -29,6 +31,26 @@ public:
             result = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
         return result;
+    }
+
+    // Every record's name, path, Disk ID and size, in Id order, text byte for byte.
+    using Record = std::tuple<std::string, std::string, std::string, std::int64_t>;
+    std::vector<Record> records() {
+        sqlite3_stmt* stmt = nullptr;
+        std::vector<Record> rows;
+        sqlite3_prepare_v2(db_.get(),
+                           "SELECT \"File Name\", \"File Path\", \"Disk ID\", \"File Size\" "
+                           "FROM Files ORDER BY Id",
+                           -1, &stmt, nullptr);
+        auto text = [stmt](int column) {
+            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            return std::string(bytes ? bytes : "",
+                               static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        };
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+            rows.emplace_back(text(0), text(1), text(2), sqlite3_column_int64(stmt, 3));
+        sqlite3_finalize(stmt);
+        return rows;
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "ScanWindowFixture.h"
 
 #include "app/Forms.h"
+#include "app/OtherProgram.h"
 #include "app/TForm1.h"
 #include "platform/Text.h"
 #include "store/CatalogFile.h"
@@ -10,48 +11,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QTreeWidget>
-#include <sqlite3.h>
 
 #include <filesystem>
-#include <stdexcept>
-#include <tuple>
 #include <unistd.h>
 
 namespace {
 
-using Row = std::tuple<std::string, std::string, std::string, std::int64_t>;
+using Row = katalox::test::OtherProgram::Record;
 
 // Reads the catalogue file directly, bypassing the program's engine.
 std::vector<Row> storedRows(const std::string& file) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        throw std::runtime_error("cannot open " + file);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db,
-                       "SELECT \"File Name\", \"File Path\", \"Disk ID\", \"File Size\" "
-                       "FROM Files ORDER BY Id",
-                       -1, &statement, nullptr);
-    std::vector<Row> rows;
-    auto text = [&](int column) {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, column));
-    };
-    while (sqlite3_step(statement) == SQLITE_ROW)
-        rows.emplace_back(text(0), text(1), text(2), sqlite3_column_int64(statement, 3));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
-}
-
-void execute(const std::string& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    char* error = nullptr;
-    const int result = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (result != SQLITE_OK)
-        throw std::runtime_error("cannot run " + sql);
+    return katalox::test::OtherProgram(file).records();
 }
 
 } // namespace
@@ -208,9 +178,9 @@ TEST_F(InsertTest, AFailureKeepsTheRecordsPostedBeforeItAndLeavesTheWindowOpen) 
     for (int i = 0; i < 30; ++i)
         dir.write("many/f" + std::to_string(100 + i));
     // The catalogue refuses one record, as a full disk would.
-    execute(catalogue,
-            "CREATE TRIGGER refuse BEFORE INSERT ON Files "
-            "WHEN NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    katalox::test::OtherProgram(catalogue).exec(
+        "CREATE TRIGGER refuse BEFORE INSERT ON Files "
+        "WHEN NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
     scanAndInsert(dir.file("many"), QStringLiteral("partial"));
 
     ASSERT_EQ(dialogs.texts("error").size(), 1);
