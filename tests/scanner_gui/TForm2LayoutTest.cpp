@@ -49,3 +49,18 @@ TEST_F(ScanWindowTest, ResizingMovesAnchoredControlsAndResizesTheList) {
     EXPECT_EQ(label("ItemsCount")->geometry().right(), 358 + 59 - 1 + 100);
     EXPECT_EQ(control<QWidget>("Edit1")->geometry(), QRect(8, 24, 161, 21));
 }
+
+TEST_F(ScanWindowTest, FirstShownCentredOnTheMainWindowThenKeepsWhereTheUserPutsIt) {
+    QWidget mainWindow;
+    mainWindow.setObjectName("Form1");
+    mainWindow.setGeometry(100, 100, 772, 448);
+    mainWindow.show();
+    form->show();
+    EXPECT_LE(
+        (form->frameGeometry().center() - mainWindow.frameGeometry().center()).manhattanLength(),
+        2);
+    form->hide();
+    form->move(20, 30);
+    form->show();
+    EXPECT_EQ(form->pos(), QPoint(20, 30));
+}
