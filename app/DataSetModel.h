@@ -20,6 +20,10 @@ public:
     // rebuilds the columns and the row count.
     void setDataSource(store::DataSource* dataSource);
 
+    // Reads the columns and the row count again, for records written to the bound data set
+    // while it stayed open (the data set reports only opening and closing).
+    void refresh() { rebuild(); }
+
     // The record that carries the record indicator in the vertical header (-1 for none).
     void setIndicatorRow(int row);
 

@@ -4,6 +4,8 @@
 
 #include "ui_Form2.h"
 
+#include "app/DBGrid.h"
+#include "app/DataSetModel.h"
 #include "app/Forms.h"
 #include "app/TForm1.h"
 #include "platform/Error.h"
@@ -11,6 +13,7 @@
 #include "platform/Text.h"
 #include "platform/gui/Dialogs.h"
 #include "scanner/gui/ScanListModel.h"
+#include "store/DataSource.h"
 #include "store/Table.h"
 
 #include <algorithm>
@@ -18,6 +21,17 @@
 #include <limits>
 
 using katalox::platform::CheckedProgressBar;
+
+namespace {
+
+// The main window's grid, when it shows the table cursor, counted the records as the insert
+// opened the table; it counts again so the records written since show too.
+void showInsertedRecords(const katalox::store::Table& table) {
+    if (Form1 && Form1->DataSource1->dataSet() == &table)
+        Form1->DBGrid1->dataSetModel()->refresh();
+}
+
+} // namespace
 
 void TForm2::BitBtn1Click() {
     // The list is still being filled by a running scan.
@@ -62,6 +76,7 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
         }
         ui->ProgressBar1->showPosition();
         table.flushPosted();
+        showInsertedRecords(table);
     } catch (...) {
         // Whatever stopped the loop, the records posted before it stay in the catalogue.
         ui->ProgressBar1->showPosition();
@@ -69,6 +84,7 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
             table.flushPosted();
         } catch (...) {
         }
+        showInsertedRecords(table);
         throw;
     }
 }

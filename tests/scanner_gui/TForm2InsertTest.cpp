@@ -1,10 +1,12 @@
 #include "ScanWindowFixture.h"
 
+#include "app/DBGrid.h"
 #include "app/Forms.h"
 #include "app/OtherProgram.h"
 #include "app/TForm1.h"
 #include "platform/Text.h"
 #include "store/CatalogFile.h"
+#include "store/DataSource.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -86,6 +88,16 @@ TEST_F(InsertTest, OneRecordPerListedFileUpperCasedWithTheDiskIdAsTyped) {
     // The window keeps what it showed.
     EXPECT_EQ(lines().size(), 2u);
     EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
+}
+
+TEST_F(InsertTest, TheMainWindowsGridOverTheTableShowsTheInsertedRecords) {
+    // Before the first listing the main window's grid shows the table cursor.
+    dir.write("a.txt");
+    dir.write("b.txt");
+    scanAndInsert(dir.path(), QStringLiteral("disk"));
+    ASSERT_EQ(main.DataSource1->dataSet(), main.Table1);
+    EXPECT_EQ(main.DBGrid1->model()->rowCount(), 2);
+    EXPECT_EQ(main.DBGrid1->model()->columnCount(), 5);
 }
 
 TEST_F(InsertTest, CancelChangesNothing) {
@@ -197,6 +209,7 @@ TEST_F(InsertTest, AFailureKeepsTheRecordsPostedBeforeItAndLeavesTheWindowOpen) 
         EXPECT_EQ(std::get<1>(rows[i]), katalox::platform::upperCase(lines()[i]));
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(diskIdNodes().isEmpty());
+    EXPECT_EQ(main.DBGrid1->model()->rowCount(), static_cast<int>(before));
 }
 
 TEST_F(InsertTest, ClosingTheMainWindowEndsTheScanWithoutItsMessage) {
