@@ -156,6 +156,20 @@ TEST_F(CatalogFixture, StorageOrderWithGapsInTheIds) {
     EXPECT_EQ(table.recNo(), 26);
 }
 
+TEST_F(CatalogFixture, PostsAfterGapsBeforeAnyReadCountEachRecordOnce) {
+    insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}, {"C", "/C.X", "1", 3}});
+    query.setSql({"Delete From Files Where Files.\"Id\" = 2"});
+    query.execSQL();
+    // No record is read between opening and posting: the ids behind the gap are not loaded yet.
+    table.open();
+    post({"D", "/D.X", "3", 4});
+    post({"E", "/E.X", "3", 5});
+    ASSERT_EQ(table.recordCount(), 4);
+    EXPECT_EQ(table.recNo(), 4);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(table.valueAt(row, 1).asString(), std::string(1, "ACDE"[row])) << row;
+}
+
 TEST_F(CatalogFixture, OpenTableNoticesChangesMadeThroughTheQuery) {
     insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}, {"C", "/C.X", "1", 3}});
     table.open();
