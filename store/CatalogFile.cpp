@@ -1,6 +1,7 @@
 #include "store/CatalogFile.h"
 
 #include "platform/Error.h"
+#include "platform/Text.h"
 #include "store/Dialect.h"
 
 #include <sqlite3.h>
@@ -13,14 +14,6 @@
 namespace katalox::store {
 
 namespace {
-
-std::string tableNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
-        name.erase(dot);
-    return name;
-}
 
 void writeSchema(const std::string& path, const std::string& table) {
     sqlite3* db = nullptr;
@@ -49,6 +42,20 @@ void writeSchema(const std::string& path, const std::string& table) {
 }
 
 } // namespace
+
+std::string catalogFilePath(const std::string& folder, const std::string& fileName) {
+    if (folder.empty() || folder.back() == platform::kPathSeparator)
+        return folder + fileName;
+    return folder + platform::kPathSeparator + fileName;
+}
+
+std::string tableNameOf(const std::string& path) {
+    const std::size_t slash = path.rfind(platform::kPathSeparator);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
 
 void createEmptyCatalog(const std::string& path) {
     const std::string table = tableNameOf(path);
