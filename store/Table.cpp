@@ -188,7 +188,7 @@ void Table::emptyTable() {
         db->execute("DELETE FROM " + table);
         db->execute("COMMIT");
     } catch (const EngineError&) {
-        db->execute("ROLLBACK");
+        db->rollbackOpenTransaction();
         throw;
     }
 }

@@ -307,6 +307,17 @@ TEST_F(CatalogFixture, EmptyingRemovesRecordsOnly) {
     EXPECT_EQ(table.valueAt(0, 0).asInteger(), 3);
 }
 
+TEST_F(CatalogFixture, EmptyingThatTheEngineAbortsReportsTheEnginesReason) {
+    insertAll({{"A", "/A.X", "1", 1}});
+    // A failure after which the engine has already undone the transaction itself, as it may
+    // on a full disk or an I/O error.
+    countOutside("CREATE TRIGGER Guard BEFORE DELETE ON Files BEGIN"
+                 " SELECT RAISE(ROLLBACK, 'kept by the guard'); END");
+    table.setExclusive(true);
+    EXPECT_EQ(messageOf([&] { table.emptyTable(); }), "kept by the guard");
+    EXPECT_EQ(countOutside(), 1);
+}
+
 TEST_F(CatalogFixture, EmptyingFailsAndChangesNothingWhileAnotherProgramReads) {
     insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}});
     sqlite3* other = nullptr;
