@@ -3,7 +3,7 @@
 #include "store/Dialect.h"
 
 #include <algorithm>
-#include <strings.h>
+#include <cctype>
 
 namespace katalox::store {
 
@@ -39,16 +39,8 @@ RowReader::RowReader(std::shared_ptr<Database> db, const std::string& table)
         integerKey = keys.columnValue(1).asString() == "INTEGER";
     }
     if (keyCount == 1 && integerKey)
-        rowIdField_ = fieldIndex(keyName);
+        rowIdField_ = fieldIndexOf(fields_, keyName);
     missing_.resize(fields_.size());
-}
-
-int RowReader::fieldIndex(const std::string& name) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (::strcasecmp(fields_[i].name.c_str(), name.c_str()) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 const std::vector<Value>& RowReader::row(std::int64_t rowId) {

@@ -17,8 +17,6 @@ public:
     RowReader(std::shared_ptr<Database> db, const std::string& table);
 
     const std::vector<Field>& fields() const { return fields_; }
-    // Index of the field named `name` (letter case ignored, as the engine does), or -1.
-    int fieldIndex(const std::string& name) const;
     // The field that is the row id itself (an INTEGER PRIMARY KEY), or -1.
     int rowIdField() const { return rowIdField_; }
 

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <strings.h>
 
 namespace katalox::store {
 
@@ -42,6 +43,14 @@ std::int64_t Value::asInteger() const {
         return result;
     }
     return 0;
+}
+
+int fieldIndexOf(const std::vector<Field>& fields, const std::string& name) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (::strcasecmp(fields[i].name.c_str(), name.c_str()) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 } // namespace katalox::store

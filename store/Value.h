@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace katalox::store {
 
@@ -35,5 +36,9 @@ struct Field {
     FieldKind kind = FieldKind::Text;
     bool operator==(const Field&) const = default;
 };
+
+// Index of the field named `name` in `fields`, letter case ignored as the engine does; -1 when
+// there is none.
+int fieldIndexOf(const std::vector<Field>& fields, const std::string& name);
 
 } // namespace katalox::store
