@@ -22,11 +22,17 @@ FieldKind fieldKindOf(const std::string& declaredType) {
     return FieldKind::Float;
 }
 
+std::vector<Field> resultFields(const Statement& statement) {
+    std::vector<Field> fields;
+    for (int i = 0; i < statement.columnCount(); ++i)
+        fields.push_back({statement.columnName(i), fieldKindOf(statement.columnDeclaredType(i))});
+    return fields;
+}
+
 RowReader::RowReader(std::shared_ptr<Database> db, const std::string& table)
     : db_(std::move(db)),
       byRowId_(db_->prepare("SELECT * FROM " + quoteIdentifier(table) + " WHERE rowid = ?")) {
-    for (int i = 0; i < byRowId_.columnCount(); ++i)
-        fields_.push_back({byRowId_.columnName(i), fieldKindOf(byRowId_.columnDeclaredType(i))});
+    fields_ = resultFields(byRowId_);
     Statement keys =
         db_->prepare("SELECT name, upper(type) FROM pragma_table_info(?) WHERE pk > 0");
     keys.bindText(1, table);

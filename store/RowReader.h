@@ -35,5 +35,7 @@ private:
 };
 
 FieldKind fieldKindOf(const std::string& declaredType);
+// The fields of a prepared statement's result, named and typed as the engine reports them.
+std::vector<Field> resultFields(const Statement& statement);
 
 } // namespace katalox::store
