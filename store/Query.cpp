@@ -26,11 +26,6 @@ std::string joinedLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-void refuseParameters(const Statement& statement) {
-    if (statement.parameterCount() > 0)
-        throw EngineError("Parameters are not supported in a statement");
-}
-
 std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const std::string& sql) {
     if (auto distinct = matchDistinctSelect(sql)) {
         if (auto result = MaterialResult::distinctByIndex(*db, *distinct))
@@ -45,7 +40,7 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
         }
     }
     Statement statement = db->prepare(sql);
-    refuseParameters(statement);
+    statement.refuseParameters();
     if (statement.columnCount() == 0 || !statement.readOnly())
         throw EngineError("The statement returns no records; it can only be executed");
     return std::make_unique<MaterialResult>(statement);
@@ -113,7 +108,7 @@ void Query::execSQL() {
     std::shared_ptr<Database> db =
         Database::open(catalogFilePath(databaseName_, kStatementTableFile));
     Statement statement = db->prepare(sql);
-    refuseParameters(statement);
+    statement.refuseParameters();
     while (statement.step()) {
     }
 }
