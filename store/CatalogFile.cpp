@@ -1,6 +1,8 @@
 #include "store/CatalogFile.h"
 
 #include "platform/Error.h"
+#include "platform/Text.h"
+#include "platform/UniqueFd.h"
 #include "store/Dialect.h"
 
 #include <sqlite3.h>
@@ -8,23 +10,18 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace katalox::store {
 
 namespace {
 
-std::string tableNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
-        name.erase(dot);
-    return name;
-}
+struct CloseConnection {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
 
 void writeSchema(const std::string& path, const std::string& table) {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     const std::string quoted = quoteIdentifier(table);
     const std::string sql =
         "BEGIN;"
@@ -36,32 +33,54 @@ void writeSchema(const std::string& path, const std::string& table) {
         quoteIdentifier(table + " Disk ID") + " ON " + quoted +
         " (\"Disk ID\");"
         "COMMIT;";
-    char* error = nullptr;
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, CloseConnection> db(raw);
     std::string message;
-    if (rc != SQLITE_OK)
-        message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    else if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
-        message = error ? error : sqlite3_errmsg(db);
-    sqlite3_free(error);
-    sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
+    } else {
+        char* error = nullptr;
+        if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
+            message = error ? error : sqlite3_errmsg(db.get());
+        sqlite3_free(error);
+    }
     if (!message.empty())
         throw FileError("Cannot create file \"" + path + "\". " + message);
 }
 
 } // namespace
 
+std::string catalogFilePath(const std::string& folder, const std::string& fileName) {
+    if (folder.empty() || folder.back() == platform::kPathSeparator)
+        return folder + fileName;
+    return folder + platform::kPathSeparator + fileName;
+}
+
+std::string tableNameOf(const std::string& path) {
+    const std::size_t slash = path.rfind(platform::kPathSeparator);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
 void createEmptyCatalog(const std::string& path) {
     const std::string table = tableNameOf(path);
     if (table.empty())
         throw FileError("Cannot create file \"" + path + "\". The file name is empty");
     // O_EXCL: an existing catalogue is never touched, even one made a moment ago by another.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EEXIST)
-        throw FileError("Cannot create file \"" + path +
-                        "\". A file of that name exists already and is left as it is");
-    if (fd < 0)
-        throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
-    ::close(fd);
+    {
+        // Closed again before the engine opens the file: closing a descriptor drops every lock
+        // the process holds on that file, the engine's included.
+        const platform::UniqueFd created(
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (!created.valid() && errno == EEXIST)
+            throw FileError("Cannot create file \"" + path +
+                            "\". A file of that name exists already and is left as it is");
+        if (!created.valid())
+            throw FileError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+    }
     try {
         writeSchema(path, table);
     } catch (const FileError&) {

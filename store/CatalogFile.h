@@ -1,8 +1,16 @@
 #pragma once
-// Making an empty catalogue table file; the program itself never creates one.
+// Catalogue table files: where one lies, which table it holds, and making an empty one (the
+// program itself never creates one).
 #include <string>
 
 namespace katalox::store {
+
+// The file `fileName` in `folder`; the folder text may end with the separator or not.
+std::string catalogFilePath(const std::string& folder, const std::string& fileName);
+
+// The table a catalogue file holds: its name without folder and extension ("Files.db" holds
+// "Files"); a name whose only dot leads it is kept whole.
+std::string tableNameOf(const std::string& path);
 
 // Creates the SQLite file `path` holding one empty table named after the file's stem
 // ("Files.db" holds "Files") with the catalogue's fields and an index on "Disk ID".

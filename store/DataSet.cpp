@@ -2,8 +2,6 @@
 
 #include "platform/Error.h"
 
-#include <strings.h>
-
 namespace katalox::store {
 
 void DataSet::requireClosed(const char* what) const {
@@ -19,15 +17,12 @@ void DataSet::requireOpen() const {
 int DataSet::requireField(const std::string& name) const {
     if (!lastFieldName_.empty() && name == lastFieldName_)
         return lastFieldIndex_;
-    const auto& all = fields();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (::strcasecmp(all[i].name.c_str(), name.c_str()) == 0) {
-            lastFieldName_ = name;
-            lastFieldIndex_ = static_cast<int>(i);
-            return lastFieldIndex_;
-        }
-    }
-    throw EngineError("Field '" + name + "' not found");
+    const int index = fieldIndexOf(fields(), name);
+    if (index < 0)
+        throw EngineError("Field '" + name + "' not found");
+    lastFieldName_ = name;
+    lastFieldIndex_ = index;
+    return index;
 }
 
 void DataSet::requireRecNo(std::int64_t recNo, std::int64_t count) {

@@ -145,11 +145,15 @@ void Database::keepPostedAfterFailure() {
         }
         run("COMMIT");
     } catch (const EngineError&) {
-        if (!sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollbackOpenTransaction();
     }
     pending_.clear();
     inBatch_ = false;
+}
+
+void Database::rollbackOpenTransaction() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Database::commitPending() {

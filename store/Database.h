@@ -43,6 +43,8 @@ public:
     std::int64_t insertRow(const std::string& sql, std::vector<Value> values);
     // Commits the current batch, if any.
     void commitPending();
+    // Rolls back the open transaction, if the engine has not already done so after a failure.
+    void rollbackOpenTransaction();
     bool hasPending() const { return inBatch_; }
 
     // Counts every row changed through this connection; a data set compares it to notice

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <regex>
+#include <strings.h>
 
 namespace katalox::store {
 
@@ -133,10 +134,7 @@ std::optional<WholeRowSelect> matchWholeRowSelect(const std::string& sql) {
         return sql.substr(from, i - from);
     };
     auto is = [](const std::string& w, const char* expected) {
-        std::string lower;
-        for (char c : w)
-            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return lower == expected;
+        return ::strcasecmp(w.c_str(), expected) == 0;
     };
     skipSpace();
     if (!is(word(), "select") || !skipSpace() || i >= sql.size() || sql[i++] != '*')
@@ -170,12 +168,7 @@ std::optional<DistinctSelect> matchDistinctSelect(const std::string& sql) {
     if (!std::regex_match(sql, match, pattern))
         return std::nullopt;
     const std::string column = match[1].str();
-    const std::string orderColumn = match[3].str();
-    if (column.size() != orderColumn.size() ||
-        !std::equal(column.begin(), column.end(), orderColumn.begin(), [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(a)) ==
-                   std::tolower(static_cast<unsigned char>(b));
-        }))
+    if (::strcasecmp(column.c_str(), match[3].str().c_str()) != 0)
         return std::nullopt;
     return DistinctSelect{match[2].str(), column};
 }

@@ -1,6 +1,5 @@
 #include "store/KeyedResult.h"
 
-#include "platform/Error.h"
 #include "store/Dialect.h"
 
 namespace katalox::store {
@@ -20,8 +19,7 @@ KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
     }
     sql += " FROM " + table + rest;
     Statement statement = db->prepare(sql);
-    if (statement.parameterCount() > 0)
-        throw EngineError("Parameters are not supported in a statement");
+    statement.refuseParameters();
     while (statement.step()) {
         const std::int64_t row = static_cast<std::int64_t>(rowIds_.size());
         rowIds_.push_back(statement.columnInteger(0));

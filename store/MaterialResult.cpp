@@ -4,10 +4,8 @@
 
 namespace katalox::store {
 
-MaterialResult::MaterialResult(Statement& statement) {
+MaterialResult::MaterialResult(Statement& statement) : fields_(resultFields(statement)) {
     const int columns = statement.columnCount();
-    for (int i = 0; i < columns; ++i)
-        fields_.push_back({statement.columnName(i), fieldKindOf(statement.columnDeclaredType(i))});
     while (statement.step()) {
         std::vector<Value> row;
         row.reserve(static_cast<std::size_t>(columns));

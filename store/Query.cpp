@@ -1,6 +1,7 @@
 #include "store/Query.h"
 
 #include "platform/Error.h"
+#include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/KeyedResult.h"
@@ -12,12 +13,8 @@ namespace {
 
 const std::vector<Field> noFields;
 
-std::string catalogPath(const std::string& folder) {
-    // Statements name the table Files, which lives in Files.db in the query's folder.
-    if (folder.empty() || folder.back() == '/')
-        return folder + "Files.db";
-    return folder + "/Files.db";
-}
+// Statements name the table Files, which lives in Files.db in the query's folder.
+const char* const kStatementTableFile = "Files.db";
 
 std::string joinedLines(const std::vector<std::string>& lines) {
     std::string text;
@@ -27,11 +24,6 @@ std::string joinedLines(const std::vector<std::string>& lines) {
         text += lines[i];
     }
     return text;
-}
-
-void refuseParameters(const Statement& statement) {
-    if (statement.parameterCount() > 0)
-        throw EngineError("Parameters are not supported in a statement");
 }
 
 std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const std::string& sql) {
@@ -48,7 +40,7 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
         }
     }
     Statement statement = db->prepare(sql);
-    refuseParameters(statement);
+    statement.refuseParameters();
     if (statement.columnCount() == 0 || !statement.readOnly())
         throw EngineError("The statement returns no records; it can only be executed");
     return std::make_unique<MaterialResult>(statement);
@@ -96,7 +88,7 @@ void Query::open() {
         return;
     const std::string sql = translateStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
-    state->db = Database::open(catalogPath(databaseName_));
+    state->db = Database::open(catalogFilePath(databaseName_, kStatementTableFile));
     state->result = runSelect(state->db, sql);
     state->recNo = state->result->count() > 0 ? 1 : 0;
     state_ = std::move(state);
@@ -113,9 +105,10 @@ void Query::close() {
 void Query::execSQL() {
     close();
     const std::string sql = translateStatement(joinedLines(sql_));
-    std::shared_ptr<Database> db = Database::open(catalogPath(databaseName_));
+    std::shared_ptr<Database> db =
+        Database::open(catalogFilePath(databaseName_, kStatementTableFile));
     Statement statement = db->prepare(sql);
-    refuseParameters(statement);
+    statement.refuseParameters();
     while (statement.step()) {
     }
 }

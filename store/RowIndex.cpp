@@ -52,8 +52,11 @@ void RowIndex::append(std::int64_t rowId) {
         for (std::int64_t i = 0; i < count_; ++i)
             ids_.push_back(first_ + i);
         dense_ = false;
-    } else if (ids_.empty() && count_ > 0) {
-        loadIds();
+    } else if (ids_.empty()) {
+        // The ids are read from the table on first use, and the table already holds this
+        // record: counting it is all there is to do.
+        ++count_;
+        return;
     }
     ids_.push_back(rowId);
     ++count_;

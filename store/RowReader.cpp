@@ -3,7 +3,7 @@
 #include "store/Dialect.h"
 
 #include <algorithm>
-#include <strings.h>
+#include <cctype>
 
 namespace katalox::store {
 
@@ -22,11 +22,17 @@ FieldKind fieldKindOf(const std::string& declaredType) {
     return FieldKind::Float;
 }
 
+std::vector<Field> resultFields(const Statement& statement) {
+    std::vector<Field> fields;
+    for (int i = 0; i < statement.columnCount(); ++i)
+        fields.push_back({statement.columnName(i), fieldKindOf(statement.columnDeclaredType(i))});
+    return fields;
+}
+
 RowReader::RowReader(std::shared_ptr<Database> db, const std::string& table)
     : db_(std::move(db)),
       byRowId_(db_->prepare("SELECT * FROM " + quoteIdentifier(table) + " WHERE rowid = ?")) {
-    for (int i = 0; i < byRowId_.columnCount(); ++i)
-        fields_.push_back({byRowId_.columnName(i), fieldKindOf(byRowId_.columnDeclaredType(i))});
+    fields_ = resultFields(byRowId_);
     Statement keys =
         db_->prepare("SELECT name, upper(type) FROM pragma_table_info(?) WHERE pk > 0");
     keys.bindText(1, table);
@@ -39,16 +45,8 @@ RowReader::RowReader(std::shared_ptr<Database> db, const std::string& table)
         integerKey = keys.columnValue(1).asString() == "INTEGER";
     }
     if (keyCount == 1 && integerKey)
-        rowIdField_ = fieldIndex(keyName);
+        rowIdField_ = fieldIndexOf(fields_, keyName);
     missing_.resize(fields_.size());
-}
-
-int RowReader::fieldIndex(const std::string& name) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        if (::strcasecmp(fields_[i].name.c_str(), name.c_str()) == 0)
-            return static_cast<int>(i);
-    }
-    return -1;
 }
 
 const std::vector<Value>& RowReader::row(std::int64_t rowId) {

@@ -17,8 +17,6 @@ public:
     RowReader(std::shared_ptr<Database> db, const std::string& table);
 
     const std::vector<Field>& fields() const { return fields_; }
-    // Index of the field named `name` (letter case ignored, as the engine does), or -1.
-    int fieldIndex(const std::string& name) const;
     // The field that is the row id itself (an INTEGER PRIMARY KEY), or -1.
     int rowIdField() const { return rowIdField_; }
 
@@ -37,5 +35,7 @@ private:
 };
 
 FieldKind fieldKindOf(const std::string& declaredType);
+// The fields of a prepared statement's result, named and typed as the engine reports them.
+std::vector<Field> resultFields(const Statement& statement);
 
 } // namespace katalox::store

@@ -54,8 +54,9 @@ void Statement::bindText(int index, const std::string& text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
-int Statement::parameterCount() const {
-    return sqlite3_bind_parameter_count(stmt_);
+void Statement::refuseParameters() const {
+    if (sqlite3_bind_parameter_count(stmt_) > 0)
+        throw EngineError("Parameters are not supported in a statement");
 }
 
 bool Statement::readOnly() const {

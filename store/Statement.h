@@ -23,7 +23,9 @@ public:
     void bind(int index, const Value& value); // 1-based, as the engine numbers parameters
     void bindInteger(int index, std::int64_t value);
     void bindText(int index, const std::string& text);
-    int parameterCount() const;
+    // Throws EngineError when the statement has parameters (":name", "?"): statements the
+    // user writes run as written, and a parameter left unbound would quietly read as NULL.
+    void refuseParameters() const;
     // True when the statement only reads (a select).
     bool readOnly() const;
 

@@ -1,6 +1,7 @@
 #include "store/Table.h"
 
 #include "platform/Error.h"
+#include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/RowIndex.h"
@@ -11,18 +12,6 @@ namespace katalox::store {
 namespace {
 
 const std::vector<Field> noFields;
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '/')
-        return folder + name;
-    return folder + "/" + name;
-}
-
-// "Files.db" holds the table "Files".
-std::string tableOf(const std::string& fileName) {
-    const std::size_t dot = fileName.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
-}
 
 // While alive, statements on `db` fail at once instead of waiting for another program's lock.
 class NoWaiting {
@@ -112,8 +101,9 @@ void Table::setExclusive(bool exclusive) {
 void Table::open() {
     if (active())
         return;
-    const std::string table = tableOf(tableName_);
-    state_ = std::make_unique<State>(Database::open(joinPath(databaseName_, tableName_)), table);
+    const std::string table = tableNameOf(tableName_);
+    state_ =
+        std::make_unique<State>(Database::open(catalogFilePath(databaseName_, tableName_)), table);
     state_->recNo = state_->index.count() > 0 ? 1 : 0;
     setActive(true);
 }
@@ -183,9 +173,9 @@ void Table::emptyTable() {
         throw EngineError("Cannot perform this operation on an open dataset");
     if (!exclusive_)
         throw EngineError("Cannot empty the table: it is not opened for exclusive use");
-    const std::string path = joinPath(databaseName_, tableName_);
+    const std::string path = catalogFilePath(databaseName_, tableName_);
     std::shared_ptr<Database> db = Database::open(path);
-    const std::string table = quoteIdentifier(tableOf(tableName_));
+    const std::string table = quoteIdentifier(tableNameOf(tableName_));
     db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
     // Fail at once, leaving everything as it was, when another program holds the file.
     const NoWaiting noWaiting(*db);
@@ -198,7 +188,7 @@ void Table::emptyTable() {
         db->execute("DELETE FROM " + table);
         db->execute("COMMIT");
     } catch (const EngineError&) {
-        db->execute("ROLLBACK");
+        db->rollbackOpenTransaction();
         throw;
     }
 }

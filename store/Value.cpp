@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <strings.h>
 
 namespace katalox::store {
 
@@ -23,8 +24,13 @@ std::string Value::asString() const {
 std::int64_t Value::asInteger() const {
     if (const auto* integer = std::get_if<std::int64_t>(&data_))
         return *integer;
-    if (const auto* real = std::get_if<double>(&data_))
+    if (const auto* real = std::get_if<double>(&data_)) {
+        // Converting a real outside the integer range is undefined; such a value (or NaN)
+        // is refused like a text that is no number.
+        if (!(*real >= -9223372036854775808.0 && *real < 9223372036854775808.0))
+            throw EngineError("'" + asString() + "' is not a valid integer value");
         return static_cast<std::int64_t>(*real);
+    }
     if (const auto* text = std::get_if<std::string>(&data_)) {
         std::int64_t result = 0;
         const char* first = text->data();
@@ -37,6 +43,14 @@ std::int64_t Value::asInteger() const {
         return result;
     }
     return 0;
+}
+
+int fieldIndexOf(const std::vector<Field>& fields, const std::string& name) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (::strcasecmp(fields[i].name.c_str(), name.c_str()) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 } // namespace katalox::store

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace katalox::store {
 
@@ -18,8 +19,8 @@ public:
 
     // Text form: integers in decimal, NULL as the empty text.
     std::string asString() const;
-    // Integer form: NULL is 0; a text that is not a whole number throws EngineError
-    // "'<text>' is not a valid integer value".
+    // Integer form: NULL is 0, a real its whole part; a text that is not a whole number, or a
+    // real beyond the integer range, throws EngineError "'<text>' is not a valid integer value".
     std::int64_t asInteger() const;
 
     bool operator==(const Value&) const = default;
@@ -35,5 +36,9 @@ struct Field {
     FieldKind kind = FieldKind::Text;
     bool operator==(const Field&) const = default;
 };
+
+// Index of the field named `name` in `fields`, letter case ignored as the engine does; -1 when
+// there is none.
+int fieldIndexOf(const std::vector<Field>& fields, const std::string& name);
 
 } // namespace katalox::store

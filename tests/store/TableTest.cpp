@@ -61,6 +61,17 @@ TEST(CatalogFile, TableIsNamedAfterTheFileStem) {
     EXPECT_EQ(table.fields().size(), 5u);
 }
 
+TEST(CatalogFile, NamesOfTablesAndPaths) {
+    using katalox::store::catalogFilePath;
+    using katalox::store::tableNameOf;
+    EXPECT_EQ(tableNameOf("Files.db"), "Files");
+    EXPECT_EQ(tableNameOf("/data/v1.2/Files"), "Files"); // a dot in a folder is no extension
+    EXPECT_EQ(tableNameOf(".db"), ".db");
+    EXPECT_EQ(catalogFilePath("/data", "Files.db"), "/data/Files.db");
+    EXPECT_EQ(catalogFilePath("/data/", "Files.db"), "/data/Files.db");
+    EXPECT_EQ(catalogFilePath("", "Files.db"), "Files.db");
+}
+
 TEST_F(CatalogFixture, OpeningNeverCreatesAFile) {
     table.setTableName("Other.db");
     EXPECT_THROW(table.open(), EngineError);
@@ -154,6 +165,20 @@ TEST_F(CatalogFixture, StorageOrderWithGapsInTheIds) {
     EXPECT_EQ(table.recordCount(), 26);
     EXPECT_EQ(table.valueAt(25, 0).asInteger(), 51);
     EXPECT_EQ(table.recNo(), 26);
+}
+
+TEST_F(CatalogFixture, PostsAfterGapsBeforeAnyReadCountEachRecordOnce) {
+    insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}, {"C", "/C.X", "1", 3}});
+    query.setSql({"Delete From Files Where Files.\"Id\" = 2"});
+    query.execSQL();
+    // No record is read between opening and posting: the ids behind the gap are not loaded yet.
+    table.open();
+    post({"D", "/D.X", "3", 4});
+    post({"E", "/E.X", "3", 5});
+    ASSERT_EQ(table.recordCount(), 4);
+    EXPECT_EQ(table.recNo(), 4);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(table.valueAt(row, 1).asString(), std::string(1, "ACDE"[row])) << row;
 }
 
 TEST_F(CatalogFixture, OpenTableNoticesChangesMadeThroughTheQuery) {
@@ -280,6 +305,17 @@ TEST_F(CatalogFixture, EmptyingRemovesRecordsOnly) {
     insertAll({{"C", "/C.X", "3", 3}});
     table.open();
     EXPECT_EQ(table.valueAt(0, 0).asInteger(), 3);
+}
+
+TEST_F(CatalogFixture, EmptyingThatTheEngineAbortsReportsTheEnginesReason) {
+    insertAll({{"A", "/A.X", "1", 1}});
+    // A failure after which the engine has already undone the transaction itself, as it may
+    // on a full disk or an I/O error.
+    countOutside("CREATE TRIGGER Guard BEFORE DELETE ON Files BEGIN"
+                 " SELECT RAISE(ROLLBACK, 'kept by the guard'); END");
+    table.setExclusive(true);
+    EXPECT_EQ(messageOf([&] { table.emptyTable(); }), "kept by the guard");
+    EXPECT_EQ(countOutside(), 1);
 }
 
 TEST_F(CatalogFixture, EmptyingFailsAndChangesNothingWhileAnotherProgramReads) {

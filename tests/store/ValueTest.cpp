@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using katalox::EngineError;
 using katalox::store::Value;
 
@@ -24,6 +26,24 @@ TEST(Value, TextThatIsNotAWholeNumberIsAnError) {
         } catch (const EngineError& error) {
             EXPECT_EQ(std::string(error.what()),
                       "'" + std::string(text) + "' is not a valid integer value");
+        }
+    }
+}
+
+TEST(Value, RealsGiveTheirWholePartWhileItFitsAnInteger) {
+    EXPECT_EQ(Value(2.9).asInteger(), 2);
+    EXPECT_EQ(Value(-2.9).asInteger(), -2);
+    EXPECT_EQ(Value(1e18).asInteger(), 1'000'000'000'000'000'000);
+    EXPECT_EQ(Value(-9223372036854775808.0).asInteger(), std::numeric_limits<std::int64_t>::min());
+    for (const double real :
+         {1e30, -1e30, 9223372036854775808.0, std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()}) {
+        try {
+            (void)Value(real).asInteger();
+            ADD_FAILURE() << "no error for " << real;
+        } catch (const EngineError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "'" + Value(real).asString() + "' is not a valid integer value");
         }
     }
 }
