@@ -65,6 +65,7 @@ std::shared_ptr<FolderList> ListAllDirs(const std::string& startText) {
     DirListerState& state = dirListerState();
     RunningWalk running(state);
     state.FoundNew = false;
+    state.StopRequested = false;
     state.DirList = std::make_shared<FolderList>();
     state.Met.clear();
     state.DirList->push_back(startText);
@@ -75,7 +76,7 @@ std::shared_ptr<FolderList> ListAllDirs(const std::string& startText) {
     state.ResumeIndex = 0;
     if (entryCount(state) > state.PassCount)
         state.FoundNew = true;
-    while (state.FoundNew) {
+    while (state.FoundNew && !state.StopRequested) {
         ExpandPending();
         ++state.PassCount;
         if (entryCount(state) == state.PassCount)
@@ -89,7 +90,8 @@ void ExpandPending() {
     DirListerState& state = dirListerState();
     const std::int32_t first = state.ResumeIndex;
     const std::int32_t count = entryCount(state);
-    for (state.PassIndex = first; state.PassIndex < count; ++state.PassIndex) {
+    for (state.PassIndex = first; state.PassIndex < count && !state.StopRequested;
+         ++state.PassIndex) {
         const std::string& entry = (*state.DirList)[state.PassIndex];
         if (entry.empty() || entry[0] != kPendingMark)
             continue;
@@ -114,6 +116,8 @@ void AddSubDirs(const std::string& folderText) {
             if (++skippedSincePump == kEntriesBetweenPumps) {
                 skippedSincePump = 0;
                 platform::processMessages();
+                if (state.StopRequested)
+                    return;
             }
             continue;
         }
@@ -128,7 +132,14 @@ void AddSubDirs(const std::string& folderText) {
         state.DirList->push_back(std::move(entry));
         state.FoundNew = true;
         platform::processMessages();
+        if (state.StopRequested)
+            return;
     }
+}
+
+void StopWalk() {
+    DirListerState& state = dirListerState();
+    state.StopRequested = state.Running;
 }
 
 std::string ExtractDirPart(const std::string& text) {

@@ -30,6 +30,7 @@ struct DirListerState {
     // makes the walk endless nor lists a subtree twice.
     std::unordered_set<platform::FileIdentity, platform::FileIdentityHash> Met;
     bool Running = false;
+    bool StopRequested = false; // the program is closing: end the walk at its next step
 };
 
 // The module's state record.
@@ -39,6 +40,10 @@ DirListerState& dirListerState();
 // list: the start text unchanged, then every folder found, in level order. Throws Error when
 // called while another walk is running (from a command run by the message pump).
 std::shared_ptr<FolderList> ListAllDirs(const std::string& startText);
+
+// Asks a running walk to end at its next step (the program is closing); the list it returns
+// then holds what was found so far, later entries still marked.
+void StopWalk();
 
 // One pass over the list from ResumeIndex on, expanding every marked entry it meets.
 void ExpandPending();

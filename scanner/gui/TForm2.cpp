@@ -188,8 +188,10 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     // Closing the main window ends the program, as does a request to quit.
     if (scanRunning_ &&
         ((event->type() == QEvent::Quit && watched == qApp) ||
-         (event->type() == QEvent::Close && Form1 && watched == static_cast<QObject*>(Form1))))
+         (event->type() == QEvent::Close && Form1 && watched == static_cast<QObject*>(Form1)))) {
         quitRequested_ = true;
+        katalox::scanner::StopWalk(); // a walk of a large tree would otherwise run on
+    }
     return QWidget::eventFilter(watched, event);
 }
 

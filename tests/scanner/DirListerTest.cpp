@@ -142,6 +142,29 @@ TEST(ListAllDirs, FoldersOfManyFilesStillLetMessagesRun) {
     EXPECT_GE(pumped, 3);
 }
 
+TEST(ListAllDirs, AStoppedWalkEndsAtItsNextStep) {
+    TempDir dir;
+    dir.mkdir("a/a1/a2");
+    dir.mkdir("b/b1");
+    int pumped = 0;
+    PumpHook hook([&] {
+        if (++pumped == 1)
+            StopWalk();
+    });
+    const auto list = ListAllDirs(dir.file(""));
+    // Only the first folder found is listed; the walk neither expands it nor goes on.
+    EXPECT_EQ(pumped, 1);
+    ASSERT_EQ(list->size(), 2u);
+    EXPECT_EQ((*list)[1][0], '*');
+    EXPECT_FALSE(dirListerState().Running);
+
+    // The next walk starts afresh and runs to its end.
+    PumpHook quiet([] {});
+    EXPECT_EQ(ListAllDirs(dir.file(""))->size(), 6u);
+    StopWalk(); // no walk running: nothing to stop, and the next walk is not affected
+    EXPECT_EQ(ListAllDirs(dir.file(""))->size(), 6u);
+}
+
 TEST(ListAllDirs, StartTextWithoutSeparatorIsUsedUnchanged) {
     TempDir dir;
     dir.mkdir("Data/inner");

@@ -223,6 +223,27 @@ TEST_F(ScanWindowTest, QuittingTheApplicationEndsTheScanWithoutItsMessage) {
     EXPECT_FALSE(form->scanRunning());
 }
 
+TEST_F(ScanWindowTest, QuittingDuringTheFolderWalkEndsTheWalkToo) {
+    for (const char* folder : {"a/a1/a2", "b/b1", "c/c1"})
+        dir.mkdir(folder);
+    SwallowQuit swallow;
+    qApp->installEventFilter(&swallow);
+    form = std::make_unique<TForm2>();
+    int calls = 0;
+    setMessagePumpHook([&] {
+        if (++calls == 1) {
+            QEvent quit(QEvent::Quit);
+            QCoreApplication::sendEvent(qApp, &quit);
+        }
+    });
+    scan(dir.path());
+    // The walk ended right after the first folder it found, and nothing was searched.
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(form->folderList().size(), 2u);
+    EXPECT_TRUE(dialogs.texts("message").isEmpty());
+    EXPECT_FALSE(form->scanRunning());
+}
+
 TEST_F(ScanWindowTest, OddNamesAreListedExactlyAndUnreadableFoldersSkipped) {
     const std::vector<std::string> names = {"line\nbreak", "back\\slash", "star*",
                                             "what?",       "caf\xe9",     "[set]"};
