@@ -4,9 +4,14 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <limits>
 
 namespace katalox::scanner {
+
+namespace {
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+} // namespace
 
 ScanListModel::ScanListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -30,10 +35,17 @@ QVariant ScanListModel::data(const QModelIndex& index, int role) const {
 
 void ScanListModel::append(std::string_view line) {
     // A view counts its rows in int: a list that long refuses further lines.
-    if (ends_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    if (spans_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max()))
         throw Error("The list is full");
-    text_.append(line);
-    ends_.push_back(text_.size());
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < line.size()) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::max(kChunkBytes, line.size()));
+    }
+    std::string& chunk = chunks_.back();
+    spans_.push_back({static_cast<std::uint32_t>(chunks_.size() - 1),
+                      static_cast<std::uint32_t>(chunk.size()),
+                      static_cast<std::uint32_t>(line.size())});
+    chunk.append(line); // within the reserved capacity: never moves the chunk
     if (!flushPending_) {
         // Runs when the scan next lets waiting events be processed: one batch per turn.
         flushPending_ = true;
@@ -48,29 +60,29 @@ void ScanListModel::flushFromEventLoop() {
 
 void ScanListModel::flush() {
     flushPending_ = false;
-    if (shownRows_ == ends_.size())
+    if (shownRows_ == spans_.size())
         return;
     beginInsertRows(QModelIndex(), static_cast<int>(shownRows_),
-                    static_cast<int>(ends_.size() - 1));
-    shownRows_ = ends_.size();
+                    static_cast<int>(spans_.size() - 1));
+    shownRows_ = spans_.size();
     endInsertRows();
     emit linesShown();
 }
 
 void ScanListModel::clear() {
     beginResetModel();
-    text_.clear();
-    text_.shrink_to_fit();
-    ends_.clear();
-    ends_.shrink_to_fit();
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    spans_.clear();
+    spans_.shrink_to_fit();
     shownRows_ = 0;
     flushPending_ = false;
     endResetModel();
 }
 
 std::string_view ScanListModel::line(std::size_t index) const {
-    const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-    return std::string_view(text_).substr(begin, ends_[index] - begin);
+    const LineSpan& span = spans_[index];
+    return std::string_view(chunks_[span.chunk]).substr(span.begin, span.size);
 }
 
 } // namespace katalox::scanner

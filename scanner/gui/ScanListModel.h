@@ -5,6 +5,7 @@
 #include <QAbstractListModel>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,7 @@ public:
     void clear();
 
     // Every line appended since the last clear(), shown or not.
-    std::size_t lineCount() const { return ends_.size(); }
+    std::size_t lineCount() const { return spans_.size(); }
     // A line exactly as appended, byte for byte.
     std::string_view line(std::size_t index) const;
 
@@ -41,8 +42,16 @@ signals:
 private:
     void flushFromEventLoop();
 
-    std::string text_;              // every line, back to back
-    std::vector<std::size_t> ends_; // end offset of each line in text_
+    // Where one line lies: which chunk, and its bytes there.
+    struct LineSpan {
+        std::uint32_t chunk;
+        std::uint32_t begin;
+        std::uint32_t size;
+    };
+    // Lines back to back in chunks of about a megabyte, so growing the list never copies all
+    // it holds (copying a million paths at once would stall the window mid-scan).
+    std::vector<std::string> chunks_;
+    std::vector<LineSpan> spans_;
     std::size_t shownRows_ = 0;
     bool flushPending_ = false;
 };

@@ -34,6 +34,23 @@ TEST(ScanListModel, AppendedLinesBecomeRowsInOneBatchPerEventLoopTurn) {
     EXPECT_EQ(model.data(model.index(3)).toString(), QStringLiteral("/a/4"));
 }
 
+TEST(ScanListModel, LinesStayWholeAcrossTheStorageChunks) {
+    // Enough lines of varied length to fill several megabyte chunks, one of them longer than
+    // a chunk on its own, and an empty one.
+    ScanListModel model;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 40000; ++i)
+        lines.push_back("/folder/" + std::string(static_cast<std::size_t>(i % 97), 'x') +
+                        std::to_string(i));
+    lines.insert(lines.begin() + 20000, std::string(1536 * 1024, 'L'));
+    lines.insert(lines.begin() + 30000, std::string());
+    for (const std::string& line : lines)
+        model.append(line);
+    ASSERT_EQ(model.lineCount(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(model.line(i), lines[i]) << "line " << i;
+}
+
 TEST(ScanListModel, KeepsEveryLineByteForByteAndShowsItReadably) {
     ScanListModel model;
     const std::string invalid = "/d/caf\xe9.txt";
