@@ -1,11 +1,11 @@
 #include "app/Application.h"
 
-#include "app/Forms.h"
-#include "app/TForm1.h"
-#include "app/TForm10.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "windows/TForm10.h"
 #include "platform/gui/ErrorBox.h"
-#include "scanner/gui/TForm2.h"
-#include "store/gui/TForm3.h"
+#include "windows/TForm2.h"
+#include "windows/TForm3.h"
 
 #include <QApplication>
 

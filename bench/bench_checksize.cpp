@@ -3,8 +3,8 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "app/MaintenanceStatements.h"
-#include "app/TForm1.h"
+#include "store/MaintenanceStatements.h"
+#include "windows/TForm1.h"
 #include "store/Query.h"
 #include "store/Table.h"
 

@@ -3,7 +3,7 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "app/ListingStatements.h"
+#include "store/ListingStatements.h"
 
 #include "store/CatalogFile.h"
 #include "store/Query.h"

@@ -4,12 +4,12 @@
 #include "CatalogData.h"
 #include "GeneratedTree.h"
 
-#include "app/Forms.h"
-#include "app/TForm1.h"
-#include "platform/gui/ScriptedDialogs.h"
-#include "platform/gui/ShellTreeView.h"
-#include "scanner/gui/ScanListModel.h"
-#include "scanner/gui/TForm2.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "common/ScriptedDialogs.h"
+#include "widgets/ShellTreeView.h"
+#include "widgets/ScanListModel.h"
+#include "windows/TForm2.h"
 #include "store/CatalogFile.h"
 #include "store/Query.h"
 #include "store/Table.h"
@@ -61,7 +61,7 @@ double baselineMs(const std::vector<std::string>& paths, const std::string& cata
     return nowMs() - start;
 }
 
-double windowInsertMs(TForm1& main, TForm2& form, katalox::platform::ScriptedDialogs& dialogs,
+double windowInsertMs(TForm1& main, TForm2& form, katalox::test::ScriptedDialogs& dialogs,
                       const std::string& folder) {
     main.Table1->close();
     main.Table1->setDatabaseName(folder);
@@ -83,7 +83,7 @@ double windowInsertMs(TForm1& main, TForm2& form, katalox::platform::ScriptedDia
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    katalox::platform::ScriptedDialogs dialogs;
+    katalox::test::ScriptedDialogs dialogs;
     TForm1 main;
     Form1 = &main;
     TForm2 form;
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     const TreeDir treeDir(scratch.path() + "/files");
     const std::string tree = treeDir.path() + "/tree";
     std::printf("tree: %d files\n", makeScanTree(tree));
-    auto* folders = form.findChild<katalox::platform::ShellTreeView*>("ShellTreeView1");
+    auto* folders = form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1");
     folders->addTopFolder(tree);
     if (!folders->selectPath(tree))
         throw std::runtime_error("cannot select " + tree);

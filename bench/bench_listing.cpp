@@ -3,8 +3,8 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "app/DBGrid.h"
-#include "app/TForm1.h"
+#include "widgets/DBGrid.h"
+#include "windows/TForm1.h"
 #include "store/Query.h"
 
 #include <QAbstractItemModel>

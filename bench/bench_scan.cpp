@@ -3,10 +3,10 @@
 #include "BenchUtil.h"
 #include "GeneratedTree.h"
 
-#include "platform/gui/ScriptedDialogs.h"
-#include "platform/gui/ShellTreeView.h"
-#include "scanner/gui/ScanListModel.h"
-#include "scanner/gui/TForm2.h"
+#include "common/ScriptedDialogs.h"
+#include "widgets/ShellTreeView.h"
+#include "widgets/ScanListModel.h"
+#include "windows/TForm2.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -72,7 +72,7 @@ struct ScanRun {
 
 // One scan through the real window, with a zero-interval timer counting event-loop turns.
 ScanRun scanMs(TForm2& form, const std::string& root) {
-    auto* tree = form.findChild<katalox::platform::ShellTreeView*>("ShellTreeView1");
+    auto* tree = form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1");
     if (!tree->selectPath(root))
         throw std::runtime_error("cannot select " + root);
     ScanRun run;
@@ -101,7 +101,7 @@ ScanRun scanMs(TForm2& form, const std::string& root) {
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    katalox::platform::ScriptedDialogs dialogs;
+    katalox::test::ScriptedDialogs dialogs;
     TForm2 form;
     form.show();
     form.findChild<QLineEdit*>("Edit3")->setText("bench");
@@ -110,12 +110,12 @@ int main(int argc, char** argv) {
     const TreeDir treeDir(scratch.path() + "/tree");
     const std::string tree = treeDir.path() + "/tree";
     const int files = makeScanTree(tree);
-    form.findChild<katalox::platform::ShellTreeView*>("ShellTreeView1")->addTopFolder(tree);
+    form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1")->addTopFolder(tree);
     std::printf("tree: %d files\n", files);
     const TreeDir millionDir(scratch.path() + "/million");
     const std::string million = millionDir.path() + "/tree";
     makeMillionTree(million);
-    form.findChild<katalox::platform::ShellTreeView*>("ShellTreeView1")->addTopFolder(million);
+    form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1")->addTopFolder(million);
 
     findMs(tree); // warm the cache
     // The best of a few rounds: the machine is shared, and the best is the least disturbed.

@@ -4,8 +4,8 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "app/DBGrid.h"
-#include "app/TForm1.h"
+#include "widgets/DBGrid.h"
+#include "windows/TForm1.h"
 #include "store/Table.h"
 
 #include <QApplication>

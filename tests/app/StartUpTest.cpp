@@ -1,12 +1,12 @@
 #include "app/Application.h"
-#include "app/Forms.h"
-#include "app/TForm1.h"
-#include "app/TForm10.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "windows/TForm10.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
-#include "platform/gui/ScriptedDialogs.h"
-#include "scanner/gui/TForm2.h"
-#include "store/gui/TForm3.h"
+#include "common/ScriptedDialogs.h"
+#include "windows/TForm2.h"
+#include "windows/TForm3.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -17,7 +17,7 @@ using namespace katalox;
 namespace {
 
 TEST(StartUpTest, WindowsComeInOrderAndAFailingOneDoesNotStopTheStart) {
-    platform::ScriptedDialogs dialogs;
+    test::ScriptedDialogs dialogs;
     QStringList order;
     WindowFactories factories = defaultWindowFactories();
     factories.createForm1 = [&, form1 = factories.createForm1] {
@@ -74,7 +74,7 @@ TEST(StartUpTest, WindowsComeInOrderAndAFailingOneDoesNotStopTheStart) {
 }
 
 TEST(StartUpTest, WithoutAMainWindowThereIsNothingToRun) {
-    platform::ScriptedDialogs dialogs;
+    test::ScriptedDialogs dialogs;
     WindowFactories factories;
     factories.createForm1 = [] { throw Error("no main window"); };
     createWindows(factories);

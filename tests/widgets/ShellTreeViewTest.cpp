@@ -1,0 +1,139 @@
+#include "widgets/ShellTreeView.h"
+#include "common/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using katalox::widgets::ShellTreeView;
+using katalox::test::TempDir;
+
+namespace {
+
+QStringList childTexts(QTreeWidgetItem* item) {
+    QStringList texts;
+    for (int i = 0; i < item->childCount(); ++i)
+        texts << item->child(i)->text(0);
+    return texts;
+}
+
+} // namespace
+
+TEST(ShellTreeView, FirstShowFillsOnceAndSelectsTheComputer) {
+    ShellTreeView tree;
+    QSignalSpy changed(&tree, &ShellTreeView::selectedFolderChanged);
+    EXPECT_FALSE(tree.isFilled());
+    EXPECT_EQ(tree.selectedPath(), "");
+
+    tree.show();
+    tree.hide();
+    tree.show();
+    EXPECT_EQ(changed.count(), 1);
+    ASSERT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_EQ(tree.selectedDisplayText(), QStringLiteral("Computer"));
+    EXPECT_EQ(tree.selectedPath(), ShellTreeView::kComputerPath);
+    EXPECT_NE(tree.selectedPath().front(), '/'); // nothing can be enumerated under it
+
+    QTreeWidgetItem* computer = tree.topLevelItem(0);
+    const QStringList tops = childTexts(computer);
+    ASSERT_FALSE(tops.isEmpty());
+    EXPECT_EQ(tops.front(), QStringLiteral("/"));
+    if (QDir::homePath() != QStringLiteral("/")) {
+        EXPECT_TRUE(tops.contains(QFileInfo(QDir::homePath()).fileName()));
+    }
+}
+
+TEST(ShellTreeView, ExpandsLazilyShowingVisibleFoldersOnly) {
+    TempDir dir;
+    dir.mkdir("Music/Rock");
+    dir.mkdir("Photos");
+    dir.mkdir(".cache/inner");
+    dir.write("notes.txt", "x");
+    dir.write("Photos/a.jpg", "x");
+
+    ShellTreeView tree;
+    ASSERT_TRUE(tree.selectPath(dir.path() + "/"));
+    EXPECT_EQ(tree.selectedPath(), dir.path());
+    EXPECT_EQ(tree.selectedDisplayText().toStdString(),
+              std::filesystem::path(dir.path()).filename().string());
+
+    QTreeWidgetItem* folder = tree.currentItem();
+    EXPECT_EQ(folder->childCount(), 0); // not read before it is expanded
+    folder->setExpanded(true);
+    EXPECT_EQ(childTexts(folder), (QStringList{"Music", "Photos"}));
+
+    QTreeWidgetItem* photos = folder->child(1);
+    photos->setExpanded(true);
+    EXPECT_EQ(photos->childCount(), 0);
+    EXPECT_EQ(photos->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+
+    ASSERT_TRUE(tree.selectPath(dir.path() + "/Music/Rock"));
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/Music/Rock");
+    EXPECT_FALSE(tree.selectPath(dir.path() + "/.cache/inner"));
+    EXPECT_FALSE(tree.selectPath(dir.path() + "/missing"));
+    EXPECT_FALSE(tree.selectPath("relative/path"));
+    EXPECT_TRUE(tree.selectPath("/"));
+    EXPECT_EQ(tree.selectedPath(), "/");
+    EXPECT_EQ(tree.selectedDisplayText(), QStringLiteral("/"));
+}
+
+TEST(ShellTreeView, AnAddedTopFolderIsReachedByItsPath) {
+    TempDir dir;
+    dir.mkdir("deep/inside");
+    ShellTreeView tree;
+    tree.addTopFolder(dir.file("deep"));
+    EXPECT_EQ(childTexts(tree.topLevelItem(0)).back(), QStringLiteral("deep"));
+    ASSERT_TRUE(tree.selectPath(dir.file("deep/inside")));
+    EXPECT_EQ(tree.currentItem()->parent()->parent(), tree.topLevelItem(0));
+}
+
+TEST(ShellTreeView, KeepsFolderNamesThatAreNotValidUtf8ByteForByte) {
+    TempDir dir;
+    const std::string odd = "caf\xe9 *?\\";
+    dir.mkdir(odd);
+    ShellTreeView tree;
+    ASSERT_TRUE(tree.selectPath(dir.path() + "/" + odd));
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/" + odd);
+    EXPECT_EQ(tree.selectedDisplayText(), QString::fromUtf8("caf\uFFFD *?\\"));
+}
+
+TEST(ShellTreeView, RightClickChangesNothing) {
+    TempDir dir;
+    dir.mkdir("A");
+    dir.mkdir("B");
+    ShellTreeView tree;
+    tree.resize(300, 400);
+    tree.show();
+    ASSERT_TRUE(tree.selectPath(dir.path() + "/A"));
+    QSignalSpy changed(&tree, &ShellTreeView::selectedFolderChanged);
+    QTreeWidgetItem* b = tree.currentItem()->parent()->child(1);
+    tree.scrollToItem(b);
+    const QPoint where = tree.visualItemRect(b).center();
+
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, where);
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/A");
+    EXPECT_EQ(changed.count(), 0);
+
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, where);
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/B");
+    EXPECT_EQ(changed.count(), 1);
+}
+
+TEST(ShellTreeView, RemovableVolumesComeFromMountPointsUnderMediaAndMnt) {
+    const std::string table = "/dev/sda1 / ext4 rw 0 0\n"
+                              "proc /proc proc rw 0 0\n"
+                              "/dev/sdb1 /media/ann/MY\\040DISK vfat rw 0 0\n"
+                              "/dev/sdc1 /run/media/bob/USB vfat rw 0 0\n"
+                              "/dev/sdd1 /mnt/backup ext4 rw 0 0\n"
+                              "/dev/sdd1 /mnt/backup ext4 rw 0 0\n"
+                              "tmpfs /mnt tmpfs rw 0 0\n"
+                              "/dev/sde1 /media2/x ext4 rw 0 0\n"
+                              "garbage\n";
+    EXPECT_EQ(
+        ShellTreeView::removableVolumes(table),
+        (std::vector<std::string>{"/media/ann/MY DISK", "/run/media/bob/USB", "/mnt/backup"}));
+}

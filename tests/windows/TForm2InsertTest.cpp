@@ -1,0 +1,230 @@
+#include "ScanWindowFixture.h"
+
+#include "widgets/DBGrid.h"
+#include "windows/Forms.h"
+#include "common/OtherProgram.h"
+#include "windows/TForm1.h"
+#include "platform/Text.h"
+#include "store/CatalogFile.h"
+#include "store/DataSource.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+using Row = katalox::test::OtherProgram::Record;
+
+// Reads the catalogue file directly, bypassing the program's engine.
+std::vector<Row> storedRows(const std::string& file) {
+    return katalox::test::OtherProgram(file).records();
+}
+
+} // namespace
+
+class InsertTest : public ScanWindowTest {
+protected:
+    InsertTest() {
+        katalox::store::createEmptyCatalog(catalogue);
+        main.Table1->setDatabaseName(catalogueDir.path());
+        main.Table1->setTableName("Files.db");
+        main.Table1->open();
+        main.Query1->setDatabaseName(catalogueDir.path());
+        Form1 = &main;
+        form->show();
+    }
+    ~InsertTest() override { Form1 = nullptr; }
+
+    // Scans the folder with the Disk ID given, then presses "Insert To DataBase" and answers.
+    void scanAndInsert(const std::string& folder, const QString& diskId, bool ok = true) {
+        selectFolder(folder);
+        edit("Edit3")->setText(diskId);
+        control<QPushButton>("BitBtn2")->click();
+        dialogs.clear();
+        dialogs.answerConfirm(ok);
+        control<QPushButton>("BitBtn1")->click();
+    }
+
+    QStringList diskIdNodes() const {
+        QStringList texts;
+        if (QTreeWidgetItem* root = main.TreeView1->topLevelItem(0))
+            for (int i = 0; i < root->childCount(); ++i)
+                texts << root->child(i)->text(0);
+        return texts;
+    }
+
+    katalox::test::TempDir catalogueDir;
+    const std::string catalogue = catalogueDir.file("Files.db");
+    TForm1 main;
+};
+
+TEST_F(InsertTest, OneRecordPerListedFileUpperCasedWithTheDiskIdAsTyped) {
+    dir.write("Report.doc", "12345");
+    dir.write("Sub/été.mp3", std::string(70000, 'x'));
+    main.Table1->close(); // as emptying the catalogue leaves it
+    main.Table1->setExclusive(true);
+    scanAndInsert(dir.path(), QStringLiteral("Backup disk"));
+
+    EXPECT_EQ(dialogs.texts("confirm"), QStringList{"Insert all files into database?"});
+    EXPECT_TRUE(dialogs.texts("error").isEmpty());
+    const std::string upperDir = katalox::platform::upperCase(dir.path());
+    EXPECT_EQ(storedRows(catalogue),
+              (std::vector<Row>{{"REPORT.DOC", upperDir + "/REPORT.DOC", "Backup disk", 5},
+                                {"ÉTÉ.MP3", upperDir + "/SUB/ÉTÉ.MP3", "Backup disk", 70000}}));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(main.Table1->exclusive()); // reopened for shared use
+    EXPECT_EQ(diskIdNodes(), QStringList{"Backup disk"});
+    // Selecting the new Disk ID in the main window lists its records.
+    main.TreeView1->setCurrentItem(main.TreeView1->topLevelItem(0)->child(0));
+    EXPECT_EQ(main.Query1->recordCount(), 2);
+    EXPECT_EQ(progress()->maximum(), 1);
+    EXPECT_EQ(progress()->value(), 1);
+    // The window keeps what it showed.
+    EXPECT_EQ(lines().size(), 2u);
+    EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
+}
+
+TEST_F(InsertTest, TheMainWindowsGridOverTheTableShowsTheInsertedRecords) {
+    // Before the first listing the main window's grid shows the table cursor.
+    dir.write("a.txt");
+    dir.write("b.txt");
+    scanAndInsert(dir.path(), QStringLiteral("disk"));
+    ASSERT_EQ(main.DataSource1->dataSet(), main.Table1);
+    EXPECT_EQ(main.DBGrid1->model()->rowCount(), 2);
+    EXPECT_EQ(main.DBGrid1->model()->columnCount(), 5);
+}
+
+TEST_F(InsertTest, CancelChangesNothing) {
+    dir.write("a.txt");
+    scanAndInsert(dir.path(), QStringLiteral("X"), false);
+    EXPECT_TRUE(storedRows(catalogue).empty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(diskIdNodes().isEmpty());
+}
+
+TEST_F(InsertTest, VanishedFilesAreSkippedAndTheBarEndsShort) {
+    dir.write("only/a");
+    dir.write("only/b");
+    dir.write("only/c");
+    selectFolder(dir.file("only"));
+    control<QPushButton>("BitBtn2")->click();
+    const std::vector<std::string> listed = lines();
+    ASSERT_EQ(listed.size(), 3u);
+    std::filesystem::remove(listed[1]);
+    std::filesystem::remove(listed[2]);
+    int pumped = 0; // the insert lets no waiting events run
+    katalox::platform::setMessagePumpHook([&] { ++pumped; });
+    dialogs.answerConfirm(true);
+    control<QPushButton>("BitBtn1")->click();
+    EXPECT_EQ(pumped, 0);
+
+    const auto rows = storedRows(catalogue);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(std::get<1>(rows[0]), katalox::platform::upperCase(listed[0]));
+    EXPECT_EQ(progress()->maximum(), 2);
+    EXPECT_EQ(progress()->value(), 0);
+}
+
+TEST_F(InsertTest, AnEmptyListFailsOnTheProgressRangeAndWritesNothing) {
+    dir.mkdir("empty");
+    scanAndInsert(dir.file("empty"), QStringLiteral("Nothing"));
+    ASSERT_EQ(dialogs.texts("error").size(), 1);
+    EXPECT_TRUE(dialogs.texts("error")[0].contains(QStringLiteral("-1")));
+    EXPECT_TRUE(storedRows(catalogue).empty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(diskIdNodes().isEmpty());
+    // The table was reopened for shared use before the failure.
+    EXPECT_TRUE(main.Table1->active());
+    EXPECT_FALSE(main.Table1->exclusive());
+}
+
+TEST_F(InsertTest, OneFileReinsertedGivesASecondRecordAndAnEmptyDiskIdIsAllowed) {
+    dir.write("one/file.bin", "x");
+    scanAndInsert(dir.file("one"), QStringLiteral("first"));
+    EXPECT_EQ(progress()->maximum(), 0);
+    EXPECT_EQ(progress()->value(), 0);
+
+    // Shown again, with the Disk ID emptied after the scan: inserted once more, no Disk ID.
+    form->show();
+    edit("Edit3")->clear();
+    dialogs.answerConfirm(true);
+    control<QPushButton>("BitBtn1")->click();
+    const auto rows = storedRows(catalogue);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(std::get<2>(rows[0]), "first");
+    EXPECT_EQ(std::get<2>(rows[1]), "");
+    EXPECT_EQ(std::get<1>(rows[0]), std::get<1>(rows[1]));
+}
+
+TEST_F(InsertTest, SizesOfFourGigabytesAndMoreAreStoredExactly) {
+    const std::string big = dir.write("big/huge.iso");
+    ASSERT_EQ(::truncate(big.c_str(), (std::int64_t{5} << 30) + 7), 0); // sparse: no disk used
+    scanAndInsert(dir.file("big"), QStringLiteral("DVD"));
+    const auto rows = storedRows(catalogue);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(std::get<3>(rows[0]), (std::int64_t{5} << 30) + 7);
+}
+
+TEST_F(InsertTest, OddNamesReachTheCatalogueByteForByte) {
+    const std::vector<std::string> names = {"line\nbreak", "back\\slash", "star*", "what?",
+                                            "caf\xe9"};
+    for (const std::string& name : names)
+        dir.write("odd/" + name, "z");
+    scanAndInsert(dir.file("odd"), QStringLiteral("odd"));
+    std::vector<std::string> stored;
+    for (const Row& row : storedRows(catalogue))
+        stored.push_back(std::get<0>(row));
+    std::sort(stored.begin(), stored.end());
+    // Letters are upper-cased; the byte that is not valid UTF-8 stays as it was.
+    EXPECT_EQ(stored, (std::vector<std::string>{"BACK\\SLASH", "CAF\xe9", "LINE\nBREAK", "STAR*",
+                                                "WHAT?"}));
+}
+
+TEST_F(InsertTest, AFailureKeepsTheRecordsPostedBeforeItAndLeavesTheWindowOpen) {
+    for (int i = 0; i < 30; ++i)
+        dir.write("many/f" + std::to_string(100 + i));
+    // The catalogue refuses one record, as a full disk would.
+    katalox::test::OtherProgram(catalogue).exec(
+        "CREATE TRIGGER refuse BEFORE INSERT ON Files "
+        "WHEN NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    scanAndInsert(dir.file("many"), QStringLiteral("partial"));
+
+    ASSERT_EQ(dialogs.texts("error").size(), 1);
+    EXPECT_TRUE(dialogs.texts("error")[0].contains(QStringLiteral("disk full")));
+    std::size_t before = 0;
+    for (const std::string& line : lines()) {
+        if (line == dir.file("many/f120"))
+            break;
+        ++before;
+    }
+    const auto rows = storedRows(catalogue);
+    ASSERT_EQ(rows.size(), before);
+    for (std::size_t i = 0; i < before; ++i)
+        EXPECT_EQ(std::get<1>(rows[i]), katalox::platform::upperCase(lines()[i]));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(diskIdNodes().isEmpty());
+    EXPECT_EQ(main.DBGrid1->model()->rowCount(), static_cast<int>(before));
+}
+
+TEST_F(InsertTest, ClosingTheMainWindowEndsTheScanWithoutItsMessage) {
+    for (int i = 0; i < 20; ++i)
+        dir.write("f" + std::to_string(i));
+    int calls = 0;
+    katalox::platform::setMessagePumpHook([&] {
+        if (++calls == 3) {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(&main, &close);
+        }
+    });
+    selectFolder(dir.path());
+    control<QPushButton>("BitBtn2")->click();
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(dialogs.texts("message").isEmpty());
+    EXPECT_FALSE(form->scanRunning());
+}

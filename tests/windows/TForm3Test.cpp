@@ -1,0 +1,306 @@
+#include "windows/TForm3.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "common/TempDir.h"
+#include "platform/gui/ErrorBox.h"
+#include "common/ScriptedDialogs.h"
+#include "store/CatalogFile.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using katalox::store::Table;
+
+namespace {
+
+const QString kMustBeSet = "Database configuration must be set";
+
+std::string fileContent(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string configText(const std::string& table, const std::string& folder) {
+    return "TB Name  #= " + table + "\r\nDB PATH  #= " + folder + "\r\n";
+}
+
+// A catalogue table file holding one record per Disk ID given.
+void makeCatalogue(const std::string& path, const std::vector<std::string>& diskIds = {}) {
+    const std::filesystem::path file(path);
+    std::filesystem::create_directories(file.parent_path());
+    katalox::store::createEmptyCatalog(path);
+    Table table;
+    table.setDatabaseName(file.parent_path().string());
+    table.setTableName(file.filename().string());
+    table.open();
+    for (const std::string& diskId : diskIds) {
+        table.insert();
+        table.setFieldText("Disk ID", diskId);
+        table.post();
+    }
+    table.close();
+}
+
+// The start as far as the configuration window goes: the main window with its catalogue
+// components and AppDir, then the configuration window.
+class ConfigurationWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        Form1 = new TForm1;
+        Form1->AppDir = app.path();
+        form = std::make_unique<TForm3>();
+    }
+    void TearDown() override {
+        form.reset();
+        delete Form1;
+        Form1 = nullptr;
+    }
+
+    std::string configPath() const { return app.file("config.ini"); }
+    std::string defaultFolder() const { return app.path() + "/DataBase/"; }
+    QString question() const {
+        return " Use default " + QString::fromStdString(app.path()) +
+               "/Database Location? (First time users should click OK)";
+    }
+    // FormCreate as the start runs it: an error goes to the error box and the start goes on.
+    void start(TForm3& window) {
+        katalox::platform::guarded([&] { window.FormCreate(); });
+    }
+    void start() { start(*form); }
+    // The tree's nodes, root first; empty when the tree has no nodes at all.
+    QStringList tree() const {
+        QStringList nodes;
+        for (QTreeWidgetItemIterator it(Form1->TreeView1); *it; ++it)
+            nodes << (*it)->text(0);
+        return nodes;
+    }
+    Table& table1() const { return *Form1->Table1; }
+
+    katalox::test::TempDir app;
+    katalox::test::ScriptedDialogs dialogs;
+    std::unique_ptr<TForm3> form;
+};
+
+} // namespace
+
+TEST_F(ConfigurationWindow, LayoutShowsEveryCaptionWholeAndClosingOnlyHides) {
+    EXPECT_EQ(form->size(), QSize(391, 127));
+    EXPECT_EQ(form->findChild<QLabel*>("Label1")->text(), "Table");
+    EXPECT_EQ(form->findChild<QLabel*>("Label2")->text(), "DB Path");
+    for (QLabel* text : form->findChildren<QLabel*>())
+        EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()), text->width());
+    auto* change = form->findChild<QPushButton*>("Button1");
+    EXPECT_GE(change->width(), change->sizeHint().width());
+    EXPECT_EQ(change->nextInFocusChain(), form->findChild<QPushButton*>("Button2"));
+    form->show();
+    form->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(form->isHidden());
+}
+
+TEST_F(ConfigurationWindow, UsableConfigurationOpensTheTableWithoutQuestions) {
+    const std::string folder = app.mkdir("cat") + "/";
+    makeCatalogue(folder + "Files.db", {"Disk B", "Disk A", "Disk B"});
+    app.write("config.ini", configText("Files.db", folder));
+    start();
+    EXPECT_TRUE(dialogs.shown().empty());
+    EXPECT_EQ(form->tableName(), "Files.db");
+    EXPECT_EQ(form->databaseFolder(), folder);
+    EXPECT_TRUE(table1().active());
+    EXPECT_EQ(Form1->Query1->databaseName(), folder);
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "Disk A", "Disk B"}));
+    EXPECT_TRUE(form->isHidden());
+}
+
+TEST_F(ConfigurationWindow, UnreadableOrShortConfigurationEndsTheStartAtThatError) {
+    makeCatalogue(defaultFolder() + "Files.db", {"X"});
+    const std::string path = configPath();
+    const struct {
+        std::function<void()> prepare;
+        QString error;
+        QString label1;
+    } rows[] = {
+        {[] {}, "Cannot open file \"" + QString::fromStdString(path) + "\". ", "Table"},
+        {[&] { app.mkdir("config.ini"); }, "Cannot open file \"", "Table"},
+        {[&] { std::filesystem::remove(path), app.write("config.ini", ""); },
+         "List index out of bounds (0)", "Table"},
+        {[&] { app.write("config.ini", "TB Name  #= Files.db\r\n"); },
+         "List index out of bounds (1)", "Files.db"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.error.toStdString());
+        dialogs.clear();
+        TForm3 window;
+        row.prepare();
+        start(window);
+        ASSERT_EQ(dialogs.shown().size(), 1u); // neither ChangeDB nor Update ran
+        EXPECT_TRUE(dialogs.texts("error").value(0).startsWith(row.error));
+        EXPECT_EQ(window.tableName(), row.label1.toStdString());
+        EXPECT_EQ(window.databaseFolder(), "DB Path");
+        EXPECT_EQ(table1().tableName(), "");
+        EXPECT_TRUE(tree().isEmpty());
+    }
+}
+
+TEST_F(ConfigurationWindow, AcceptedDefaultIsUsedAndSavedAndAsksNothingNextTime) {
+    makeCatalogue(defaultFolder() + "Files.db", {"Default disk"});
+    app.write("config.ini", configText("Files.db", "/no/such/folder/"));
+    dialogs.answerConfirm(true);
+    start();
+    EXPECT_EQ(dialogs.texts("message"), QStringList{kMustBeSet}); // no "Config Saved"
+    EXPECT_EQ(dialogs.texts("confirm"), QStringList{question()});
+    EXPECT_TRUE(dialogs.texts("error").isEmpty());
+    EXPECT_EQ(form->databaseFolder(), defaultFolder());
+    EXPECT_TRUE(table1().active());
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "Default disk"}));
+    EXPECT_EQ(fileContent(configPath()), configText("Files.db", defaultFolder()));
+
+    dialogs.clear();
+    TForm3 next;
+    start(next);
+    EXPECT_TRUE(dialogs.shown().empty());
+}
+
+TEST_F(ConfigurationWindow, AcceptedDefaultThatFailsLeavesLabelsAndFileAsTheyWere) {
+    const std::string config = configText("Files.db", "/no/such/folder/");
+    app.write("config.ini", config);
+    dialogs.answerConfirm(true);
+    start();
+    EXPECT_EQ(dialogs.texts("error").size(), 1);
+    EXPECT_EQ(form->databaseFolder(), "/no/such/folder/");
+    EXPECT_EQ(fileContent(configPath()), config);
+    EXPECT_FALSE(table1().active());
+    EXPECT_EQ(table1().databaseName(), defaultFolder());
+    EXPECT_EQ(Form1->Query1->databaseName(), defaultFolder());
+    EXPECT_TRUE(tree().isEmpty());
+}
+
+TEST_F(ConfigurationWindow, RefusedDefaultShowsTheWindowAndTheStartQueriesTheConfiguredFolder) {
+    // The configured table file is missing, but its folder holds a Files table.
+    const std::string folder = app.mkdir("cat") + "/";
+    makeCatalogue(folder + "Files.db", {"Kept"});
+    app.write("config.ini", configText("Gone.db", folder));
+    start();
+    EXPECT_EQ(dialogs.texts("confirm"), QStringList{question()});
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(table1().tableName(), "Gone.db");
+    EXPECT_FALSE(table1().active());
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "Kept"}));
+
+    // Where the configured folder holds nothing, that query fails and the tree stays empty.
+    Form1->TreeView1->clear();
+    dialogs.clear();
+    app.write("config.ini", configText("Files.db", "/no/such/folder/"));
+    TForm3 next;
+    start(next);
+    EXPECT_EQ(dialogs.texts("error").size(), 1);
+    EXPECT_TRUE(next.isVisible());
+    EXPECT_TRUE(tree().isEmpty());
+}
+
+TEST_F(ConfigurationWindow, DamagedInputGetsTheFallbackNeverACrash) {
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 131 + 7) % 256);
+    app.write("junk/Files.db", std::string(4096, '\x7F')); // not an SQLite file
+    makeCatalogue(app.path() + "/other/Other.db");         // holds no Files table
+    for (const std::string& content :
+         {garbage + "\n" + garbage,
+          configText(std::string(100'000, 'a'), std::string(100'000, 'b')),
+          configText("Files.db", app.path() + "/junk/"),
+          configText("Other.db", app.path() + "/other/")}) {
+        dialogs.clear();
+        app.write("config.ini", content);
+        TForm3 window;
+        start(window);
+        EXPECT_EQ(dialogs.texts("message"), QStringList{kMustBeSet});
+        EXPECT_LE(window.databaseFolder().size(), 800u);
+    }
+}
+
+TEST_F(ConfigurationWindow, SaveConfigWritesTheLabelsWhole) {
+    makeCatalogue(defaultFolder() + "Files.db");
+    form->Button2Click(); // the captions at creation are written as they stand
+    EXPECT_EQ(fileContent(configPath()), configText("Table", "DB Path"));
+    EXPECT_EQ(dialogs.texts("message"), QStringList{"Config Saved"});
+
+    const std::string folder = app.mkdir(std::string(230, 'd')) + "/"; // longer than 200
+    makeCatalogue(folder + "Files.db");
+    dialogs.answerOpenFile(folder + "Files.db");
+    form->Button1Click();
+    EXPECT_EQ(fileContent(configPath()), configText("Table", "DB Path")); // not saved yet
+    form->Button2Click();
+    EXPECT_EQ(fileContent(configPath()), configText("Files.db", folder));
+
+    std::filesystem::remove(configPath());
+    app.mkdir("config.ini");
+    dialogs.clear();
+    katalox::platform::guarded([this] { form->Button2Click(); });
+    EXPECT_TRUE(dialogs.texts("error").value(0).startsWith("Cannot create file \""));
+    EXPECT_TRUE(dialogs.texts("message").isEmpty());
+}
+
+TEST_F(ConfigurationWindow, ChangeDatabaseFileMovesTheCatalogueOrReappliesTheSetting) {
+    makeCatalogue(defaultFolder() + "Files.db", {"Default"});
+    const std::string other = app.mkdir("other") + "/";
+    makeCatalogue(other + "Files.db", {"From Files"});
+    makeCatalogue(other + "Cat.db", {"From Cat"});
+
+    dialogs.answerOpenFile(other + "Cat.db");
+    form->Button1Click();
+    EXPECT_EQ(dialogs.texts("openFile"), QStringList{"Database Files (*.db)|*.db"});
+    EXPECT_EQ(form->tableName(), "Cat.db");
+    EXPECT_EQ(form->databaseFolder(), other);
+    EXPECT_EQ(table1().tableName(), "Cat.db");
+    EXPECT_TRUE(table1().active());
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "From Files"})); // queries always use Files
+
+    // Cancelled, or a file that is not there: the setting is applied again, the tree rebuilt.
+    makeCatalogue(other + "Late.db");
+    Table late;
+    late.setDatabaseName(other);
+    late.setTableName("Files.db");
+    late.open();
+    late.insert();
+    late.setFieldText("Disk ID", "Late");
+    late.post();
+    late.close();
+    form->Button1Click();
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "From Files", "Late"}));
+    dialogs.answerOpenFile(other + "Gone.db");
+    form->Button1Click();
+    EXPECT_EQ(form->tableName(), "Cat.db");
+    EXPECT_TRUE(table1().active());
+    EXPECT_TRUE(dialogs.texts("confirm").isEmpty());
+}
+
+TEST_F(ConfigurationWindow, FolderNamesReachTheFileSystemByteForByte) {
+    const std::string folder = app.mkdir("caf\xE9 \xFF") + "/"; // not valid UTF-8
+    makeCatalogue(folder + "Files.db", {"Odd"});
+    dialogs.answerOpenFile(folder + "Files.db");
+    form->Button1Click();
+    EXPECT_EQ(table1().databaseName(), folder);
+    EXPECT_TRUE(table1().active());
+    form->Button2Click();
+    TForm3 next;
+    next.LoadConfig();
+    EXPECT_EQ(next.databaseFolder(), folder);
+}
+
+TEST_F(ConfigurationWindow, AtTheRootTheQuestionHoldsTwoSeparators) {
+    Form1->AppDir = "/";
+    form->ChangeDB();
+    EXPECT_EQ(dialogs.texts("confirm"),
+              QStringList{" Use default //Database Location? (First time users should click OK)"});
+}

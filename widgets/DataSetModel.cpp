@@ -1,0 +1,110 @@
+#include "widgets/DataSetModel.h"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+
+namespace katalox::widgets {
+
+namespace {
+
+const QString kIndicator = QStringLiteral("\u25B8");
+
+} // namespace
+
+DataSetModel::DataSetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void DataSetModel::setDataSource(store::DataSource* dataSource) {
+    disconnect(connection_);
+    dataSource_ = dataSource;
+    if (dataSource)
+        connection_ =
+            connect(dataSource, &store::DataSource::dataChanged, this, &DataSetModel::rebuild);
+    rebuild();
+}
+
+void DataSetModel::rebuild() {
+    beginResetModel();
+    fields_.clear();
+    rowCount_ = 0;
+    indicatorRow_ = -1;
+    store::DataSet* dataSet = dataSource_ ? dataSource_->dataSet() : nullptr;
+    if (dataSet && dataSet->active()) {
+        try {
+            fields_ = dataSet->fields();
+            // A view addresses rows with int; a larger result shows its first INT_MAX records.
+            const std::int64_t count = dataSet->recordCount();
+            rowCount_ = fields_.empty() ? 0
+                                        : static_cast<int>(std::min<std::int64_t>(
+                                              count, std::numeric_limits<int>::max()));
+        } catch (const std::exception&) {
+            // Whoever opened the result meets the same error and reports it; the grid shows
+            // nothing rather than a half-built result.
+            fields_.clear();
+            rowCount_ = 0;
+        }
+    }
+    endResetModel();
+}
+
+void DataSetModel::setIndicatorRow(int row) {
+    if (row >= rowCount_)
+        row = -1;
+    if (row == indicatorRow_)
+        return;
+    const int old = indicatorRow_;
+    indicatorRow_ = row;
+    if (old >= 0)
+        emit headerDataChanged(Qt::Vertical, old, old);
+    if (row >= 0)
+        emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+int DataSetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rowCount_;
+}
+
+int DataSetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(fields_.size());
+}
+
+QVariant DataSetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount_ || index.column() >= columnCount())
+        return {};
+    if (role == Qt::TextAlignmentRole) {
+        // Numbers line up on the right, as in any table of sizes.
+        const store::FieldKind kind = fields_[static_cast<std::size_t>(index.column())].kind;
+        const bool numeric = kind == store::FieldKind::Integer || kind == store::FieldKind::Float;
+        return QVariant::fromValue(Qt::AlignVCenter | (numeric ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    if (role != Qt::DisplayRole)
+        return {};
+    store::DataSet* dataSet = dataSource_ ? dataSource_->dataSet() : nullptr;
+    if (!dataSet || !dataSet->active())
+        return {};
+    try {
+        return QString::fromStdString(dataSet->valueAt(index.row(), index.column()).asString());
+    } catch (const std::exception&) {
+        // A painting view cannot take an error; a record that vanished shows empty cells.
+        return {};
+    }
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= columnCount())
+            return {};
+        return QString::fromStdString(fields_[static_cast<std::size_t>(section)].name);
+    }
+    return section == indicatorRow_ ? kIndicator : QString();
+}
+
+Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+} // namespace katalox::widgets

@@ -1,0 +1,64 @@
+#pragma once
+// The shell folder tree: a root node "Computer" holding the file-system root, the home folder
+// and the mounted removable volumes; folders only, hidden folders left out, each folder's
+// subfolders read when it is first expanded. Paths are byte strings, so any folder name works.
+#include <QTreeWidget>
+
+#include <string>
+#include <vector>
+
+namespace katalox::widgets {
+
+class ShellTreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    // The path text of the root node: not an absolute path, so nothing can be enumerated
+    // under it.
+    static constexpr const char* kComputerPath = "Computer";
+
+    explicit ShellTreeView(QWidget* parent = nullptr);
+
+    // Builds the top of the tree and selects the root node (which emits selectedFolderChanged),
+    // the first time only. Runs by itself when the tree is first shown.
+    void fill();
+    bool isFilled() const { return filled_; }
+
+    // The selected node's full path, without a final separator except for "/"; the root
+    // node gives kComputerPath. Empty when nothing is selected.
+    std::string selectedPath() const;
+    // The text the tree shows for the selected node.
+    QString selectedDisplayText() const;
+
+    // Selects the node of an existing folder reachable from the tree's top nodes, expanding
+    // the nodes on the way; false when the folder is not in the tree (hidden, missing, ...).
+    bool selectPath(const std::string& path);
+
+    // Adds a folder below the root node, beside the file-system root and the home folder (for a
+    // folder that the tree does not reach otherwise, such as one on a memory file system).
+    void addTopFolder(const std::string& path);
+
+    // The mounted removable volumes: mount points below /media, /run/media and /mnt, from
+    // the system's table of mounts in the text given (the format of /proc/self/mounts).
+    static std::vector<std::string> removableVolumes(const std::string& mountTable);
+
+signals:
+    // The selected node changed, by a click, the keyboard, fill() or selectPath().
+    void selectedFolderChanged();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // A right click changes nothing: it neither selects nor opens a menu.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& path,
+                                   const QString& text);
+    void fillChildren(QTreeWidgetItem* item);
+    static std::string pathOf(const QTreeWidgetItem* item);
+
+    bool filled_ = false;
+};
+
+} // namespace katalox::widgets

@@ -1,0 +1,217 @@
+#include "windows/TForm1.h"
+
+#include "widgets/DBGrid.h"
+#include "windows/Forms.h"
+#include "windows/TForm10.h"
+#include "widgets/TreeLinesStyle.h"
+#include "windows/WebAddresses.h"
+#include "widgets/Anchors.h"
+#include "widgets/WindowHelpers.h"
+#include "platform/Text.h"
+#include "platform/gui/ErrorBox.h"
+#include "platform/gui/ShellOpen.h"
+#include "widgets/ShowForm.h"
+#include "windows/TForm2.h"
+#include "store/DataSource.h"
+#include "store/Query.h"
+#include "store/Table.h"
+#include "windows/TForm3.h"
+
+#include "ui_TForm1.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+const QSize kClientSize(772, 448);
+const QColor kCream(255, 251, 240);
+
+// Every command runs guarded: its error goes to the error box and the window carries on.
+void onTriggered(QAction* action, TForm1* form, void (TForm1::*handler)()) {
+    QObject::connect(action, &QAction::triggered, form,
+                     [form, handler] { katalox::platform::guarded([&] { (form->*handler)(); }); });
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), Table1(new katalox::store::Table(this)),
+      Query1(new katalox::store::Query(this)), DataSource1(new katalox::store::DataSource(this)),
+      ui(std::make_unique<Ui::TForm1>()) {
+    ui->setupUi(this);
+    Label1 = ui->Label1;
+    Label2 = ui->Label2;
+    Label3 = ui->Label3;
+    Edit1 = ui->Edit1;
+    Edit2 = ui->Edit2;
+    ComboBox1 = ui->ComboBox1;
+    TreeView1 = ui->TreeView1;
+    DBGrid1 = ui->DBGrid1;
+    Table1->setObjectName(QStringLiteral("Table1"));
+    Query1->setObjectName(QStringLiteral("Query1"));
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    setUpWindow();
+    setUpPopupMenus();
+    DataSource1->setDataSet(Table1);
+    DBGrid1->setDataSource(DataSource1);
+    connectHandlers();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+    AppDir = katalox::platform::currentDirectory();
+}
+
+void TForm1::setUpWindow() {
+    katalox::widgets::useWindowFont(this);
+    // The layout's captions were drawn for a narrow face; the platform face, slightly
+    // condensed, fits them in their frames.
+    QFont condensed = font();
+    condensed.setStretch(QFont::SemiCondensed);
+    setFont(condensed);
+    // Drop-down menus are windows of their own and do not inherit the window's font.
+    for (QMenu* menu : findChildren<QMenu*>())
+        menu->setFont(font());
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    katalox::widgets::installAnchors(this, centralWidget(), kClientSize);
+    if (const QScreen* desktop = screen())
+        move(desktop->availableGeometry().center() - rect().center());
+
+    QPalette cream = ui->Shape1->palette();
+    cream.setColor(QPalette::Window, kCream);
+    ui->Shape1->setPalette(cream);
+    QPalette grid = DBGrid1->palette();
+    grid.setColor(QPalette::Base, kCream);
+    DBGrid1->setPalette(grid);
+    QPalette tree = TreeView1->palette();
+    tree.setColor(QPalette::Text, Qt::black);
+    TreeView1->setPalette(tree);
+    TreeView1->setAttribute(Qt::WA_Hover);
+    // Parented to the window, so the style outlives the tree that uses it.
+    auto* treeStyle = new katalox::widgets::TreeLinesStyle;
+    treeStyle->setParent(this);
+    TreeView1->setStyle(treeStyle);
+
+    ui->SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
+    // Typed masks are taken as they stand: no completion from the list.
+    ComboBox1->setCompleter(nullptr);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QString());
+    // These two labels size themselves to their text, as the counts and totals grow.
+    Label2->adjustSize();
+    Label3->adjustSize();
+    DBGrid1->setFocus();
+}
+
+void TForm1::setUpPopupMenus() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ui->DeleteThisEntry1);
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    PopupMenu2->addAction(ui->CheckSize1);
+    PopupMenu2->addAction(ui->RenameCatalog1);
+    PopupMenu2->addAction(ui->DeleteThisCatalogfromdatabase1);
+    PopupMenu1->setFont(font());
+    PopupMenu2->setFont(font());
+
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
+    });
+    // The tree's pop-up acts on the selected node: a right click must not move the selection,
+    // so the tree never sees right-button presses; it only gets the context-menu request.
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    TreeView1->viewport()->installEventFilter(this);
+    connect(TreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TForm1::connectHandlers() {
+    onTriggered(ui->Configuration1, this, &TForm1::Configuration1Click);
+    onTriggered(ui->Exit1, this, &TForm1::Exit1Click);
+    onTriggered(ui->RenameSelectedDiskID1, this, &TForm1::RenameSelectedDiskID1Click);
+    onTriggered(ui->DeleteAllEmptyDatabase1, this, &TForm1::DeleteAllEmptyDatabase1Click);
+    onTriggered(ui->DeleteCatalog1, this, &TForm1::DeleteCatalog1Click);
+    onTriggered(ui->DeleteEntries1, this, &TForm1::DeleteEntries1Click);
+    onTriggered(ui->NewScan1, this, &TForm1::NewScan1Click);
+    onTriggered(ui->WebHelp1, this, &TForm1::WebHelp1Click);
+    onTriggered(ui->Developerinfo1, this, &TForm1::Developerinfo1Click);
+    onTriggered(ui->DeleteThisEntry1, this, &TForm1::DeleteThisEntry1Click);
+    onTriggered(ui->CheckSize1, this, &TForm1::CheckSize1Click);
+    onTriggered(ui->RenameCatalog1, this, &TForm1::RenameCatalog1Click);
+    onTriggered(ui->DeleteThisCatalogfromdatabase1, this,
+                &TForm1::DeleteThisCatalogfromdatabase1Click);
+    connect(ui->SpeedButton1, &QToolButton::clicked, this,
+            [this] { katalox::platform::guarded([this] { SpeedButton1Click(); }); });
+
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
+            [this] { katalox::platform::guarded([this] { TreeView1Change(selectedNode()); }); });
+    connect(ComboBox1, &QComboBox::editTextChanged, this,
+            [this] { katalox::platform::guarded([this] { ComboBox1Change(); }); });
+    Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == TreeView1->viewport() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+         type == QEvent::MouseButtonDblClick)) {
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    }
+    if (type == QEvent::KeyPress && (watched == Edit1 || watched == Edit2)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        katalox::platform::guarded([&] {
+            if (watched == Edit1)
+                Edit1KeyDown(key);
+            else
+                Edit2KeyDown(key);
+        });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::setAutoSizedText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+void TForm1::Configuration1Click() {
+    katalox::widgets::showForm(Form3);
+}
+
+void TForm1::Exit1Click() {
+    close();
+}
+
+void TForm1::NewScan1Click() {
+    katalox::widgets::showForm(Form2);
+}
+
+void TForm1::SpeedButton1Click() {
+    katalox::widgets::showForm(Form2);
+}
+
+void TForm1::WebHelp1Click() {
+    katalox::platform::shellOpen(katalox::webHelpAddress());
+}
+
+void TForm1::Developerinfo1Click() {
+    katalox::widgets::showForm(Form10);
+}
+
+void TForm1::RenameSelectedDiskID1Click() {
+    ui->RenameCatalog1->trigger();
+}
+
+void TForm1::DeleteThisCatalogfromdatabase1Click() {
+    ui->DeleteCatalog1->trigger();
+}

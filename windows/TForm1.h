@@ -1,0 +1,98 @@
+#pragma once
+// The main window: the Disk ID tree, the filter boxes and the grid over the catalogue, the
+// menus that lead to every command, and the catalogue components the whole program uses.
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace Ui {
+class TForm1;
+}
+
+namespace katalox {
+namespace widgets {
+class DBGrid;
+}
+namespace store {
+class DataSource;
+class Query;
+class Table;
+} // namespace store
+} // namespace katalox
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Runs once the window exists: captures the start directory.
+    void FormCreate();
+
+    // The catalogue: table cursor, statement object and the grid's data link.
+    katalox::store::Table* Table1;
+    katalox::store::Query* Query1;
+    katalox::store::DataSource* DataSource1;
+    // The current directory when the program started.
+    std::string AppDir;
+
+    // Rebuilds the Disk ID tree from the catalogue and resets the selection caption.
+    void Update();
+    // Lists the records matching the filter boxes and the selected Disk ID.
+    void update2();
+
+    // Menu commands.
+    void Configuration1Click();
+    void Exit1Click();
+    void RenameSelectedDiskID1Click();
+    void DeleteAllEmptyDatabase1Click();
+    void DeleteCatalog1Click();
+    void DeleteEntries1Click();
+    void NewScan1Click();
+    void WebHelp1Click();
+    void Developerinfo1Click();
+    void DeleteThisEntry1Click();
+    void CheckSize1Click();
+    void RenameCatalog1Click();
+    void DeleteThisCatalogfromdatabase1Click();
+    void SpeedButton1Click();
+
+    // Filters and tree.
+    void TreeView1Change(QTreeWidgetItem* node);
+    void ComboBox1Change();
+    void Edit1KeyDown(int key);
+    void Edit2KeyDown(int key);
+
+    // Controls the commands work with.
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLineEdit* Edit1;
+    QLineEdit* Edit2;
+    QComboBox* ComboBox1;
+    QTreeWidget* TreeView1;
+    katalox::widgets::DBGrid* DBGrid1;
+    QMenu* PopupMenu1;
+    QMenu* PopupMenu2;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpWindow();
+    void setUpPopupMenus();
+    void connectHandlers();
+    QTreeWidgetItem* selectedNode() const;
+    std::string selectedDiskId() const;
+    void setAutoSizedText(QLabel* label, const QString& text);
+
+    std::unique_ptr<Ui::TForm1> ui;
+};

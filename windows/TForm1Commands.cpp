@@ -1,0 +1,139 @@
+// The catalogue maintenance commands of the main window: delete one record, delete or rename
+// a Disk ID, empty the catalogue and total the listed sizes.
+#include "windows/TForm1.h"
+
+#include "widgets/DBGrid.h"
+#include "store/MaintenanceStatements.h"
+#include "platform/Error.h"
+#include "platform/gui/Dialogs.h"
+#include "store/DataSource.h"
+#include "store/Query.h"
+#include "store/Table.h"
+
+#include <QLabel>
+#include <QTreeWidget>
+
+#include <optional>
+
+namespace {
+
+const QString kNoEntry = QStringLiteral("No entry to delete");
+const QString kNoDiskId = QStringLiteral("No valid Disk ID selected");
+
+katalox::platform::Dialogs& dialogs() {
+    return katalox::platform::Dialogs::instance();
+}
+
+bool confirmed(const std::string& question) {
+    return dialogs().confirm(QString::fromStdString(question));
+}
+
+// The "Id" of the record under the grid's cursor. None when the grid shows no record, or shows
+// a result whose first column is not "Id" (the Disk ID list after a tree rebuild): a Disk ID
+// must never be taken for an Id.
+std::optional<std::int64_t> gridRecordId(const katalox::store::DataSource& link,
+                                         const katalox::widgets::DBGrid& grid) {
+    const katalox::store::DataSet* shown = link.dataSet();
+    const int row = grid.currentRecord();
+    if (!shown || !shown->active() || row < 0 || shown->fields().empty())
+        return std::nullopt;
+    const QString first = QString::fromStdString(shown->fields().front().name);
+    if (first.compare(QLatin1String("Id"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return shown->valueAt(row, 0).asInteger();
+}
+
+// The delete and the rename of a Disk ID run under one guard: any failure, a missing
+// selection included, ends the command with one message, and what ran before it stays done.
+template <typename Command> void underDiskIdGuard(Command&& command) {
+    try {
+        command();
+    } catch (const std::exception&) {
+        dialogs().showMessage(kNoDiskId);
+    }
+}
+
+// Asks, and on OK runs the statement in place and rebuilds the tree and the listing.
+void confirmAndRun(TForm1& form, const std::string& question) {
+    if (!confirmed(question))
+        return; // the statement object stays closed, holding a statement that never ran
+    form.Query1->close();
+    form.Query1->execSQL();
+    form.Update();
+    form.update2();
+}
+
+} // namespace
+
+void TForm1::DeleteThisEntry1Click() {
+    if (Query1->recordCount() < 1) {
+        dialogs().showMessage(kNoEntry);
+        return;
+    }
+    // The Id is taken before the question, from the row the user pointed at.
+    const std::optional<std::int64_t> id = gridRecordId(*DataSource1, *DBGrid1);
+    if (!id) {
+        dialogs().showMessage(kNoEntry);
+        return;
+    }
+    if (!confirmed(" Delete single entry ?"))
+        return;
+    Query1->setSql(katalox::deleteEntryStatement(*id));
+    Query1->close();
+    Query1->execSQL();
+    update2();
+}
+
+void TForm1::DeleteAllEmptyDatabase1Click() {
+    DeleteThisEntry1Click();
+}
+
+void TForm1::DeleteCatalog1Click() {
+    underDiskIdGuard([this] {
+        Query1->clearSql();
+        if (!selectedNode())
+            throw katalox::Error("No Disk ID is selected");
+        const std::string diskId = selectedDiskId();
+        Query1->setSql(katalox::deleteDiskIdStatement(diskId));
+        confirmAndRun(*this, katalox::deleteDiskIdQuestion(diskId));
+    });
+}
+
+void TForm1::RenameCatalog1Click() {
+    const std::optional<QString> typed = dialogs().inputLine(
+        QStringLiteral("Input Name"), QStringLiteral("Type a new name for this catalog"), {});
+    if (!typed)
+        return;
+    // Stored exactly as typed: not trimmed, not upper-cased, an empty name included.
+    const std::string newName = typed->toStdString();
+    underDiskIdGuard([this, &newName] {
+        Query1->clearSql();
+        if (!selectedNode())
+            throw katalox::Error("No Disk ID is selected");
+        const std::string diskId = selectedDiskId();
+        Query1->setSql(katalox::renameDiskIdStatement(diskId, newName));
+        confirmAndRun(*this, katalox::renameDiskIdQuestion(diskId, newName));
+    });
+}
+
+void TForm1::DeleteEntries1Click() {
+    if (!confirmed("Are you sure you want to delete ALL data?"))
+        return;
+    Table1->close();
+    Query1->close();
+    Table1->setExclusive(true);
+    // Removes every record at once or, when another program holds the catalogue, nothing.
+    Table1->emptyTable();
+    Update();
+}
+
+void TForm1::CheckSize1Click() {
+    katalox::SizeTotal total;
+    const std::int64_t count = Query1->recordCount();
+    const std::string sizeField = "File Size";
+    for (std::int64_t recNo = 1; recNo <= count; ++recNo) {
+        Query1->setRecNo(recNo);
+        total.add(Query1->fieldByName(sizeField).asInteger());
+    }
+    setAutoSizedText(Label3, QString::fromStdString(katalox::sizeCaption(total.megabytes())));
+}

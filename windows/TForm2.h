@@ -1,0 +1,66 @@
+#pragma once
+// The scan window: pick a folder in the shell folder tree, scan it and the folders below it for
+// files matching name "." extension, review the list, insert it into the catalogue.
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class TForm2;
+}
+namespace katalox::widgets {
+class ScanListModel;
+}
+namespace katalox::store {
+class Table;
+}
+
+class TForm2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // Proposes the selected folder as start folder and its display text as Disk ID.
+    void ShellTreeView1Change();
+    // "Scan for Files": checks the Disk ID, then runs the guarded scan.
+    void BitBtn2Click();
+    // "Insert To DataBase": one catalogue record per listed file that still exists.
+    void BitBtn1Click();
+    // The scan under a guard: any error empties the list and is reported by a message.
+    void Search();
+    // The scan itself: walk the start folder, list every matching file, count them.
+    void SearchMtProc();
+    // Keeps the list's size following the window's.
+    void FormResize();
+
+    // The lines of ListBox1, byte for byte.
+    katalox::widgets::ScanListModel& listLines() { return *lines_; }
+    // The folder list of the last scan.
+    const std::vector<std::string>& folderList() const;
+    // The start folder as bytes: what ComboBox1 shows, exact even where a folder name is not
+    // valid UTF-8.
+    const std::string& startFolder() const { return startFolder_; }
+    bool scanRunning() const { return scanRunning_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setStatus(const QString& caption, const QColor& background);
+    void fitLabels();
+    void showSelectedLastLine();
+    void insertListedFiles(katalox::store::Table& table, const std::string& diskId);
+
+    std::unique_ptr<Ui::TForm2> ui;
+    katalox::widgets::ScanListModel* lines_;
+    std::shared_ptr<std::vector<std::string>> folderList_;
+    std::string startFolder_ = "/";
+    bool scanRunning_ = false;
+    bool quitRequested_ = false;
+    bool placed_ = false;
+};

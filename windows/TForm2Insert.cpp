@@ -1,0 +1,90 @@
+// "Insert To DataBase": writes the scan window's list into the catalogue through the main
+// window's table cursor.
+#include "windows/TForm2.h"
+
+#include "ui_TForm2.h"
+
+#include "widgets/DBGrid.h"
+#include "widgets/DataSetModel.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "platform/Error.h"
+#include "platform/Find.h"
+#include "platform/Text.h"
+#include "platform/gui/Dialogs.h"
+#include "widgets/ScanListModel.h"
+#include "store/DataSource.h"
+#include "store/Table.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+using katalox::widgets::CheckedProgressBar;
+
+namespace {
+
+// The main window's grid, when it shows the table cursor, counted the records as the insert
+// opened the table; it counts again so the records written since show too.
+void showInsertedRecords(const katalox::store::Table& table) {
+    if (Form1 && Form1->DataSource1->dataSet() == &table)
+        Form1->DBGrid1->dataSetModel()->refresh();
+}
+
+} // namespace
+
+void TForm2::BitBtn1Click() {
+    // The list is still being filled by a running scan.
+    if (scanRunning_)
+        return;
+    if (!katalox::platform::Dialogs::instance().confirm(
+            QStringLiteral("Insert all files into database?")))
+        return;
+    if (!Form1)
+        throw katalox::Error("The catalogue is not open");
+    katalox::store::Table& table = *Form1->Table1;
+    table.close();
+    table.setExclusive(false);
+    table.open();
+    // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
+    ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
+    insertListedFiles(table, ui->Edit3->text().toUtf8().toStdString());
+    hide();
+    Form1->Update();
+}
+
+void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& diskId) {
+    try {
+        const std::size_t count = lines_->lineCount();
+        std::string path;
+        for (std::size_t i = 0; i < count; ++i) {
+            path.assign(lines_->line(i));
+            // A file deleted or moved since the scan, or on a medium taken out, is skipped.
+            const auto found = katalox::platform::FindOperation::lookUp(path);
+            if (!found)
+                continue;
+            table.insert();
+            table.setFieldText("File Name", katalox::platform::upperCase(found->name));
+            table.setFieldText("File Path", katalox::platform::upperCase(path));
+            table.setFieldText("Disk ID", diskId);
+            // The whole 64-bit size, so files of 2 GiB and more keep their true size.
+            table.setFieldInteger("File Size",
+                                  static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                      found->size, std::numeric_limits<std::int64_t>::max())));
+            table.post();
+            ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
+        }
+        ui->ProgressBar1->showPosition();
+        table.flushPosted();
+        showInsertedRecords(table);
+    } catch (...) {
+        // Whatever stopped the loop, the records posted before it stay in the catalogue.
+        ui->ProgressBar1->showPosition();
+        try {
+            table.flushPosted();
+        } catch (...) {
+        }
+        showInsertedRecords(table);
+        throw;
+    }
+}

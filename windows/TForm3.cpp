@@ -1,0 +1,172 @@
+#include "windows/TForm3.h"
+
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "widgets/WindowHelpers.h"
+#include "platform/Error.h"
+#include "platform/Find.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ErrorBox.h"
+#include "widgets/ShowForm.h"
+#include "scanner/DirLister.h"
+#include "store/ConfigFile.h"
+#include "store/Query.h"
+#include "store/Table.h"
+#include "ui_TForm3.h"
+
+#include <QShowEvent>
+
+#include <algorithm>
+
+using katalox::platform::Dialogs;
+using katalox::store::ConfigFile;
+
+const char* const TForm3::kOpenDialog1Filter = "Database Files (*.db)";
+const char* const TForm3::kOpenDialog1DefaultExt = "*.db";
+
+namespace {
+
+// The labels show the setting as text; the exact bytes ride along in a property, since a
+// folder name need not be valid UTF-8 and must reach the file system unchanged.
+const char* const kBytesProperty = "katalox.bytes";
+
+void setCaption(QLabel* label, const std::string& bytes, const QString& shown) {
+    label->setProperty(kBytesProperty, QByteArray::fromStdString(bytes));
+    label->setText(shown);
+}
+
+std::string caption(const QLabel* label) {
+    const QVariant bytes = label->property(kBytesProperty);
+    return bytes.isValid() ? bytes.toByteArray().toStdString() : label->text().toStdString();
+}
+
+QString shownText(const std::string& bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace
+
+TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TForm3>()) {
+    ui->setupUi(this);
+    katalox::widgets::useWindowFont(this);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setFixedSize(391, 127);
+    for (QLabel* label : {ui->Label3, ui->Label4})
+        katalox::widgets::growToText(label);
+    // The button keeps its place but widens when the font needs more room for its caption.
+    ui->Button1->resize(std::max(ui->Button1->width(), ui->Button1->sizeHint().width()),
+                        ui->Button1->height());
+    setTableName("Table");
+    setDatabaseFolder("DB Path");
+    connect(ui->Button1, &QPushButton::clicked, this,
+            [this] { katalox::platform::guarded([this] { Button1Click(); }); });
+    connect(ui->Button2, &QPushButton::clicked, this,
+            [this] { katalox::platform::guarded([this] { Button2Click(); }); });
+}
+
+TForm3::~TForm3() = default;
+
+TForm1& TForm3::mainWindow() {
+    if (!Form1)
+        throw katalox::Error("The main window is missing");
+    return *Form1;
+}
+
+std::string TForm3::tableName() const {
+    return caption(ui->Label1);
+}
+
+std::string TForm3::databaseFolder() const {
+    return caption(ui->Label2);
+}
+
+void TForm3::setTableName(const std::string& name) {
+    setCaption(ui->Label1, name, shownText(name));
+    // Sized to its text, like the caption it replaces.
+    ui->Label1->resize(ui->Label1->fontMetrics().horizontalAdvance(ui->Label1->text()) + 1,
+                       ui->Label1->height());
+}
+
+void TForm3::setDatabaseFolder(const std::string& folder) {
+    // A zero-width space after each separator lets a long path wrap between its folders.
+    QString shown = shownText(folder);
+    shown.replace(QChar('/'), QStringLiteral("/\u200B"));
+    setCaption(ui->Label2, folder, shown);
+}
+
+void TForm3::FormCreate() {
+    LoadConfig();
+    ChangeDB();
+    mainWindow().Update();
+}
+
+void TForm3::LoadConfig() {
+    const auto lines = ConfigFile::readLines(ConfigFile::path(mainWindow().AppDir));
+    setTableName(ConfigFile::value(lines, 0));
+    setDatabaseFolder(ConfigFile::value(lines, 1));
+}
+
+void TForm3::saveconfig() {
+    ConfigFile::write(ConfigFile::path(mainWindow().AppDir), tableName(), databaseFolder());
+}
+
+void TForm3::pointCatalogueAt(const std::string& folder, const std::string& tableName) {
+    TForm1& form1 = mainWindow();
+    form1.Table1->close();
+    form1.Query1->close();
+    form1.Table1->setDatabaseName(folder);
+    form1.Table1->setTableName(tableName);
+    form1.Query1->setDatabaseName(folder);
+}
+
+void TForm3::ChangeDB() {
+    try {
+        pointCatalogueAt(databaseFolder(), tableName());
+        mainWindow().Table1->open();
+        mainWindow().Update();
+        return;
+    } catch (const std::exception&) {
+        // The engine's own message is not shown: the user is offered the default instead.
+    }
+    Dialogs& dialogs = Dialogs::instance();
+    dialogs.showMessage(QStringLiteral("Database configuration must be set"));
+    const std::string& appDir = mainWindow().AppDir;
+    if (!dialogs.confirm(
+            QStringLiteral(" Use default ") + shownText(appDir) +
+            QStringLiteral("/Database Location? (First time users should click OK)"))) {
+        katalox::widgets::showForm(this);
+        return;
+    }
+    // From here on an error leaves ChangeDB for its caller, keeping what was done before it.
+    const std::string folder = ConfigFile::defaultFolder(appDir);
+    pointCatalogueAt(folder, ConfigFile::kDefaultTableName);
+    mainWindow().Table1->open();
+    mainWindow().Update();
+    setTableName(ConfigFile::kDefaultTableName);
+    setDatabaseFolder(folder);
+    saveconfig();
+}
+
+void TForm3::Button1Click() {
+    const auto chosen = Dialogs::instance().openFile(QString::fromLatin1(kOpenDialog1Filter),
+                                                     QString::fromLatin1(kOpenDialog1DefaultExt));
+    if (chosen) {
+        if (const auto found = katalox::platform::FindOperation::lookUp(*chosen)) {
+            setTableName(found->name);
+            setDatabaseFolder(katalox::scanner::ExtractDirPart(*chosen));
+        }
+    }
+    ChangeDB();
+}
+
+void TForm3::Button2Click() {
+    saveconfig();
+    Dialogs::instance().showMessage(QStringLiteral("Config Saved"));
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        katalox::widgets::centreOverMainWindow(this);
+    QWidget::showEvent(event);
+}
