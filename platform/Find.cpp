@@ -1,92 +1,20 @@
 #include "platform/Find.h"
 
 #include "platform/FindListings.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
+#include "platform/PseudoFileSystem.h"
 #include "platform/UniqueFd.h"
+#include "platform/Utf8.h"
+#include "platform/Wildcard.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <linux/magic.h>
-#include <mutex>
-#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/sysmacros.h>
-#include <unordered_map>
 
 namespace katalox::platform {
 
 namespace {
-
-// Kernel file systems that hold no user files; a folder on one of them is a system folder.
-bool isPseudoFileSystem(unsigned long magic) {
-    switch (magic) {
-    case PROC_SUPER_MAGIC:
-    case SYSFS_MAGIC:
-    case DEVPTS_SUPER_MAGIC:
-    case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC:
-    case DEBUGFS_MAGIC:
-    case SECURITYFS_MAGIC:
-    case SELINUX_MAGIC:
-    case TRACEFS_MAGIC:
-    case PSTOREFS_MAGIC:
-    case BPF_FS_MAGIC:
-    case 0x62656570: // configfs
-    case 0x65735543: // fusectl
-    case 0x19800202: // mqueue
-    case HUGETLBFS_MAGIC:
-    case EFIVARFS_MAGIC:
-    case BINFMTFS_MAGIC:
-    case AUTOFS_SUPER_MAGIC:
-    case NSFS_MAGIC:
-    case 0x67596969: // rpc_pipefs
-        return true;
-    default:
-        return false;
-    }
-}
-
-// devtmpfs reports tmpfs's magic number; only the mount table tells the two apart. The table is
-// read again whenever a device it did not know turns up, so new mounts are seen.
-bool isDevtmpfs(dev_t device) {
-    static std::mutex mutex;
-    static std::unordered_map<dev_t, bool> known;
-    std::lock_guard lock(mutex);
-    if (auto it = known.find(device); it != known.end())
-        return it->second;
-    known.clear();
-    std::ifstream table("/proc/self/mountinfo");
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers;
-        fields >> id >> parent >> numbers;
-        const auto colon = numbers.find(':');
-        const auto separator = line.find(" - ");
-        if (colon == std::string::npos || separator == std::string::npos)
-            continue;
-        const dev_t mounted =
-            ::makedev(std::stoul(numbers.substr(0, colon)), std::stoul(numbers.substr(colon + 1)));
-        std::istringstream tail(line.substr(separator + 3));
-        std::string type;
-        tail >> type;
-        known[mounted] = type == "devtmpfs";
-    }
-    auto [it, inserted] = known.try_emplace(device, false);
-    return it->second;
-}
-
-bool isOnPseudoFileSystem(int fd, dev_t device) {
-    struct statfs info {};
-    if (::fstatfs(fd, &info) != 0)
-        return false;
-    const auto magic = static_cast<unsigned long>(info.f_type);
-    if (magic == TMPFS_MAGIC)
-        return isDevtmpfs(device);
-    return isPseudoFileSystem(magic);
-}
 
 // Only absolute paths are looked at; a NUL byte would silently cut the path short and name
 // another file, so such a text finds nothing.
@@ -100,57 +28,6 @@ bool isDotOrDotDot(const std::string& name) {
 
 bool isHiddenName(const std::string& name) {
     return !name.empty() && name[0] == '.' && !isDotOrDotDot(name);
-}
-
-// "*" and "?" over UTF-8 characters of two upper-cased texts.
-bool wildcardMatch(std::string_view name, std::string_view mask) {
-    std::size_t n = 0, m = 0;
-    std::size_t starMask = std::string_view::npos, starName = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && mask[m] == '*') {
-            starMask = ++m;
-            starName = n;
-            continue;
-        }
-        if (m < mask.size() && mask[m] == '?') {
-            n += characterLength(name, n);
-            ++m;
-            continue;
-        }
-        if (m < mask.size()) {
-            const std::size_t length = characterLength(mask, m);
-            if (name.substr(n, length) == mask.substr(m, length)) {
-                n += length;
-                m += length;
-                continue;
-            }
-        }
-        if (starMask == std::string_view::npos)
-            return false;
-        starName += characterLength(name, starName);
-        n = starName;
-        m = starMask;
-    }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
-    return m == mask.size();
-}
-
-// The classic rules on top of the wildcards: "X.*" also takes names without a dot that match
-// X, and "X." takes only names without a dot.
-bool matchesUpper(std::string_view name, std::string_view mask) {
-    const bool hasDot = name.find('.') != std::string_view::npos;
-    if (mask.ends_with(".*")) {
-        return wildcardMatch(name, mask) ||
-               (!hasDot && wildcardMatch(name, mask.substr(0, mask.size() - 2)));
-    }
-    if (mask.ends_with('.'))
-        return !hasDot && wildcardMatch(name, mask.substr(0, mask.size() - 1));
-    return wildcardMatch(name, mask);
-}
-
-bool matchesEverything(const std::string& mask) {
-    return mask == "*.*" || mask.find_first_not_of('*') == std::string::npos;
 }
 
 FileIdentity identityOf(const struct stat& info) {
@@ -289,7 +166,7 @@ struct FindOperation::State {
             return true;
         upperName.clear();
         appendUpperCase(name, upperName);
-        return matchesUpper(upperName, mask);
+        return matchesUpperCaseMask(upperName, mask);
     }
 
     bool accepted() {
@@ -308,7 +185,7 @@ FindOperation::FindOperation(const std::string& pattern, FindRequest request)
     if (!isUsablePath(pattern) || slash + 1 == pattern.size())
         return;
     state_->mask = upperCase(pattern.substr(slash + 1));
-    state_->matchAll = matchesEverything(state_->mask);
+    state_->matchAll = matchesEveryName(state_->mask);
     State& s = *state_;
     s.folderText = pattern.substr(0, slash + 1);
     if (request == FindRequest::AnyKind) {
@@ -390,10 +267,6 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     found.size = static_cast<std::uint64_t>(info.st_size);
     found.identity = identityOf(info);
     return found;
-}
-
-bool FindOperation::matchesMask(const std::string& name, const std::string& mask) {
-    return matchesUpper(upperCase(name), upperCase(mask));
 }
 
 } // namespace katalox::platform

@@ -74,9 +74,6 @@ public:
     // is not absolute or ends with a separator finds nothing.
     static std::optional<FoundFile> lookUp(const std::string& fullPath);
 
-    // Whether a name matches a wildcard mask under the rules above.
-    static bool matchesMask(const std::string& name, const std::string& mask);
-
 private:
     struct State;
     std::unique_ptr<State> state_;

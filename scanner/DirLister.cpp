@@ -3,7 +3,7 @@
 #include "platform/Error.h"
 #include "platform/FindListings.h"
 #include "platform/MessagePump.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 
 namespace katalox::scanner {
 

@@ -1,7 +1,7 @@
 #include "store/CatalogFile.h"
 
 #include "platform/Error.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "store/Dialect.h"
 
@@ -50,12 +50,6 @@ void writeSchema(const std::string& path, const std::string& table) {
 }
 
 } // namespace
-
-std::string catalogFilePath(const std::string& folder, const std::string& fileName) {
-    if (folder.empty() || folder.back() == platform::kPathSeparator)
-        return folder + fileName;
-    return folder + platform::kPathSeparator + fileName;
-}
 
 std::string tableNameOf(const std::string& path) {
     const std::size_t slash = path.rfind(platform::kPathSeparator);

@@ -5,9 +5,6 @@
 
 namespace katalox::store {
 
-// The file `fileName` in `folder`; the folder text may end with the separator or not.
-std::string catalogFilePath(const std::string& folder, const std::string& fileName);
-
 // The table a catalogue file holds: its name without folder and extension ("Files.db" holds
 // "Files"); a name whose only dot leads it is kept whole.
 std::string tableNameOf(const std::string& path);

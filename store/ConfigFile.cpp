@@ -1,7 +1,9 @@
 #include "store/ConfigFile.h"
 
 #include "platform/Error.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace katalox::store {
 

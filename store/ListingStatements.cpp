@@ -1,6 +1,6 @@
 #include "store/ListingStatements.h"
 
-#include "platform/Text.h"
+#include "platform/Utf8.h"
 
 namespace katalox {
 

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/CatalogFile.h"
+#include "platform/Paths.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/KeyedResult.h"
@@ -88,7 +89,7 @@ void Query::open() {
         return;
     const std::string sql = translateStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
-    state->db = Database::open(catalogFilePath(databaseName_, kStatementTableFile));
+    state->db = Database::open(platform::joinPath(databaseName_, kStatementTableFile));
     state->result = runSelect(state->db, sql);
     state->recNo = state->result->count() > 0 ? 1 : 0;
     state_ = std::move(state);
@@ -106,7 +107,7 @@ void Query::execSQL() {
     close();
     const std::string sql = translateStatement(joinedLines(sql_));
     std::shared_ptr<Database> db =
-        Database::open(catalogFilePath(databaseName_, kStatementTableFile));
+        Database::open(platform::joinPath(databaseName_, kStatementTableFile));
     Statement statement = db->prepare(sql);
     statement.refuseParameters();
     while (statement.step()) {

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/CatalogFile.h"
+#include "platform/Paths.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/RowIndex.h"
@@ -103,7 +104,7 @@ void Table::open() {
         return;
     const std::string table = tableNameOf(tableName_);
     state_ =
-        std::make_unique<State>(Database::open(catalogFilePath(databaseName_, tableName_)), table);
+        std::make_unique<State>(Database::open(platform::joinPath(databaseName_, tableName_)), table);
     state_->recNo = state_->index.count() > 0 ? 1 : 0;
     setActive(true);
 }
@@ -173,7 +174,7 @@ void Table::emptyTable() {
         throw EngineError("Cannot perform this operation on an open dataset");
     if (!exclusive_)
         throw EngineError("Cannot empty the table: it is not opened for exclusive use");
-    const std::string path = catalogFilePath(databaseName_, tableName_);
+    const std::string path = platform::joinPath(databaseName_, tableName_);
     std::shared_ptr<Database> db = Database::open(path);
     const std::string table = quoteIdentifier(tableNameOf(tableName_));
     db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts

@@ -1,7 +1,8 @@
 #include "widgets/ShellTreeView.h"
 
+#include "platform/DisplayText.h"
 #include "platform/Find.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -11,52 +12,20 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace katalox::widgets {
 
+using platform::displayText;
 using platform::FindOperation;
 using platform::FindRequest;
+using platform::joinPath;
 using platform::kPathSeparator;
+using platform::lastComponent;
 
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kFilledRole = Qt::UserRole + 1;
-
-QString displayText(const std::string& bytes) {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string lastComponent(const std::string& path) {
-    if (path == "/")
-        return path;
-    return path.substr(path.rfind(kPathSeparator) + 1);
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    return folder == "/" ? folder + name : folder + kPathSeparator + name;
-}
-
-// The mount table escapes space, tab, newline and backslash as a backslash and three octal
-// digits.
-std::string unescapeMountField(const std::string& field) {
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            std::all_of(field.begin() + static_cast<long>(i) + 1,
-                        field.begin() + static_cast<long>(i) + 4,
-                        [](char c) { return c >= '0' && c <= '7'; })) {
-            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                     (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return out;
-}
 
 bool isRemovableMountPoint(const std::string& path) {
     for (const char* prefix : {"/media/", "/run/media/", "/mnt/"}) {
@@ -65,13 +34,6 @@ bool isRemovableMountPoint(const std::string& path) {
             return true;
     }
     return false;
-}
-
-std::string readMountTable() {
-    std::ifstream in("/proc/self/mounts", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 } // namespace
@@ -106,7 +68,7 @@ void ShellTreeView::fill() {
     if (home != "/")
         addFolderNode(root, home, displayText(lastComponent(home)))
             ->setIcon(0, style()->standardIcon(QStyle::SP_DirHomeIcon));
-    for (const std::string& volume : removableVolumes(readMountTable())) {
+    for (const std::string& volume : removableVolumes(platform::readMountTable())) {
         addFolderNode(root, volume, displayText(lastComponent(volume)))
             ->setIcon(0, style()->standardIcon(QStyle::SP_DriveCDIcon));
     }
@@ -212,20 +174,13 @@ bool ShellTreeView::selectPath(const std::string& path) {
     return true;
 }
 
-std::vector<std::string> ShellTreeView::removableVolumes(const std::string& mountTable) {
+std::vector<std::string>
+ShellTreeView::removableVolumes(const std::vector<platform::MountedFileSystem>& mounts) {
     std::vector<std::string> volumes;
-    std::istringstream lines(mountTable);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string device;
-        std::string mountPoint;
-        if (!(fields >> device >> mountPoint))
-            continue;
-        mountPoint = unescapeMountField(mountPoint);
-        if (isRemovableMountPoint(mountPoint) &&
-            std::find(volumes.begin(), volumes.end(), mountPoint) == volumes.end())
-            volumes.push_back(mountPoint);
+    for (const platform::MountedFileSystem& mount : mounts) {
+        if (isRemovableMountPoint(mount.mountPoint) &&
+            std::find(volumes.begin(), volumes.end(), mount.mountPoint) == volumes.end())
+            volumes.push_back(mount.mountPoint);
     }
     return volumes;
 }

@@ -2,6 +2,8 @@
 // The shell folder tree: a root node "Computer" holding the file-system root, the home folder
 // and the mounted removable volumes; folders only, hidden folders left out, each folder's
 // subfolders read when it is first expanded. Paths are byte strings, so any folder name works.
+#include "platform/MountTable.h"
+
 #include <QTreeWidget>
 
 #include <string>
@@ -37,9 +39,10 @@ public:
     // folder that the tree does not reach otherwise, such as one on a memory file system).
     void addTopFolder(const std::string& path);
 
-    // The mounted removable volumes: mount points below /media, /run/media and /mnt, from
-    // the system's table of mounts in the text given (the format of /proc/self/mounts).
-    static std::vector<std::string> removableVolumes(const std::string& mountTable);
+    // The mounted removable volumes: the mount points below /media, /run/media and /mnt, each
+    // once.
+    static std::vector<std::string>
+    removableVolumes(const std::vector<platform::MountedFileSystem>& mounts);
 
 signals:
     // The selected node changed, by a click, the keyboard, fill() or selectPath().

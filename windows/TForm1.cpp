@@ -7,7 +7,7 @@
 #include "windows/WebAddresses.h"
 #include "widgets/Anchors.h"
 #include "widgets/WindowHelpers.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
 #include "widgets/ShowForm.h"

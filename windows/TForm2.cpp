@@ -8,7 +8,7 @@
 #include "widgets/WindowHelpers.h"
 #include "platform/Find.h"
 #include "platform/MessagePump.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"

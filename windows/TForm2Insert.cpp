@@ -10,7 +10,7 @@
 #include "windows/TForm1.h"
 #include "platform/Error.h"
 #include "platform/Find.h"
-#include "platform/Text.h"
+#include "platform/Utf8.h"
 #include "platform/gui/Dialogs.h"
 #include "widgets/ScanListModel.h"
 #include "store/DataSource.h"

@@ -3,7 +3,7 @@
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"
 #include "platform/Error.h"
-#include "platform/Text.h"
+#include "platform/Paths.h"
 #include "common/ScriptedDialogs.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"

@@ -1,4 +1,5 @@
 #include "platform/Find.h"
+#include "platform/Wildcard.h"
 #include "common/TempDir.h"
 #include "platform/ReadRightsDropped.h"
 
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 using katalox::platform::FindOperation;
+using katalox::platform::matchesMask;
 using katalox::platform::FindRequest;
 using katalox::test::TempDir;
 using ::testing::Contains;
@@ -71,7 +73,7 @@ TEST(FindMask, ClassicWildcardRulesOverUtf8Characters) {
         {"a\xfe", "a\xff", false},
     };
     for (const auto& [name, mask, matches] : cases)
-        EXPECT_EQ(FindOperation::matchesMask(name, mask), matches) << name << " / " << mask;
+        EXPECT_EQ(matchesMask(name, mask), matches) << name << " / " << mask;
 }
 
 class FindInFolder : public ::testing::Test {

@@ -61,15 +61,11 @@ TEST(CatalogFile, TableIsNamedAfterTheFileStem) {
     EXPECT_EQ(table.fields().size(), 5u);
 }
 
-TEST(CatalogFile, NamesOfTablesAndPaths) {
-    using katalox::store::catalogFilePath;
+TEST(CatalogFile, TableIsNamedAfterTheFileName) {
     using katalox::store::tableNameOf;
     EXPECT_EQ(tableNameOf("Files.db"), "Files");
     EXPECT_EQ(tableNameOf("/data/v1.2/Files"), "Files"); // a dot in a folder is no extension
     EXPECT_EQ(tableNameOf(".db"), ".db");
-    EXPECT_EQ(catalogFilePath("/data", "Files.db"), "/data/Files.db");
-    EXPECT_EQ(catalogFilePath("/data/", "Files.db"), "/data/Files.db");
-    EXPECT_EQ(catalogFilePath("", "Files.db"), "Files.db");
 }
 
 TEST_F(CatalogFixture, OpeningNeverCreatesAFile) {

@@ -124,16 +124,16 @@ TEST(ShellTreeView, RightClickChangesNothing) {
 }
 
 TEST(ShellTreeView, RemovableVolumesComeFromMountPointsUnderMediaAndMnt) {
-    const std::string table = "/dev/sda1 / ext4 rw 0 0\n"
-                              "proc /proc proc rw 0 0\n"
-                              "/dev/sdb1 /media/ann/MY\\040DISK vfat rw 0 0\n"
-                              "/dev/sdc1 /run/media/bob/USB vfat rw 0 0\n"
-                              "/dev/sdd1 /mnt/backup ext4 rw 0 0\n"
-                              "/dev/sdd1 /mnt/backup ext4 rw 0 0\n"
-                              "tmpfs /mnt tmpfs rw 0 0\n"
-                              "/dev/sde1 /media2/x ext4 rw 0 0\n"
+    const std::string table = "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                              "21 20 0:5 / /proc rw - proc proc rw\n"
+                              "22 20 8:17 / /media/ann/MY\\040DISK rw - vfat /dev/sdb1 rw\n"
+                              "23 20 8:33 / /run/media/bob/USB rw shared:5 - vfat /dev/sdc1 rw\n"
+                              "24 20 8:49 / /mnt/backup rw - ext4 /dev/sdd1 rw\n"
+                              "25 20 8:49 / /mnt/backup rw - ext4 /dev/sdd1 rw\n"
+                              "26 20 0:30 / /mnt rw - tmpfs tmpfs rw\n"
+                              "27 20 8:65 / /media2/x rw - ext4 /dev/sde1 rw\n"
                               "garbage\n";
     EXPECT_EQ(
-        ShellTreeView::removableVolumes(table),
+        ShellTreeView::removableVolumes(katalox::platform::parseMountTable(table)),
         (std::vector<std::string>{"/media/ann/MY DISK", "/run/media/bob/USB", "/mnt/backup"}));
 }

@@ -4,7 +4,7 @@
 #include "windows/Forms.h"
 #include "common/OtherProgram.h"
 #include "windows/TForm1.h"
-#include "platform/Text.h"
+#include "platform/Utf8.h"
 #include "store/CatalogFile.h"
 #include "store/DataSource.h"
 #include "store/Query.h"
