@@ -2,8 +2,7 @@
 // A generated catalogue for the benchmarks: records grouped by Disk ID as successive scans
 // leave them, with paths of 50 to 100 bytes, and a rare name for filtered listings.
 #include "store/CatalogFile.h"
-
-#include <sqlite3.h>
+#include "store/SqliteHandles.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,28 +15,6 @@ namespace katalox::bench {
 inline constexpr int kRareEvery = 10000;
 inline constexpr const char* kRareToken = "ZQRARE";
 
-struct SqliteCloser {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using SqliteDb = std::unique_ptr<sqlite3, SqliteCloser>;
-using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteCloser>;
-
-inline SqliteDb openSqlite(const std::string& file, int flags = SQLITE_OPEN_READWRITE) {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
-    SqliteDb owned(db);
-    if (rc != SQLITE_OK)
-        throw std::runtime_error("cannot open " + file);
-    return owned;
-}
-
-inline SqliteStatement prepare(sqlite3* db, const std::string& sql) {
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK)
-        throw std::runtime_error(sqlite3_errmsg(db));
-    return SqliteStatement(statement);
-}
 
 inline void execute(sqlite3* db, const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -52,9 +29,9 @@ inline void makeCatalog(const std::string& file, std::int64_t records, int disks
                                           "PROJECTS/SOURCE/BACKUP/OLD"};
     static const char* const extensions[] = {"JPG", "MP3", "PDF", "AVI", "ZIP", "TXT"};
     store::createEmptyCatalog(file);
-    SqliteDb db = openSqlite(file);
+    store::SqliteConnection db = store::openSqlite(file);
     execute(db.get(), "BEGIN");
-    SqliteStatement insert = prepare(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", "
+    store::SqliteStatement insert = store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", "
                                                "\"Disk ID\", \"File Size\") VALUES (?, ?, ?, ?)");
     const std::int64_t perDisk = (records + disks - 1) / disks;
     std::uint32_t random = 12345;

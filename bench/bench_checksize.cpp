@@ -24,9 +24,9 @@ constexpr int kRuns = 5;
 
 // The same total straight from SQLite: one pass over the records the listing selects.
 std::int64_t plainTotal(const std::string& file) {
-    bench::SqliteDb db = bench::openSqlite(file, SQLITE_OPEN_READONLY);
-    bench::SqliteStatement select =
-        bench::prepare(db.get(), R"(SELECT "File Size" FROM Files WHERE "File Path" LIKE '%.%')");
+    store::SqliteConnection db = store::openSqlite(file, SQLITE_OPEN_READONLY);
+    store::SqliteStatement select =
+        store::prepareSqlite(db.get(), R"(SELECT "File Size" FROM Files WHERE "File Path" LIKE '%.%')");
     SizeTotal total;
     while (sqlite3_step(select.get()) == SQLITE_ROW)
         total.add(sqlite3_column_int64(select.get(), 0));

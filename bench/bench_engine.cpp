@@ -29,10 +29,10 @@ constexpr int recordCount = 1'000'000;
 constexpr int diskCount = 100;
 
 void generate(const std::string& path) {
-    const bench::SqliteDb db = bench::openSqlite(path);
+    const store::SqliteConnection db = store::openSqlite(path);
     bench::execute(db.get(), "BEGIN");
-    const bench::SqliteStatement statement =
-        bench::prepare(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
+    const store::SqliteStatement statement =
+        store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
                                  " \"File Size\") VALUES (?, ?, ?, ?)");
     sqlite3_stmt* insert = statement.get();
     std::mt19937_64 random(42);
@@ -70,7 +70,7 @@ double bestOf(int runs, const std::function<void()>& work) {
 }
 
 std::int64_t rawStepAll(sqlite3* db, const std::string& sql) {
-    const bench::SqliteStatement statement = bench::prepare(db, sql);
+    const store::SqliteStatement statement = store::prepareSqlite(db, sql);
     sqlite3_stmt* stmt = statement.get();
     std::int64_t rows = 0;
     std::size_t bytes = 0;
@@ -108,8 +108,8 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
         count = table.recordCount();
     });
     const double rawCount = bestOf(5, [&] {
-        const bench::SqliteDb db = bench::openSqlite(path);
-        const bench::SqliteStatement stmt = bench::prepare(db.get(), "SELECT count(*) FROM Files");
+        const store::SqliteConnection db = store::openSqlite(path);
+        const store::SqliteStatement stmt = store::prepareSqlite(db.get(), "SELECT count(*) FROM Files");
         sqlite3_step(stmt.get());
         count = sqlite3_column_int64(stmt.get(), 0);
     });
@@ -130,9 +130,9 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
                 sink += table.fieldByName(field).asString().size();
         }
     });
-    const bench::SqliteDb db = bench::openSqlite(path);
-    const bench::SqliteStatement statement =
-        bench::prepare(db.get(), "SELECT * FROM Files WHERE rowid = ?");
+    const store::SqliteConnection db = store::openSqlite(path);
+    const store::SqliteStatement statement =
+        store::prepareSqlite(db.get(), "SELECT * FROM Files WHERE rowid = ?");
     sqlite3_stmt* byId = statement.get();
     const double rawSeek = bestOf(3, [&] {
         for (std::int64_t n : numbers) {
@@ -162,7 +162,7 @@ void queryFigures(const bench::ScratchDir& dir, const std::string& path) {
         count = query.recordCount();
     });
     const double bytesPerRow = (bench::residentMb() - residentBefore) * 1024 * 1024 / count;
-    const bench::SqliteDb owned = bench::openSqlite(path);
+    const store::SqliteConnection owned = store::openSqlite(path);
     sqlite3* db = owned.get();
     const double rawAll = bestOf(3, [&] { rawStepAll(db, listingSql("")); });
     report("engine.listing.all.ms", engineAll, "ms");
@@ -216,7 +216,7 @@ int main() {
 
     // Ids with gaps (one Disk ID deleted): the table cursor then keeps one id per record.
     {
-        const bench::SqliteDb db = bench::openSqlite(path);
+        const store::SqliteConnection db = store::openSqlite(path);
         bench::execute(db.get(), "DELETE FROM Files WHERE \"Disk ID\" = 'Disk 050'");
     }
     store::Table table;

@@ -32,8 +32,8 @@ namespace {
 // One stat per path and one prepared insert per row in one transaction; the catalogue is
 // closed again on return.
 void insertAll(const std::vector<std::string>& paths, const std::string& catalogue) {
-    const SqliteDb db = openSqlite(catalogue);
-    const SqliteStatement insert = prepare(db.get(), "INSERT INTO Files (\"File Name\", "
+    const katalox::store::SqliteConnection db = katalox::store::openSqlite(catalogue);
+    const katalox::store::SqliteStatement insert = katalox::store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", "
                                                      "\"File Path\", \"Disk ID\", "
                                                      "\"File Size\") VALUES (?, ?, ?, ?)");
     execute(db.get(), "BEGIN");

@@ -34,7 +34,7 @@ volatile std::size_t readBytes = 0;
 
 // Steps through every row of `sql` reading every column; returns the number of rows.
 std::int64_t sqlitePass(sqlite3* db, const std::string& sql) {
-    bench::SqliteStatement statement = bench::prepare(db, sql);
+    store::SqliteStatement statement = store::prepareSqlite(db, sql);
     std::int64_t rows = 0;
     std::size_t bytes = 0;
     while (sqlite3_step(statement.get()) == SQLITE_ROW) {
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     const std::string file = scratch.path() + "/Files.db";
     bench::makeCatalog(file, kRecords, 100);
 
-    bench::SqliteDb db = bench::openSqlite(file, SQLITE_OPEN_READONLY);
+    store::SqliteConnection db = store::openSqlite(file, SQLITE_OPEN_READONLY);
     bench::execute(db.get(), "PRAGMA case_sensitive_like = ON");
     sqlitePass(db.get(), kAllSql); // both sides start with the file in the page cache
 

@@ -4,22 +4,16 @@
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "store/Dialect.h"
-
-#include <sqlite3.h>
+#include "store/SqliteHandles.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <unistd.h>
 
 namespace katalox::store {
 
 namespace {
-
-struct CloseConnection {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
 
 void writeSchema(const std::string& path, const std::string& table) {
     const std::string quoted = quoteIdentifier(table);
@@ -33,17 +27,15 @@ void writeSchema(const std::string& path, const std::string& table) {
         quoteIdentifier(table + " Disk ID") + " ON " + quoted +
         " (\"Disk ID\");"
         "COMMIT;";
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, CloseConnection> db(raw);
     std::string message;
-    if (rc != SQLITE_OK) {
-        message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
-    } else {
+    try {
+        const SqliteConnection db = openSqlite(path);
         char* error = nullptr;
         if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK)
             message = error ? error : sqlite3_errmsg(db.get());
         sqlite3_free(error);
+    } catch (const EngineError& error) {
+        message = error.what();
     }
     if (!message.empty())
         throw FileError("Cannot create file \"" + path + "\". " + message);

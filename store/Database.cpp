@@ -40,25 +40,25 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
     if (::stat(key.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         throw EngineError("unable to open database file \"" + path + "\": it is a folder");
 
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(key.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string message = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        sqlite3_close(raw);
-        throw EngineError(message + " \"" + path + "\"");
+    SqliteConnection db;
+    try {
+        db = openSqlite(key);
+    } catch (const EngineError& error) {
+        throw EngineError(std::string(error.what()) + " \"" + path + "\"");
     }
     // A field name the table lacks must be an error, never quietly read as a text constant.
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    std::shared_ptr<Database> database(new Database(raw, key));
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    std::shared_ptr<Database> database(new Database(std::move(db), key));
     // The program upper-cases names, paths and filters itself; Like compares them exactly.
     database->run("PRAGMA case_sensitive_like=ON");
     connections[key] = database;
     return database;
 }
 
-Database::Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {
-    sqlite3_busy_timeout(db_, busyTimeoutMs);
+Database::Database(SqliteConnection db, std::string path)
+    : db_(std::move(db)), path_(std::move(path)) {
+    sqlite3_busy_timeout(db_.get(), busyTimeoutMs);
 }
 
 Database::~Database() {
@@ -71,13 +71,12 @@ Database::~Database() {
     auto& connections = registry();
     if (auto it = connections.find(path_); it != connections.end() && it->second.expired())
         connections.erase(it);
-    sqlite3_close_v2(db_);
 }
 
 void Database::run(const char* sql) {
     char* error = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error ? error : sqlite3_errmsg(db_);
+    if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : sqlite3_errmsg(db_.get());
         sqlite3_free(error);
         throw EngineError(message);
     }
@@ -85,7 +84,7 @@ void Database::run(const char* sql) {
 
 Statement Database::prepare(const std::string& sql) {
     commitPending();
-    return Statement(db_, sql);
+    return Statement(db_.get(), sql);
 }
 
 void Database::execute(const std::string& sql) {
@@ -95,17 +94,17 @@ void Database::execute(const std::string& sql) {
 }
 
 std::int64_t Database::changeCount() const {
-    return sqlite3_total_changes64(db_);
+    return sqlite3_total_changes64(db_.get());
 }
 
 void Database::setBusyTimeout(int milliseconds) {
-    sqlite3_busy_timeout(db_, milliseconds);
+    sqlite3_busy_timeout(db_.get(), milliseconds);
 }
 
 std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> values) {
     if (sql != insertSql_ || !insert_) {
         commitPending();
-        insert_ = std::make_unique<Statement>(db_, sql);
+        insert_ = std::make_unique<Statement>(db_.get(), sql);
         insertSql_ = sql;
     }
     if (!inBatch_) {
@@ -118,7 +117,7 @@ std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> valu
         keepPostedAfterFailure();
         throw;
     }
-    const std::int64_t rowId = sqlite3_last_insert_rowid(db_);
+    const std::int64_t rowId = sqlite3_last_insert_rowid(db_.get());
     pending_.push_back(std::move(values));
     if (pending_.size() >= batchSize)
         commitPending();
@@ -138,7 +137,7 @@ void Database::keepPostedAfterFailure() {
     // whole transaction back, and then the batch is written again. Either way one more
     // commit is tried before the batch is given up.
     try {
-        if (sqlite3_get_autocommit(db_)) {
+        if (sqlite3_get_autocommit(db_.get())) {
             run("BEGIN");
             for (const auto& values : pending_)
                 stepInsert(values);
@@ -152,8 +151,8 @@ void Database::keepPostedAfterFailure() {
 }
 
 void Database::rollbackOpenTransaction() {
-    if (!sqlite3_get_autocommit(db_))
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(db_.get()))
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Database::commitPending() {
@@ -163,7 +162,7 @@ void Database::commitPending() {
         run("COMMIT");
     } catch (const EngineError&) {
         // Another program still reads the file: the batch stays pending for the next commit.
-        if (sqlite3_errcode(db_) == SQLITE_BUSY && !sqlite3_get_autocommit(db_))
+        if (sqlite3_errcode(db_.get()) == SQLITE_BUSY && !sqlite3_get_autocommit(db_.get()))
             throw;
         keepPostedAfterFailure();
         throw;

@@ -2,6 +2,7 @@
 // One connection to a catalogue file, shared by every data set on that file so that a query
 // sees the records a table cursor has just posted. Posted records are written in batches, one
 // transaction per batch; anything else that runs on the connection commits the batch first.
+#include "store/SqliteHandles.h"
 #include "store/Statement.h"
 #include "store/Value.h"
 
@@ -9,8 +10,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 namespace katalox::store {
 
@@ -29,7 +28,6 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    sqlite3* handle() const { return db_; }
     const std::string& path() const { return path_; }
 
     // Commits pending records, then prepares `sql`.
@@ -53,12 +51,12 @@ public:
     void setBusyTimeout(int milliseconds);
 
 private:
-    Database(sqlite3* db, std::string path);
+    Database(SqliteConnection db, std::string path);
     void run(const char* sql);
     void stepInsert(const std::vector<Value>& values);
     void keepPostedAfterFailure();
 
-    sqlite3* db_ = nullptr;
+    SqliteConnection db_;
     std::string path_;
     bool inBatch_ = false;
     std::string insertSql_;

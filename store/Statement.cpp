@@ -4,42 +4,18 @@
 
 #include <sqlite3.h>
 
-#include <utility>
 
 namespace katalox::store {
 
-Statement::Statement(sqlite3* db, const std::string& sql) : db_(db) {
-    const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, &tail) !=
-        SQLITE_OK) {
-        std::string message = sqlite3_errmsg(db);
-        sqlite3_finalize(stmt_);
-        stmt_ = nullptr;
-        throw EngineError(message);
-    }
+Statement::Statement(sqlite3* db, const std::string& sql)
+    : db_(db), stmt_(prepareSqlite(db, sql)) {
     if (!stmt_) // only white space or comments
         throw EngineError("The statement is empty");
 }
 
-Statement::~Statement() {
-    sqlite3_finalize(stmt_);
-}
-
-Statement::Statement(Statement&& other) noexcept
-    : db_(other.db_), stmt_(std::exchange(other.stmt_, nullptr)) {}
-
-Statement& Statement::operator=(Statement&& other) noexcept {
-    if (this != &other) {
-        sqlite3_finalize(stmt_);
-        db_ = other.db_;
-        stmt_ = std::exchange(other.stmt_, nullptr);
-    }
-    return *this;
-}
-
 void Statement::bind(int index, const Value& value) {
     if (value.isNull())
-        sqlite3_bind_null(stmt_, index);
+        sqlite3_bind_null(stmt_.get(), index);
     else if (value.isInteger())
         bindInteger(index, value.asInteger());
     else
@@ -47,71 +23,71 @@ void Statement::bind(int index, const Value& value) {
 }
 
 void Statement::bindInteger(int index, std::int64_t value) {
-    sqlite3_bind_int64(stmt_, index, value);
+    sqlite3_bind_int64(stmt_.get(), index, value);
 }
 
 void Statement::bindText(int index, const std::string& text) {
-    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 void Statement::refuseParameters() const {
-    if (sqlite3_bind_parameter_count(stmt_) > 0)
+    if (sqlite3_bind_parameter_count(stmt_.get()) > 0)
         throw EngineError("Parameters are not supported in a statement");
 }
 
 bool Statement::readOnly() const {
-    return sqlite3_stmt_readonly(stmt_) != 0;
+    return sqlite3_stmt_readonly(stmt_.get()) != 0;
 }
 
 bool Statement::step() {
-    const int rc = sqlite3_step(stmt_);
+    const int rc = sqlite3_step(stmt_.get());
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE)
         return false;
     std::string message = sqlite3_errmsg(db_);
-    sqlite3_reset(stmt_);
+    sqlite3_reset(stmt_.get());
     throw EngineError(message);
 }
 
 void Statement::reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
 }
 
 int Statement::columnCount() const {
-    return sqlite3_column_count(stmt_);
+    return sqlite3_column_count(stmt_.get());
 }
 
 std::string Statement::columnName(int column) const {
-    const char* name = sqlite3_column_name(stmt_, column);
+    const char* name = sqlite3_column_name(stmt_.get(), column);
     return name ? name : "";
 }
 
 std::string Statement::columnDeclaredType(int column) const {
-    const char* type = sqlite3_column_decltype(stmt_, column);
+    const char* type = sqlite3_column_decltype(stmt_.get(), column);
     return type ? type : "";
 }
 
 bool Statement::columnIsInteger(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_INTEGER;
+    return sqlite3_column_type(stmt_.get(), column) == SQLITE_INTEGER;
 }
 
 std::int64_t Statement::columnInteger(int column) const {
-    return sqlite3_column_int64(stmt_, column);
+    return sqlite3_column_int64(stmt_.get(), column);
 }
 
 Value Statement::columnValue(int column) const {
-    switch (sqlite3_column_type(stmt_, column)) {
+    switch (sqlite3_column_type(stmt_.get(), column)) {
     case SQLITE_INTEGER:
-        return Value(std::int64_t{sqlite3_column_int64(stmt_, column)});
+        return Value(std::int64_t{sqlite3_column_int64(stmt_.get(), column)});
     case SQLITE_FLOAT:
-        return Value(sqlite3_column_double(stmt_, column));
+        return Value(sqlite3_column_double(stmt_.get(), column));
     case SQLITE_NULL:
         return Value();
     default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        const int size = sqlite3_column_bytes(stmt_, column);
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), column));
+        const int size = sqlite3_column_bytes(stmt_.get(), column);
         return Value(std::string(text ? text : "", static_cast<std::size_t>(size)));
     }
     }

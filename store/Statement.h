@@ -1,12 +1,10 @@
 #pragma once
 // One prepared SQLite statement, finalized when it goes out of scope.
+#include "store/SqliteHandles.h"
 #include "store/Value.h"
 
 #include <cstdint>
 #include <string>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace katalox::store {
 
@@ -14,11 +12,6 @@ class Statement {
 public:
     // Prepares one statement; throws EngineError with the engine's message when it is refused.
     Statement(sqlite3* db, const std::string& sql);
-    ~Statement();
-    Statement(Statement&& other) noexcept;
-    Statement& operator=(Statement&& other) noexcept;
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
 
     void bind(int index, const Value& value); // 1-based, as the engine numbers parameters
     void bindInteger(int index, std::int64_t value);
@@ -41,11 +34,10 @@ public:
     std::int64_t columnInteger(int column) const;
     Value columnValue(int column) const;
 
-    sqlite3_stmt* handle() const { return stmt_; }
-
 private:
     sqlite3* db_ = nullptr;
-    sqlite3_stmt* stmt_ = nullptr;
+    SqliteStatement stmt_;
+
 };
 
 } // namespace katalox::store

@@ -1,12 +1,12 @@
 #pragma once
 // A fresh empty catalogue in a temporary folder, with helpers to fill and inspect it.
+#include "common/OtherProgram.h"
 #include "common/TempDir.h"
 #include "store/CatalogFile.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
@@ -61,18 +61,9 @@ protected:
         return values;
     }
 
-    // Runs `sql` on a connection of its own, as another program would.
+    // Runs `sql` on a connection of its own, as another program would; its first number.
     std::int64_t countOutside(const std::string& sql = "SELECT count(*) FROM Files") {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(dir.file("Files.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_stmt* stmt = nullptr;
-        std::int64_t result = -1;
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            result = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
-        sqlite3_close(db);
-        return result;
+        return OtherProgram(dir.file("Files.db")).number(sql);
     }
 
     TempDir dir;

@@ -13,6 +13,7 @@ using katalox::FileError;
 using katalox::store::FieldKind;
 using katalox::store::Table;
 using katalox::test::CatalogFixture;
+using katalox::test::OtherProgram;
 using katalox::test::Record;
 using katalox::test::TempDir;
 
@@ -215,13 +216,10 @@ TEST_F(CatalogFixture, BatchesReachTheFileWhileInserting) {
 TEST_F(CatalogFixture, ABatchWaitsWhileAnotherProgramReads) {
     table.open();
     post({"A", "/A.X", "D", 1});
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(dir.file("Files.db").c_str(), &other, SQLITE_OPEN_READONLY, nullptr),
-              SQLITE_OK);
-    sqlite3_exec(other, "BEGIN; SELECT count(*) FROM Files;", nullptr, nullptr, nullptr);
+    OtherProgram other(dir.file("Files.db"));
+    other.exec("BEGIN; SELECT count(*) FROM Files;");
     EXPECT_THROW(table.flushPosted(), EngineError);
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.exec("COMMIT");
     post({"B", "/B.X", "D", 2});
     table.close();
     EXPECT_EQ(countOutside(), 2);
@@ -316,15 +314,12 @@ TEST_F(CatalogFixture, EmptyingThatTheEngineAbortsReportsTheEnginesReason) {
 
 TEST_F(CatalogFixture, EmptyingFailsAndChangesNothingWhileAnotherProgramReads) {
     insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}});
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(dir.file("Files.db").c_str(), &other, SQLITE_OPEN_READONLY, nullptr),
-              SQLITE_OK);
-    sqlite3_exec(other, "BEGIN; SELECT count(*) FROM Files;", nullptr, nullptr, nullptr);
+    OtherProgram other(dir.file("Files.db"));
+    other.exec("BEGIN; SELECT count(*) FROM Files;");
     table.setExclusive(true);
     const std::string message = messageOf([&] { table.emptyTable(); });
     EXPECT_NE(message.find("locked"), std::string::npos) << message;
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.exec("COMMIT");
     EXPECT_EQ(countOutside(), 2);
     table.emptyTable(); // and works once the other program lets go
     EXPECT_EQ(countOutside(), 0);

@@ -1,0 +1,26 @@
+#include "store/SqliteHandles.h"
+
+#include "platform/Error.h"
+
+namespace katalox::store {
+
+SqliteConnection openSqlite(const std::string& path, int flags) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    SqliteConnection db(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc));
+    return db;
+}
+
+SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    const int rc =
+        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
+    SqliteStatement statement(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(sqlite3_errmsg(db));
+    return statement;
+}
+
+} // namespace katalox::store
