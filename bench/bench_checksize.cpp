@@ -16,6 +16,7 @@
 #include <vector>
 
 using namespace katalox;
+using namespace katalox::store;
 
 namespace {
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
         plainMegabytes = plainTotal(file);
         plain.push_back(bench::nowMs() - start);
     }
-    if (form.Label3->text().toStdString() != sizeCaption(plainMegabytes)) {
+    if (form.Label3->text().toStdString() != "Size: " + std::to_string(plainMegabytes) + " MB ") {
         std::fprintf(stderr, "window total \"%s\" differs from %lld MB\n",
                      form.Label3->text().toStdString().c_str(),
                      static_cast<long long>(plainMegabytes));

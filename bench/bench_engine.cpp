@@ -20,6 +20,7 @@
 #include <vector>
 
 using namespace katalox;
+using namespace katalox::store;
 using bench::nowMs;
 using bench::report;
 

@@ -173,15 +173,19 @@ std::optional<DistinctSelect> matchDistinctSelect(const std::string& sql) {
     return DistinctSelect{match[2].str(), column};
 }
 
-std::string quoteIdentifier(const std::string& name) {
-    std::string result = "\"";
-    for (char c : name) {
+std::string doubledQuotes(const std::string& value) {
+    std::string doubled;
+    doubled.reserve(value.size());
+    for (char c : value) {
+        doubled += c;
         if (c == '"')
-            result += '"';
-        result += c;
+            doubled += '"';
     }
-    result += '"';
-    return result;
+    return doubled;
+}
+
+std::string quoteIdentifier(const std::string& name) {
+    return '"' + doubledQuotes(name) + '"';
 }
 
 } // namespace katalox::store

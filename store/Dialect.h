@@ -28,6 +28,11 @@ struct DistinctSelect {
 };
 std::optional<DistinctSelect> matchDistinctSelect(const std::string& sql);
 
+// `value` with every double quote doubled, so that written between double quotes it never ends
+// the token: the form of a value inside a text constant of the statement text, and of a name
+// inside a quoted identifier.
+std::string doubledQuotes(const std::string& value);
+
 // `name` as a double-quoted identifier.
 std::string quoteIdentifier(const std::string& name);
 

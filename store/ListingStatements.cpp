@@ -1,44 +1,34 @@
 #include "store/ListingStatements.h"
 
 #include "platform/Utf8.h"
+#include "store/Dialect.h"
 
-namespace katalox {
+namespace katalox::store {
 
 std::vector<std::string> diskIdTreeStatement() {
     return {R"(Select Distinct Files."Disk ID" from Files)", R"(Order by Files."Disk ID" asc;)"};
 }
 
-std::string quotedValue(const std::string& value) {
-    std::string quoted;
-    quoted.reserve(value.size());
-    for (char c : value) {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted;
-}
-
 std::string literalLikeTail(const std::string& value) {
     if (value.find_first_of("%_") == std::string::npos)
-        return quotedValue(value) + "\"";
+        return doubledQuotes(value) + "\"";
     std::string escaped;
     for (char c : value) {
         if (c == '%' || c == '_' || c == '\\')
             escaped += '\\';
         escaped += c;
     }
-    return quotedValue(escaped) + R"(" ESCAPE "\")";
+    return doubledQuotes(escaped) + R"(" ESCAPE "\")";
 }
 
 std::vector<std::string> listingStatement(const ListingFilters& filters) {
     using platform::upperCase;
     std::vector<std::string> lines{
         "select * from Files",
-        R"(where Files."File Name" Like "%)" + quotedValue(upperCase(filters.fileName)) + R"(%")",
-        R"(and Files."File Path" Like "%.)" + quotedValue(upperCase(filters.mask)) + R"(%")",
+        R"(where Files."File Name" Like "%)" + doubledQuotes(upperCase(filters.fileName)) + R"(%")",
+        R"(and Files."File Path" Like "%.)" + doubledQuotes(upperCase(filters.mask)) + R"(%")",
     };
-    const std::string path = quotedValue(upperCase(filters.path));
+    const std::string path = doubledQuotes(upperCase(filters.path));
     if (!filters.diskId) {
         lines.push_back(R"(And Files."File Path" Like "%)" + path + R"(%";)");
     } else {
@@ -48,4 +38,4 @@ std::vector<std::string> listingStatement(const ListingFilters& filters) {
     return lines;
 }
 
-} // namespace katalox
+} // namespace katalox::store

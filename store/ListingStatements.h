@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace katalox {
+namespace katalox::store {
 
 // The listing's inputs as the user typed them; upper-casing happens here.
 struct ListingFilters {
@@ -22,12 +22,8 @@ std::vector<std::string> diskIdTreeStatement();
 // The all-disks statement (four lines) or the Disk ID statement (five lines).
 std::vector<std::string> listingStatement(const ListingFilters& filters);
 
-// A value written inside a double-quoted text constant: every double quote doubled, so the
-// value never ends the constant.
-std::string quotedValue(const std::string& value);
-
 // The Disk ID comparison after `Like "`: the value and the closing quote. A Disk ID holding a
 // pattern character is matched literally through an escape character.
 std::string literalLikeTail(const std::string& value);
 
-} // namespace katalox
+} // namespace katalox::store

@@ -1,33 +1,21 @@
 #include "store/MaintenanceStatements.h"
 
-#include "store/ListingStatements.h"
+#include "store/Dialect.h"
 
-namespace katalox {
+namespace katalox::store {
 
 std::vector<std::string> deleteEntryStatement(std::int64_t id) {
     return {R"(Delete From Files Where Files."Id" = )" + std::to_string(id)};
 }
 
 std::vector<std::string> deleteDiskIdStatement(const std::string& diskId) {
-    return {R"(Delete From Files Where Files."Disk ID" = ")" + quotedValue(diskId) + "\""};
-}
-
-std::string deleteDiskIdQuestion(const std::string& diskId) {
-    return "Delete all entires with catalog Id " + diskId + "?";
+    return {R"(Delete From Files Where Files."Disk ID" = ")" + doubledQuotes(diskId) + "\""};
 }
 
 std::vector<std::string> renameDiskIdStatement(const std::string& diskId,
                                                const std::string& newName) {
-    return {R"(UPDATE Files SET Files."Disk ID" = ")" + quotedValue(newName) +
-            R"(" WHERE Files."Disk ID" = ")" + quotedValue(diskId) + "\""};
+    return {R"(UPDATE Files SET Files."Disk ID" = ")" + doubledQuotes(newName) +
+            R"(" WHERE Files."Disk ID" = ")" + doubledQuotes(diskId) + "\""};
 }
 
-std::string renameDiskIdQuestion(const std::string& diskId, const std::string& newName) {
-    return "Rename entires with catalog Id \"" + diskId + "\" to \"" + newName + "\"?";
-}
-
-std::string sizeCaption(std::int64_t megabytes) {
-    return "Size: " + std::to_string(megabytes) + " MB ";
-}
-
-} // namespace katalox
+} // namespace katalox::store

@@ -24,6 +24,18 @@ katalox::platform::Dialogs& dialogs() {
     return katalox::platform::Dialogs::instance();
 }
 
+std::string deleteDiskIdQuestion(const std::string& diskId) {
+    return "Delete all entires with catalog Id " + diskId + "?";
+}
+
+std::string renameDiskIdQuestion(const std::string& diskId, const std::string& newName) {
+    return "Rename entires with catalog Id \"" + diskId + "\" to \"" + newName + "\"?";
+}
+
+std::string sizeCaption(std::int64_t megabytes) {
+    return "Size: " + std::to_string(megabytes) + " MB ";
+}
+
 bool confirmed(const std::string& question) {
     return dialogs().confirm(QString::fromStdString(question));
 }
@@ -78,7 +90,7 @@ void TForm1::DeleteThisEntry1Click() {
     }
     if (!confirmed(" Delete single entry ?"))
         return;
-    Query1->setSql(katalox::deleteEntryStatement(*id));
+    Query1->setSql(katalox::store::deleteEntryStatement(*id));
     Query1->close();
     Query1->execSQL();
     update2();
@@ -94,8 +106,8 @@ void TForm1::DeleteCatalog1Click() {
         if (!selectedNode())
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
-        Query1->setSql(katalox::deleteDiskIdStatement(diskId));
-        confirmAndRun(*this, katalox::deleteDiskIdQuestion(diskId));
+        Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
+        confirmAndRun(*this, deleteDiskIdQuestion(diskId));
     });
 }
 
@@ -111,8 +123,8 @@ void TForm1::RenameCatalog1Click() {
         if (!selectedNode())
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
-        Query1->setSql(katalox::renameDiskIdStatement(diskId, newName));
-        confirmAndRun(*this, katalox::renameDiskIdQuestion(diskId, newName));
+        Query1->setSql(katalox::store::renameDiskIdStatement(diskId, newName));
+        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName));
     });
 }
 
@@ -128,12 +140,12 @@ void TForm1::DeleteEntries1Click() {
 }
 
 void TForm1::CheckSize1Click() {
-    katalox::SizeTotal total;
+    katalox::store::SizeTotal total;
     const std::int64_t count = Query1->recordCount();
     const std::string sizeField = "File Size";
     for (std::int64_t recNo = 1; recNo <= count; ++recNo) {
         Query1->setRecNo(recNo);
         total.add(Query1->fieldByName(sizeField).asInteger());
     }
-    setAutoSizedText(Label3, QString::fromStdString(katalox::sizeCaption(total.megabytes())));
+    setAutoSizedText(Label3, QString::fromStdString(sizeCaption(total.megabytes())));
 }

@@ -26,7 +26,7 @@ std::string bytes(const QString& text) {
 } // namespace
 
 void TForm1::Update() {
-    Query1->setSql(katalox::diskIdTreeStatement());
+    Query1->setSql(katalox::store::diskIdTreeStatement());
     Query1->close();
     Query1->open();
     const std::int64_t count = Query1->recordCount();
@@ -55,11 +55,11 @@ void TForm1::update2() {
     Query1->close();
     Query1->clearSql();
     Query1->setRequestLive(false);
-    katalox::ListingFilters filters{bytes(Edit1->text()), bytes(ComboBox1->currentText()),
+    katalox::store::ListingFilters filters{bytes(Edit1->text()), bytes(ComboBox1->currentText()),
                                     bytes(Edit2->text()), std::nullopt};
     if (Label1->text() != kSelectedPrefix + kAllDisks)
         filters.diskId = selectedDiskId();
-    Query1->setSql(katalox::listingStatement(filters));
+    Query1->setSql(katalox::store::listingStatement(filters));
     Query1->open();
     DataSource1->setDataSet(Query1);
     setAutoSizedText(Label2, QStringLiteral("Record Count: %1").arg(Query1->recordCount()));

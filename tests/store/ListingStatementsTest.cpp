@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-using katalox::diskIdTreeStatement;
-using katalox::ListingFilters;
-using katalox::listingStatement;
+using katalox::store::diskIdTreeStatement;
+using katalox::store::ListingFilters;
+using katalox::store::listingStatement;
 
 using Lines = std::vector<std::string>;
 
