@@ -4,6 +4,29 @@
 
 namespace katalox::store {
 
+void DataSet::setActive(bool active, std::int64_t recordCount) {
+    if (active_ == active)
+        return;
+    active_ = active;
+    lastFieldName_.clear();
+    recNo_ = active && recordCount > 0 ? 1 : 0;
+    emit stateChanged();
+}
+
+void DataSet::setRecNo(std::int64_t recNo) {
+    requireOpen();
+    requireRecNo(recNo, recordCount());
+    recNo_ = recNo;
+}
+
+Value DataSet::fieldByName(const std::string& name) const {
+    requireOpen();
+    const int field = requireField(name);
+    if (recNo_ < 1)
+        return Value();
+    return valueAt(recNo_ - 1, field);
+}
+
 void DataSet::requireClosed(const char* what) const {
     if (active_)
         throw EngineError(std::string("Cannot change ") + what + " of an open data set");

@@ -27,13 +27,13 @@ public:
     // Exact number of records. Throws EngineError when closed.
     virtual std::int64_t recordCount() const = 0;
 
-    // Current record, numbered from 1 to recordCount(). Throws EngineError when closed or
-    // out of range.
-    virtual void setRecNo(std::int64_t recNo) = 0;
-    virtual std::int64_t recNo() const = 0;
+    // Current record, numbered from 1 to recordCount(); opening moves to the first record (0
+    // for none). Throws EngineError when closed or out of range.
+    void setRecNo(std::int64_t recNo);
+    std::int64_t recNo() const { return recNo_; }
     // A field of the current record (NULL when there are no records). Throws EngineError
     // "Field '<name>' not found", or when closed.
-    virtual Value fieldByName(const std::string& name) const = 0;
+    Value fieldByName(const std::string& name) const;
 
     // Any record by 0-based row and column, for grids; does not move the current record.
     virtual Value valueAt(std::int64_t row, int column) const = 0;
@@ -43,13 +43,11 @@ signals:
     void stateChanged();
 
 protected:
-    void setActive(bool active) {
-        if (active_ != active) {
-            active_ = active;
-            lastFieldName_.clear();
-            emit stateChanged();
-        }
-    }
+    // Marks the data set open, with its first record current (none when it has no records), or
+    // closed.
+    void setActive(bool active, std::int64_t recordCount = 0);
+    // Makes a record current without checking it (a record just added).
+    void moveToRecord(std::int64_t recNo) { recNo_ = recNo; }
 
     // Throws EngineError when the data set is open: settings change only while closed.
     void requireClosed(const char* what) const;
@@ -61,6 +59,7 @@ protected:
 
 private:
     bool active_ = false;
+    std::int64_t recNo_ = 0;
     // Loops read the same field of every record; remember the last lookup.
     mutable std::string lastFieldName_;
     mutable int lastFieldIndex_ = -1;

@@ -52,7 +52,6 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
 struct Query::State {
     std::shared_ptr<Database> db;
     std::unique_ptr<ResultSet> result;
-    std::int64_t recNo = 0;
 };
 
 Query::Query(QObject* parent) : DataSet(parent) {}
@@ -79,11 +78,6 @@ void Query::setSql(std::vector<std::string> lines) {
     sql_ = std::move(lines);
 }
 
-void Query::setRequestLive(bool live) {
-    requireClosed("the live request");
-    requestLive_ = live;
-}
-
 void Query::open() {
     if (active())
         return;
@@ -91,9 +85,8 @@ void Query::open() {
     auto state = std::make_unique<State>();
     state->db = Database::open(platform::joinPath(databaseName_, kStatementTableFile));
     state->result = runSelect(state->db, sql);
-    state->recNo = state->result->count() > 0 ? 1 : 0;
     state_ = std::move(state);
-    setActive(true);
+    setActive(true, state_->result->count());
 }
 
 void Query::close() {
@@ -121,24 +114,6 @@ const std::vector<Field>& Query::fields() const {
 std::int64_t Query::recordCount() const {
     requireOpen();
     return state_->result->count();
-}
-
-void Query::setRecNo(std::int64_t recNo) {
-    requireOpen();
-    requireRecNo(recNo, state_->result->count());
-    state_->recNo = recNo;
-}
-
-std::int64_t Query::recNo() const {
-    return state_ ? state_->recNo : 0;
-}
-
-Value Query::fieldByName(const std::string& name) const {
-    requireOpen();
-    const int field = requireField(name);
-    if (state_->recNo < 1)
-        return Value();
-    return state_->result->value(state_->recNo - 1, field);
 }
 
 Value Query::valueAt(std::int64_t row, int column) const {

@@ -1,6 +1,7 @@
 #pragma once
 // The statement object (Query1): a statement held as lines, run against the "Files" table
-// file in its folder. Any change of the lines closes it.
+// file in its folder. Any change of the lines closes it. Results are read-only: records change
+// only through statements run with execSQL().
 #include "store/DataSet.h"
 
 #include <memory>
@@ -22,9 +23,6 @@ public:
     void addSql(const std::string& line);
     void setSql(std::vector<std::string> lines);
 
-    void setRequestLive(bool live); // throws EngineError while open
-    bool requestLive() const { return requestLive_; }
-
     // Runs the statement (a select) and keeps its result. `select * from Files ...` keeps only
     // the row ids and integer fields and reads text fields on demand, so a row deleted after
     // the open reads as NULL text. Throws EngineError with the engine's message, for a
@@ -36,16 +34,12 @@ public:
 
     const std::vector<Field>& fields() const override;
     std::int64_t recordCount() const override;
-    void setRecNo(std::int64_t recNo) override;
-    std::int64_t recNo() const override;
-    Value fieldByName(const std::string& name) const override;
     Value valueAt(std::int64_t row, int column) const override;
 
 private:
     struct State;
     std::string databaseName_;
     std::vector<std::string> sql_;
-    bool requestLive_ = false;
     std::unique_ptr<State> state_;
 };
 

@@ -61,7 +61,6 @@ struct Table::State {
     RowReader reader;
     RowIndex index;
     std::int64_t knownChanges;
-    std::int64_t recNo = 0;
     bool inserting = false;
     std::vector<Value> buffer;
     std::vector<bool> assigned;
@@ -105,8 +104,7 @@ void Table::open() {
     const std::string table = tableNameOf(tableName_);
     state_ =
         std::make_unique<State>(Database::open(platform::joinPath(databaseName_, tableName_)), table);
-    state_->recNo = state_->index.count() > 0 ? 1 : 0;
-    setActive(true);
+    setActive(true, state_->index.count());
 }
 
 void Table::close() {
@@ -161,7 +159,7 @@ void Table::post() {
     const std::int64_t rowId = state.db->insertRow(state.insertSql, std::move(values));
     state.index.append(rowId);
     state.knownChanges = state.db->changeCount();
-    state.recNo = state.index.count();
+    moveToRecord(state.index.count());
 }
 
 void Table::flushPosted() {
@@ -202,25 +200,6 @@ std::int64_t Table::recordCount() const {
     requireOpen();
     state_->refresh();
     return state_->index.count();
-}
-
-void Table::setRecNo(std::int64_t recNo) {
-    requireOpen();
-    state_->refresh();
-    requireRecNo(recNo, state_->index.count());
-    state_->recNo = recNo;
-}
-
-std::int64_t Table::recNo() const {
-    return state_ ? state_->recNo : 0;
-}
-
-Value Table::fieldByName(const std::string& name) const {
-    requireOpen();
-    const int field = requireField(name);
-    if (state_->recNo < 1)
-        return Value();
-    return valueAt(state_->recNo - 1, field);
 }
 
 Value Table::valueAt(std::int64_t row, int column) const {

@@ -44,9 +44,6 @@ public:
 
     const std::vector<Field>& fields() const override;
     std::int64_t recordCount() const override;
-    void setRecNo(std::int64_t recNo) override;
-    std::int64_t recNo() const override;
-    Value fieldByName(const std::string& name) const override;
     Value valueAt(std::int64_t row, int column) const override;
 
 private:

@@ -54,7 +54,6 @@ void TForm1::Update() {
 void TForm1::update2() {
     Query1->close();
     Query1->clearSql();
-    Query1->setRequestLive(false);
     katalox::store::ListingFilters filters{bytes(Edit1->text()), bytes(ComboBox1->currentText()),
                                     bytes(Edit2->text()), std::nullopt};
     if (Label1->text() != kSelectedPrefix + kAllDisks)

@@ -165,10 +165,8 @@ TEST_F(QueryTest, ChangingTheLinesClosesTheQuery) {
     EXPECT_TRUE(query.valueAt(0, 0).isNull());
     runQuery(treeLines);
     EXPECT_THROW(query.setDatabaseName("/"), EngineError);
-    EXPECT_THROW(query.setRequestLive(true), EngineError);
     query.clearSql();
     EXPECT_FALSE(query.active());
-    query.setRequestLive(false);
 }
 
 TEST_F(QueryTest, RejectedStatementsLeaveTheQueryClosed) {

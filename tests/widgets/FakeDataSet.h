@@ -37,18 +37,12 @@ public:
             throw EngineError("count failed");
         return static_cast<std::int64_t>(rows.size());
     }
-    void setRecNo(std::int64_t recNo) override { recNo_ = recNo; }
-    std::int64_t recNo() const override { return recNo_; }
-    store::Value fieldByName(const std::string&) const override { return {}; }
     store::Value valueAt(std::int64_t row, int column) const override {
         requireOpen();
         ++valueCalls;
         return store::Value(
             rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column)));
     }
-
-private:
-    std::int64_t recNo_ = 0;
 };
 
 } // namespace katalox::test
