@@ -1,5 +1,7 @@
 #include "widgets/DataSetModel.h"
 
+#include "platform/DisplayText.h"
+
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -83,7 +85,7 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     if (!dataSet || !dataSet->active())
         return {};
     try {
-        return QString::fromStdString(dataSet->valueAt(index.row(), index.column()).asString());
+        return platform::displayText(dataSet->valueAt(index.row(), index.column()).asString());
     } catch (const std::exception&) {
         // A painting view cannot take an error; a record that vanished shows empty cells.
         return {};
@@ -96,7 +98,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= columnCount())
             return {};
-        return QString::fromStdString(fields_[static_cast<std::size_t>(section)].name);
+        return platform::displayText(fields_[static_cast<std::size_t>(section)].name);
     }
     return section == indicatorRow_ ? kIndicator : QString();
 }

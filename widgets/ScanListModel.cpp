@@ -1,5 +1,6 @@
 #include "widgets/ScanListModel.h"
 
+#include "platform/DisplayText.h"
 #include "platform/Error.h"
 
 #include <QMetaObject>
@@ -24,7 +25,7 @@ QVariant ScanListModel::data(const QModelIndex& index, int role) const {
         static_cast<std::size_t>(index.row()) >= shownRows_)
         return {};
     const std::string_view bytes = line(static_cast<std::size_t>(index.row()));
-    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QString text = platform::displayText(bytes);
     // A name may hold a line break or a tab; one row shows one line.
     for (QChar& c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)

@@ -33,9 +33,23 @@ void centreOverMainWindow(QWidget* window) {
     window->move(frame.topLeft());
 }
 
-void growToText(QLabel* label) {
-    const int textWidth = label->fontMetrics().horizontalAdvance(label->text()) + 1;
-    label->resize(std::max(label->width(), textWidth), label->height());
+void fitLabelToText(QLabel* label, int minimumWidth) {
+    label->resize(std::max(minimumWidth, label->sizeHint().width()), label->height());
+}
+
+void setFittedText(QLabel* label, const QString& text) {
+    label->setText(text);
+    fitLabelToText(label);
+}
+
+void showForm(QWidget* window) {
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 } // namespace katalox::widgets

@@ -1,6 +1,7 @@
 #pragma once
-// Small layout helpers shared by the windows.
+// Small helpers shared by the windows: font, placement, showing, labels sized to their text.
 class QLabel;
+class QString;
 class QWidget;
 
 namespace katalox::widgets {
@@ -12,8 +13,14 @@ void useWindowFont(QWidget* window);
 // window ("Form1"), shown or not yet; leaves it where it is when there is neither.
 void centreOverMainWindow(QWidget* window);
 
-// Widens a label to the right so its whole text shows; it never shrinks below its designed
-// width, and its height stays.
-void growToText(QLabel* label);
+// Sizes a label's width to its text, keeping its left edge and its height; it never gets
+// narrower than `minimumWidth` (pass the designed width for a label that may only grow).
+void fitLabelToText(QLabel* label, int minimumWidth = 0);
+
+// Sets a label's text and fits its width to it.
+void setFittedText(QLabel* label, const QString& text);
+
+// Shows a window modeless and brings it to the front; a visible window keeps its state.
+void showForm(QWidget* window);
 
 } // namespace katalox::widgets

@@ -1,16 +1,16 @@
 #include "windows/TForm1.h"
 
 #include "widgets/DBGrid.h"
+#include "widgets/DataSetModel.h"
 #include "windows/Forms.h"
 #include "windows/TForm10.h"
 #include "widgets/TreeLinesStyle.h"
 #include "windows/WebAddresses.h"
 #include "widgets/Anchors.h"
-#include "widgets/WindowHelpers.h"
 #include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
-#include "widgets/ShowForm.h"
+#include "widgets/WindowHelpers.h"
 #include "windows/TForm2.h"
 #include "store/DataSource.h"
 #include "store/Query.h"
@@ -30,12 +30,6 @@ namespace {
 
 const QSize kClientSize(772, 448);
 const QColor kCream(255, 251, 240);
-
-// Every command runs guarded: its error goes to the error box and the window carries on.
-void onTriggered(QAction* action, TForm1* form, void (TForm1::*handler)()) {
-    QObject::connect(action, &QAction::triggered, form,
-                     [form, handler] { katalox::platform::guarded([&] { (form->*handler)(); }); });
-}
 
 } // namespace
 
@@ -104,8 +98,8 @@ void TForm1::setUpWindow() {
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QString());
     // These two labels size themselves to their text, as the counts and totals grow.
-    Label2->adjustSize();
-    Label3->adjustSize();
+    katalox::widgets::fitLabelToText(Label2);
+    katalox::widgets::fitLabelToText(Label3);
     DBGrid1->setFocus();
 }
 
@@ -134,28 +128,30 @@ void TForm1::setUpPopupMenus() {
     });
 }
 
+// Every command runs guarded: its error goes to the error box and the window carries on.
 void TForm1::connectHandlers() {
-    onTriggered(ui->Configuration1, this, &TForm1::Configuration1Click);
-    onTriggered(ui->Exit1, this, &TForm1::Exit1Click);
-    onTriggered(ui->RenameSelectedDiskID1, this, &TForm1::RenameSelectedDiskID1Click);
-    onTriggered(ui->DeleteAllEmptyDatabase1, this, &TForm1::DeleteAllEmptyDatabase1Click);
-    onTriggered(ui->DeleteCatalog1, this, &TForm1::DeleteCatalog1Click);
-    onTriggered(ui->DeleteEntries1, this, &TForm1::DeleteEntries1Click);
-    onTriggered(ui->NewScan1, this, &TForm1::NewScan1Click);
-    onTriggered(ui->WebHelp1, this, &TForm1::WebHelp1Click);
-    onTriggered(ui->Developerinfo1, this, &TForm1::Developerinfo1Click);
-    onTriggered(ui->DeleteThisEntry1, this, &TForm1::DeleteThisEntry1Click);
-    onTriggered(ui->CheckSize1, this, &TForm1::CheckSize1Click);
-    onTriggered(ui->RenameCatalog1, this, &TForm1::RenameCatalog1Click);
-    onTriggered(ui->DeleteThisCatalogfromdatabase1, this,
-                &TForm1::DeleteThisCatalogfromdatabase1Click);
-    connect(ui->SpeedButton1, &QToolButton::clicked, this,
-            [this] { katalox::platform::guarded([this] { SpeedButton1Click(); }); });
-
-    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
-            [this] { katalox::platform::guarded([this] { TreeView1Change(selectedNode()); }); });
-    connect(ComboBox1, &QComboBox::editTextChanged, this,
-            [this] { katalox::platform::guarded([this] { ComboBox1Change(); }); });
+    using katalox::platform::connectGuarded;
+    const std::pair<QAction*, void (TForm1::*)()> commands[] = {
+        {ui->Configuration1, &TForm1::Configuration1Click},
+        {ui->Exit1, &TForm1::Exit1Click},
+        {ui->RenameSelectedDiskID1, &TForm1::RenameSelectedDiskID1Click},
+        {ui->DeleteAllEmptyDatabase1, &TForm1::DeleteAllEmptyDatabase1Click},
+        {ui->DeleteCatalog1, &TForm1::DeleteCatalog1Click},
+        {ui->DeleteEntries1, &TForm1::DeleteEntries1Click},
+        {ui->NewScan1, &TForm1::NewScan1Click},
+        {ui->WebHelp1, &TForm1::WebHelp1Click},
+        {ui->Developerinfo1, &TForm1::Developerinfo1Click},
+        {ui->DeleteThisEntry1, &TForm1::DeleteThisEntry1Click},
+        {ui->CheckSize1, &TForm1::CheckSize1Click},
+        {ui->RenameCatalog1, &TForm1::RenameCatalog1Click},
+        {ui->DeleteThisCatalogfromdatabase1, &TForm1::DeleteThisCatalogfromdatabase1Click},
+    };
+    for (const auto& [action, handler] : commands)
+        connectGuarded(action, &QAction::triggered, this, handler);
+    connectGuarded(ui->SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connectGuarded(TreeView1, &QTreeWidget::itemSelectionChanged, this,
+                   [this] { TreeView1Change(selectedNode()); });
+    connectGuarded(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
 }
@@ -179,9 +175,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::setAutoSizedText(QLabel* label, const QString& text) {
-    label->setText(text);
-    label->adjustSize();
+void TForm1::catalogueChanged() {
+    // A statement result is fixed when it runs; the table cursor counts its records again.
+    if (DataSource1->dataSet() == Table1)
+        DBGrid1->dataSetModel()->refresh();
 }
 
 void TForm1::Configuration1Click() {

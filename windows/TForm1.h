@@ -48,6 +48,9 @@ public:
     void Update();
     // Lists the records matching the filter boxes and the selected Disk ID.
     void update2();
+    // Records were written to the catalogue behind the window's back (an insert from the scan
+    // window): the grid counts again so that they show.
+    void catalogueChanged();
 
     // Menu commands.
     void Configuration1Click();
@@ -92,7 +95,6 @@ private:
     void connectHandlers();
     QTreeWidgetItem* selectedNode() const;
     std::string selectedDiskId() const;
-    void setAutoSizedText(QLabel* label, const QString& text);
 
     std::unique_ptr<Ui::TForm1> ui;
 };

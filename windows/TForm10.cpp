@@ -41,8 +41,8 @@ TForm10::TForm10(QWidget* parent)
 
     ui_->Label2->setText(katalox::makerName());
     ui_->Label1->setText(addressText(katalox::makerWebAddress()));
-    katalox::widgets::growToText(ui_->Label2);
-    katalox::widgets::growToText(ui_->Label1);
+    katalox::widgets::fitLabelToText(ui_->Label2, ui_->Label2->width());
+    katalox::widgets::fitLabelToText(ui_->Label1, ui_->Label1->width());
     ui_->Label1->installEventFilter(this);
 
     katalox::initAboutResources();

@@ -4,9 +4,11 @@
 
 #include "widgets/DBGrid.h"
 #include "store/MaintenanceStatements.h"
+#include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "store/DataSource.h"
+#include "widgets/WindowHelpers.h"
 #include "store/Query.h"
 #include "store/Table.h"
 
@@ -37,7 +39,7 @@ std::string sizeCaption(std::int64_t megabytes) {
 }
 
 bool confirmed(const std::string& question) {
-    return dialogs().confirm(QString::fromStdString(question));
+    return dialogs().confirm(katalox::platform::displayText(question));
 }
 
 // The "Id" of the record under the grid's cursor. None when the grid shows no record, or shows
@@ -117,7 +119,7 @@ void TForm1::RenameCatalog1Click() {
     if (!typed)
         return;
     // Stored exactly as typed: not trimmed, not upper-cased, an empty name included.
-    const std::string newName = typed->toStdString();
+    const std::string newName = katalox::platform::bytesOf(*typed);
     underDiskIdGuard([this, &newName] {
         Query1->clearSql();
         if (!selectedNode())
@@ -147,5 +149,5 @@ void TForm1::CheckSize1Click() {
         Query1->setRecNo(recNo);
         total.add(Query1->fieldByName(sizeField).asInteger());
     }
-    setAutoSizedText(Label3, QString::fromStdString(sizeCaption(total.megabytes())));
+    katalox::widgets::setFittedText(Label3, katalox::platform::displayText(sizeCaption(total.megabytes())));
 }

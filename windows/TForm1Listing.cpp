@@ -3,7 +3,9 @@
 
 #include "widgets/DBGrid.h"
 #include "store/ListingStatements.h"
+#include "platform/DisplayText.h"
 #include "store/DataSource.h"
+#include "widgets/WindowHelpers.h"
 #include "store/Query.h"
 
 #include <QComboBox>
@@ -18,10 +20,6 @@ const QString kAllDisks = QStringLiteral("All Disks");
 // A node keeps its Disk ID as stored, byte for byte, beside the text it shows.
 constexpr int kDiskIdRole = Qt::UserRole;
 constexpr int kListingWidths[] = {40, 160, 110};
-
-std::string bytes(const QString& text) {
-    return text.toStdString();
-}
 
 } // namespace
 
@@ -40,7 +38,7 @@ void TForm1::Update() {
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(diskIds.size()));
     for (const std::string& diskId : diskIds) {
-        auto* child = new QTreeWidgetItem(QStringList{QString::fromStdString(diskId)});
+        auto* child = new QTreeWidgetItem(QStringList{katalox::platform::displayText(diskId)});
         child->setData(0, kDiskIdRole, QByteArray::fromStdString(diskId));
         children.append(child);
     }
@@ -54,14 +52,14 @@ void TForm1::Update() {
 void TForm1::update2() {
     Query1->close();
     Query1->clearSql();
-    katalox::store::ListingFilters filters{bytes(Edit1->text()), bytes(ComboBox1->currentText()),
-                                    bytes(Edit2->text()), std::nullopt};
+    katalox::store::ListingFilters filters{katalox::platform::bytesOf(Edit1->text()), katalox::platform::bytesOf(ComboBox1->currentText()),
+                                    katalox::platform::bytesOf(Edit2->text()), std::nullopt};
     if (Label1->text() != kSelectedPrefix + kAllDisks)
         filters.diskId = selectedDiskId();
     Query1->setSql(katalox::store::listingStatement(filters));
     Query1->open();
     DataSource1->setDataSet(Query1);
-    setAutoSizedText(Label2, QStringLiteral("Record Count: %1").arg(Query1->recordCount()));
+    katalox::widgets::setFittedText(Label2, QStringLiteral("Record Count: %1").arg(Query1->recordCount()));
     const int columns = DBGrid1->model()->columnCount();
     for (int column = 0; column < std::min(columns, 3); ++column)
         DBGrid1->setColumnWidth(column, kListingWidths[column]);
@@ -75,10 +73,10 @@ QTreeWidgetItem* TForm1::selectedNode() const {
 std::string TForm1::selectedDiskId() const {
     if (const QTreeWidgetItem* node = selectedNode()) {
         const QVariant stored = node->data(0, kDiskIdRole);
-        return stored.isValid() ? stored.toByteArray().toStdString() : bytes(node->text(0));
+        return stored.isValid() ? stored.toByteArray().toStdString() : katalox::platform::bytesOf(node->text(0));
     }
     // The caption names the last node selected; it stands in should the selection be gone.
-    return bytes(Label1->text().mid(kSelectedPrefix.size()));
+    return katalox::platform::bytesOf(Label1->text().mid(kSelectedPrefix.size()));
 }
 
 void TForm1::TreeView1Change(QTreeWidgetItem* node) {

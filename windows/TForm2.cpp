@@ -6,6 +6,7 @@
 #include "windows/TForm1.h"
 #include "widgets/Anchors.h"
 #include "widgets/WindowHelpers.h"
+#include "platform/DisplayText.h"
 #include "platform/Find.h"
 #include "platform/MessagePump.h"
 #include "platform/Paths.h"
@@ -25,7 +26,8 @@
 using katalox::platform::Dialogs;
 using katalox::platform::FindOperation;
 using katalox::platform::FindRequest;
-using katalox::platform::guarded;
+using katalox::platform::bytesOf;
+using katalox::platform::connectGuarded;
 
 namespace {
 
@@ -37,10 +39,6 @@ const QColor kRed(255, 0, 0);
 constexpr QSize kClientSize(438, 457);
 constexpr int kFrameWidth = 446 - 438;
 constexpr int kFrameHeight = 484 - 457;
-
-std::string bytesOf(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 // Marks a scan as running for as long as it lasts, also when it ends by an error.
 class ScanFlag {
@@ -77,12 +75,10 @@ TForm2::TForm2(QWidget* parent)
 
     connect(lines_, &katalox::widgets::ScanListModel::linesShown, this,
             &TForm2::showSelectedLastLine);
-    connect(ui->ShellTreeView1, &katalox::widgets::ShellTreeView::selectedFolderChanged, this,
-            [this] { guarded([this] { ShellTreeView1Change(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this,
-            [this] { guarded([this] { BitBtn2Click(); }); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this,
-            [this] { guarded([this] { BitBtn1Click(); }); });
+    connectGuarded(ui->ShellTreeView1, &katalox::widgets::ShellTreeView::selectedFolderChanged,
+                   this, &TForm2::ShellTreeView1Change);
+    connectGuarded(ui->BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
+    connectGuarded(ui->BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     // Closing the main window during a scan ends the program; the scan then stops at its next
     // step instead of running on in a program whose windows are gone.
     qApp->installEventFilter(this);
@@ -102,7 +98,7 @@ void TForm2::ShellTreeView1Change() {
     if (folder.empty() || folder.back() != katalox::platform::kPathSeparator)
         folder += katalox::platform::kPathSeparator;
     startFolder_ = folder;
-    ui->ComboBox1->setEditText(QString::fromUtf8(folder.data(), qsizetype(folder.size())));
+    ui->ComboBox1->setEditText(katalox::platform::displayText(folder));
 }
 
 void TForm2::BitBtn2Click() {
@@ -208,11 +204,11 @@ void TForm2::setStatus(const QString& caption, const QColor& background) {
 // the layout was drawn with: each keeps its left edge, the right-aligned count its right edge.
 void TForm2::fitLabels() {
     for (QLabel* label : {ui->Label1, ui->Label2, ui->Label3, ui->Label4, ui->Label5, ui->Label6})
-        label->resize(label->sizeHint().width(), label->height());
+        katalox::widgets::fitLabelToText(label);
     QLabel* count = ui->ItemsCount;
     const int right = count->geometry().right();
-    const int width = std::max(59, count->sizeHint().width());
-    count->setGeometry(right - width + 1, count->y(), width, count->height());
+    katalox::widgets::fitLabelToText(count, 59);
+    count->move(right - count->width() + 1, count->y());
 }
 
 void TForm2::showSelectedLastLine() {

@@ -4,16 +4,14 @@
 
 #include "ui_TForm2.h"
 
-#include "widgets/DBGrid.h"
-#include "widgets/DataSetModel.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
+#include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/Utf8.h"
 #include "platform/gui/Dialogs.h"
 #include "widgets/ScanListModel.h"
-#include "store/DataSource.h"
 #include "store/Table.h"
 
 #include <algorithm>
@@ -21,17 +19,6 @@
 #include <limits>
 
 using katalox::widgets::CheckedProgressBar;
-
-namespace {
-
-// The main window's grid, when it shows the table cursor, counted the records as the insert
-// opened the table; it counts again so the records written since show too.
-void showInsertedRecords(const katalox::store::Table& table) {
-    if (Form1 && Form1->DataSource1->dataSet() == &table)
-        Form1->DBGrid1->dataSetModel()->refresh();
-}
-
-} // namespace
 
 void TForm2::BitBtn1Click() {
     // The list is still being filled by a running scan.
@@ -48,7 +35,7 @@ void TForm2::BitBtn1Click() {
     table.open();
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
-    insertListedFiles(table, ui->Edit3->text().toUtf8().toStdString());
+    insertListedFiles(table, katalox::platform::bytesOf(ui->Edit3->text()));
     hide();
     Form1->Update();
 }
@@ -76,7 +63,7 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
         }
         ui->ProgressBar1->showPosition();
         table.flushPosted();
-        showInsertedRecords(table);
+        Form1->catalogueChanged();
     } catch (...) {
         // Whatever stopped the loop, the records posted before it stay in the catalogue.
         ui->ProgressBar1->showPosition();
@@ -84,7 +71,7 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
             table.flushPosted();
         } catch (...) {
         }
-        showInsertedRecords(table);
+        Form1->catalogueChanged();
         throw;
     }
 }

@@ -2,12 +2,12 @@
 
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
-#include "widgets/WindowHelpers.h"
+#include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
-#include "widgets/ShowForm.h"
+#include "widgets/WindowHelpers.h"
 #include "scanner/DirLister.h"
 #include "store/ConfigFile.h"
 #include "store/Query.h"
@@ -37,11 +37,7 @@ void setCaption(QLabel* label, const std::string& bytes, const QString& shown) {
 
 std::string caption(const QLabel* label) {
     const QVariant bytes = label->property(kBytesProperty);
-    return bytes.isValid() ? bytes.toByteArray().toStdString() : label->text().toStdString();
-}
-
-QString shownText(const std::string& bytes) {
-    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return bytes.isValid() ? bytes.toByteArray().toStdString() : katalox::platform::bytesOf(label->text());
 }
 
 } // namespace
@@ -53,16 +49,16 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     setAutoFillBackground(true);
     setFixedSize(391, 127);
     for (QLabel* label : {ui->Label3, ui->Label4})
-        katalox::widgets::growToText(label);
+        katalox::widgets::fitLabelToText(label, label->width());
     // The button keeps its place but widens when the font needs more room for its caption.
     ui->Button1->resize(std::max(ui->Button1->width(), ui->Button1->sizeHint().width()),
                         ui->Button1->height());
     setTableName("Table");
     setDatabaseFolder("DB Path");
-    connect(ui->Button1, &QPushButton::clicked, this,
-            [this] { katalox::platform::guarded([this] { Button1Click(); }); });
-    connect(ui->Button2, &QPushButton::clicked, this,
-            [this] { katalox::platform::guarded([this] { Button2Click(); }); });
+    katalox::platform::connectGuarded(ui->Button1, &QPushButton::clicked, this,
+                                      &TForm3::Button1Click);
+    katalox::platform::connectGuarded(ui->Button2, &QPushButton::clicked, this,
+                                      &TForm3::Button2Click);
 }
 
 TForm3::~TForm3() = default;
@@ -82,15 +78,14 @@ std::string TForm3::databaseFolder() const {
 }
 
 void TForm3::setTableName(const std::string& name) {
-    setCaption(ui->Label1, name, shownText(name));
+    setCaption(ui->Label1, name, katalox::platform::displayText(name));
     // Sized to its text, like the caption it replaces.
-    ui->Label1->resize(ui->Label1->fontMetrics().horizontalAdvance(ui->Label1->text()) + 1,
-                       ui->Label1->height());
+    katalox::widgets::fitLabelToText(ui->Label1);
 }
 
 void TForm3::setDatabaseFolder(const std::string& folder) {
     // A zero-width space after each separator lets a long path wrap between its folders.
-    QString shown = shownText(folder);
+    QString shown = katalox::platform::displayText(folder);
     shown.replace(QChar('/'), QStringLiteral("/\u200B"));
     setCaption(ui->Label2, folder, shown);
 }
@@ -133,7 +128,7 @@ void TForm3::ChangeDB() {
     dialogs.showMessage(QStringLiteral("Database configuration must be set"));
     const std::string& appDir = mainWindow().AppDir;
     if (!dialogs.confirm(
-            QStringLiteral(" Use default ") + shownText(appDir) +
+            QStringLiteral(" Use default ") + katalox::platform::displayText(appDir) +
             QStringLiteral("/Database Location? (First time users should click OK)"))) {
         katalox::widgets::showForm(this);
         return;

@@ -1,5 +1,6 @@
 #include "platform/gui/ErrorBox.h"
 
+#include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 
 namespace katalox::platform {
@@ -12,7 +13,7 @@ QString errorBoxText(const QString& message) {
 
 void showTopLevelError(const std::exception& error) {
     // Messages are UTF-8 bytes; names that are not valid UTF-8 show as replacement characters.
-    Dialogs::instance().showError(errorBoxText(QString::fromUtf8(error.what())));
+    Dialogs::instance().showError(errorBoxText(displayText(error.what())));
 }
 
 } // namespace katalox::platform

@@ -1,8 +1,10 @@
 #pragma once
 // The application's top level for errors: no exception crosses Qt's event loop.
+#include <QObject>
 #include <QString>
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 namespace katalox::platform {
@@ -21,6 +23,21 @@ template <typename Handler> void guarded(Handler&& handler) {
     } catch (const std::exception& error) {
         showTopLevelError(error);
     }
+}
+
+// Connects a signal to a handler that runs guarded: a member function of `receiver` that takes
+// no arguments, or any callable that takes none. The connection ends with the receiver.
+template <typename Sender, typename Signal, typename Receiver, typename Handler>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, Receiver* receiver,
+                                       Handler handler) {
+    return QObject::connect(sender, signal, receiver, [receiver, handler] {
+        guarded([&] {
+            if constexpr (std::is_member_function_pointer_v<Handler>)
+                (receiver->*handler)();
+            else
+                handler();
+        });
+    });
 }
 
 } // namespace katalox::platform

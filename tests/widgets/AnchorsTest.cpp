@@ -1,5 +1,5 @@
 #include "widgets/Anchors.h"
-#include "widgets/ShowForm.h"
+#include "widgets/WindowHelpers.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -3,7 +3,7 @@
 #include "common/TempDir.h"
 #include "common/ScriptedDialogs.h"
 #include "platform/gui/ShellOpen.h"
-#include "widgets/ShowForm.h"
+#include "widgets/WindowHelpers.h"
 
 #include <QApplication>
 #include <QFile>
