@@ -14,6 +14,7 @@
 #include "store/Query.h"
 #include "store/Table.h"
 
+#include <QTableView>
 #include <QApplication>
 #include <QLineEdit>
 #include <sqlite3.h>
@@ -28,6 +29,12 @@
 using namespace katalox::bench;
 
 namespace {
+
+// The scan window's list, with every line byte for byte.
+const katalox::widgets::ScanListModel& scanList(TForm2& form) {
+    return *static_cast<katalox::widgets::ScanListModel*>(
+        form.findChild<QTableView*>(QStringLiteral("ListBox1"))->model());
+}
 
 // One stat per path and one prepared insert per row in one transaction; the catalogue is
 // closed again on return.
@@ -100,8 +107,8 @@ int main(int argc, char** argv) {
     form.findChild<QLineEdit*>("Edit3")->setText("bench");
     form.BitBtn2Click();
     std::vector<std::string> paths;
-    for (std::size_t i = 0; i < form.listLines().lineCount(); ++i)
-        paths.emplace_back(form.listLines().line(i));
+    for (std::size_t i = 0; i < scanList(form).lineCount(); ++i)
+        paths.emplace_back(scanList(form).line(i));
     std::printf("listed %zu files\n", paths.size());
 
     // Each round inserts into fresh catalogues on disk; the best round is the least disturbed

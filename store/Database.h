@@ -43,7 +43,6 @@ public:
     void commitPending();
     // Rolls back the open transaction, if the engine has not already done so after a failure.
     void rollbackOpenTransaction();
-    bool hasPending() const { return inBatch_; }
 
     // Counts every row changed through this connection; a data set compares it to notice
     // changes made by others on the same connection.

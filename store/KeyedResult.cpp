@@ -45,12 +45,4 @@ Value KeyedResult::value(std::int64_t row, int column) {
     return reader_.row(rowId)[static_cast<std::size_t>(column)];
 }
 
-std::size_t KeyedResult::bytesHeld() const {
-    std::size_t bytes = rowIds_.capacity() * sizeof(std::int64_t);
-    for (const auto& integers : integers_)
-        bytes += integers.values.capacity() * sizeof(std::int64_t) +
-                 integers.irregular.size() * 2 * sizeof(std::int64_t);
-    return rowIds_.empty() ? 0 : bytes / rowIds_.size();
-}
-
 } // namespace katalox::store

@@ -22,9 +22,6 @@ public:
     std::int64_t count() const override { return static_cast<std::int64_t>(rowIds_.size()); }
     Value value(std::int64_t row, int column) override;
 
-    // Bytes held per row, for measuring.
-    std::size_t bytesHeld() const;
-
 private:
     struct IntegerColumn {
         int field;

@@ -23,7 +23,6 @@ public:
     // Builds the top of the tree and selects the root node (which emits selectedFolderChanged),
     // the first time only. Runs by itself when the tree is first shown.
     void fill();
-    bool isFilled() const { return filled_; }
 
     // The selected node's full path, without a final separator except for "/"; the root
     // node gives kComputerPath. Empty when nothing is selected.

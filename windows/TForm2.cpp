@@ -64,7 +64,7 @@ TForm2::TForm2(QWidget* parent)
     setPalette(background);
     ui->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    ui->ComboBox1->setEditText(QStringLiteral("/"));
+    setStartFolder("/");
     // A one-column table rather than a list view: appending a batch costs a list view a layout
     // of every row (about 40 ms at a million rows), a table with fixed row heights almost nothing.
     ui->ListBox1->setModel(lines_);
@@ -87,18 +87,12 @@ TForm2::TForm2(QWidget* parent)
 
 TForm2::~TForm2() = default;
 
-const std::vector<std::string>& TForm2::folderList() const {
-    static const std::vector<std::string> none;
-    return folderList_ ? *folderList_ : none;
-}
-
 void TForm2::ShellTreeView1Change() {
     std::string folder = ui->ShellTreeView1->selectedPath();
     ui->Edit3->setText(ui->ShellTreeView1->selectedDisplayText());
     if (folder.empty() || folder.back() != katalox::platform::kPathSeparator)
         folder += katalox::platform::kPathSeparator;
-    startFolder_ = folder;
-    ui->ComboBox1->setEditText(katalox::platform::displayText(folder));
+    setStartFolder(folder);
 }
 
 void TForm2::BitBtn2Click() {
@@ -132,7 +126,8 @@ void TForm2::Search() {
 }
 
 void TForm2::SearchMtProc() {
-    folderList_ = katalox::scanner::ListAllDirs(startFolder_);
+    folderList_ = katalox::scanner::ListAllDirs(
+        katalox::platform::keptBytes(ui->ComboBox1, ui->ComboBox1->currentText()));
     const std::vector<std::string>& folders = *folderList_;
     const auto count = static_cast<int>(std::min<std::size_t>(folders.size(), INT_MAX));
     ui->ProgressBar1->setMaximumChecked(count <= 2 ? 1 : count - 1);
@@ -159,6 +154,11 @@ void TForm2::SearchMtProc() {
     lines_->flush();
     ui->ItemsCount->setText(QStringLiteral("Items Count: ") + QString::number(lines_->lineCount()));
     fitLabels();
+}
+
+void TForm2::setStartFolder(const std::string& folder) {
+    ui->ComboBox1->setEditText(katalox::platform::displayText(folder));
+    katalox::platform::keepBytes(ui->ComboBox1, folder);
 }
 
 void TForm2::FormResize() {

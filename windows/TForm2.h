@@ -36,21 +36,14 @@ public:
     // Keeps the list's size following the window's.
     void FormResize();
 
-    // The lines of ListBox1, byte for byte.
-    katalox::widgets::ScanListModel& listLines() { return *lines_; }
-    // The folder list of the last scan.
-    const std::vector<std::string>& folderList() const;
-    // The start folder as bytes: what ComboBox1 shows, exact even where a folder name is not
-    // valid UTF-8.
-    const std::string& startFolder() const { return startFolder_; }
-    bool scanRunning() const { return scanRunning_; }
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // ComboBox1 shows the start folder and keeps its exact bytes.
+    void setStartFolder(const std::string& folder);
     void setStatus(const QString& caption, const QColor& background);
     void fitLabels();
     void showSelectedLastLine();
@@ -58,8 +51,8 @@ private:
 
     std::unique_ptr<Ui::TForm2> ui;
     katalox::widgets::ScanListModel* lines_;
+    // The walk's list, held while the scan searches it.
     std::shared_ptr<std::vector<std::string>> folderList_;
-    std::string startFolder_ = "/";
     bool scanRunning_ = false;
     bool quitRequested_ = false;
     bool placed_ = false;

@@ -21,23 +21,20 @@
 using katalox::platform::Dialogs;
 using katalox::store::ConfigFile;
 
-const char* const TForm3::kOpenDialog1Filter = "Database Files (*.db)";
-const char* const TForm3::kOpenDialog1DefaultExt = "*.db";
-
 namespace {
 
-// The labels show the setting as text; the exact bytes ride along in a property, since a
-// folder name need not be valid UTF-8 and must reach the file system unchanged.
-const char* const kBytesProperty = "katalox.bytes";
+// The open-file dialog's one filter and its default extension.
+const char* const kOpenDialog1Filter = "Database Files (*.db)";
+const char* const kOpenDialog1DefaultExt = "*.db";
 
+// The labels show the setting as text and keep its exact bytes.
 void setCaption(QLabel* label, const std::string& bytes, const QString& shown) {
-    label->setProperty(kBytesProperty, QByteArray::fromStdString(bytes));
+    katalox::platform::keepBytes(label, bytes);
     label->setText(shown);
 }
 
 std::string caption(const QLabel* label) {
-    const QVariant bytes = label->property(kBytesProperty);
-    return bytes.isValid() ? bytes.toByteArray().toStdString() : katalox::platform::bytesOf(label->text());
+    return katalox::platform::keptBytes(label, label->text());
 }
 
 } // namespace

@@ -40,10 +40,6 @@ public:
     std::string tableName() const;
     std::string databaseFolder() const;
 
-    // The open-file dialog's one filter and its default extension.
-    static const char* const kOpenDialog1Filter;
-    static const char* const kOpenDialog1DefaultExt;
-
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -1,7 +1,9 @@
 #pragma once
 // A scan window with scripted dialogs and a temporary folder, for the window's tests.
 #include "common/TempDir.h"
+#include "platform/DisplayText.h"
 #include "platform/MessagePump.h"
+#include "scanner/DirLister.h"
 #include "widgets/CheckedProgressBar.h"
 #include "common/ScriptedDialogs.h"
 #include "widgets/ShellTreeView.h"
@@ -46,9 +48,26 @@ protected:
         control<QPushButton>("BitBtn2")->click();
     }
 
+    // The list's model, which holds every line byte for byte.
+    katalox::widgets::ScanListModel& listLines() {
+        return *static_cast<katalox::widgets::ScanListModel*>(
+            control<QTableView>("ListBox1")->model());
+    }
+    // The start folder as bytes, exact where a folder name is not valid UTF-8.
+    std::string startFolder() {
+        auto* combo = control<QComboBox>("ComboBox1");
+        return katalox::platform::keptBytes(combo, combo->currentText());
+    }
+    // The folder list of the last walk.
+    const std::vector<std::string>& folderList() {
+        return *katalox::scanner::dirListerState().DirList;
+    }
+    // The status caption reads "  Searching  " only while a scan runs.
+    bool scanRunning() { return label("Label5")->text() == QStringLiteral("  Searching  "); }
+
     std::vector<std::string> lines() {
         std::vector<std::string> result;
-        auto& model = form->listLines();
+        auto& model = listLines();
         for (std::size_t i = 0; i < model.lineCount(); ++i)
             result.emplace_back(model.line(i));
         return result;

@@ -226,5 +226,5 @@ TEST_F(InsertTest, ClosingTheMainWindowEndsTheScanWithoutItsMessage) {
     control<QPushButton>("BitBtn2")->click();
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(dialogs.texts("message").isEmpty());
-    EXPECT_FALSE(form->scanRunning());
+    EXPECT_FALSE(scanRunning());
 }

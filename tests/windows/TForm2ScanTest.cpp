@@ -42,7 +42,7 @@ TEST_F(ScanWindowTest, ShowingTheWindowSelectsTheComputerAndProposesIt) {
 TEST_F(ScanWindowTest, SelectingAFolderProposesStartFolderAndDiskId) {
     dir.mkdir("Holiday Photos/2024");
     selectFolder(dir.file("Holiday Photos"));
-    EXPECT_EQ(form->startFolder(), dir.file("Holiday Photos/"));
+    EXPECT_EQ(startFolder(), dir.file("Holiday Photos/"));
     EXPECT_EQ(control<QComboBox>("ComboBox1")->currentText().toStdString(),
               dir.file("Holiday Photos/"));
     EXPECT_EQ(edit("Edit3")->text(), QStringLiteral("Holiday Photos"));
@@ -53,7 +53,7 @@ TEST_F(ScanWindowTest, SelectingAFolderProposesStartFolderAndDiskId) {
     EXPECT_EQ(edit("Edit3")->text(), QStringLiteral("2024"));
 
     selectFolder("/"); // the root keeps its one separator
-    EXPECT_EQ(form->startFolder(), "/");
+    EXPECT_EQ(startFolder(), "/");
     EXPECT_EQ(control<QComboBox>("ComboBox1")->currentText(), QStringLiteral("/"));
 }
 
@@ -82,7 +82,7 @@ TEST_F(ScanWindowTest, ListsEveryFileOfTheVisibleFoldersWithStatusProgressAndCou
     EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
     EXPECT_EQ(label("Label5")->palette().color(QPalette::Window), QColor(0, 128, 0));
     EXPECT_EQ(label("ItemsCount")->text(), QStringLiteral("Items Count: 4"));
-    EXPECT_EQ(form->folderList(),
+    EXPECT_EQ(folderList(),
               (std::vector<std::string>{root, root + "Sub/", root + "Sub/Deep/"}));
     EXPECT_EQ(progress()->maximum(), 2);
     EXPECT_EQ(progress()->value(), 2);
@@ -166,12 +166,12 @@ TEST_F(ScanWindowTest, AnErrorMidScanEmptiesTheListAndKeepsThePreviousCount) {
     EXPECT_EQ(calls, 8);
     EXPECT_EQ(dialogs.texts("message"), (QStringList{kNoAccess, kFinished}));
     EXPECT_TRUE(lines().empty());
-    EXPECT_EQ(form->listLines().rowCount(), 0);
+    EXPECT_EQ(listLines().rowCount(), 0);
     EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
     EXPECT_EQ(label("Label5")->palette().color(QPalette::Window), QColor(0, 128, 0));
     EXPECT_EQ(label("ItemsCount")->text(), QStringLiteral("Items Count: 5"));
     EXPECT_TRUE(dialogs.texts("error").isEmpty());
-    EXPECT_FALSE(form->scanRunning());
+    EXPECT_FALSE(scanRunning());
 
     // A failure inside the folder walk leaves nothing behind that stops the next scan.
     calls = 0;
@@ -191,7 +191,7 @@ TEST_F(ScanWindowTest, ScanAndInsertPressedDuringAScanDoNothing) {
     dir.write("b/2");
     bool pressed = false;
     setMessagePumpHook([&] {
-        if (pressed || !form->scanRunning())
+        if (pressed || !scanRunning())
             return;
         pressed = true;
         control<QPushButton>("BitBtn2")->click();
@@ -220,7 +220,7 @@ TEST_F(ScanWindowTest, QuittingTheApplicationEndsTheScanWithoutItsMessage) {
     scan(dir.path());
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(dialogs.texts("message").isEmpty());
-    EXPECT_FALSE(form->scanRunning());
+    EXPECT_FALSE(scanRunning());
 }
 
 TEST_F(ScanWindowTest, QuittingDuringTheFolderWalkEndsTheWalkToo) {
@@ -239,9 +239,9 @@ TEST_F(ScanWindowTest, QuittingDuringTheFolderWalkEndsTheWalkToo) {
     scan(dir.path());
     // The walk ended right after the first folder it found, and nothing was searched.
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(form->folderList().size(), 2u);
+    EXPECT_EQ(folderList().size(), 2u);
     EXPECT_TRUE(dialogs.texts("message").isEmpty());
-    EXPECT_FALSE(form->scanRunning());
+    EXPECT_FALSE(scanRunning());
 }
 
 TEST_F(ScanWindowTest, OddNamesAreListedExactlyAndUnreadableFoldersSkipped) {
