@@ -20,14 +20,14 @@ constexpr std::size_t kEntriesBetweenPumps = 256;
 class RunningWalk {
 public:
     explicit RunningWalk(DirListerState& state) : state_(state) {
-        if (state_.Running)
+        if (state_.running)
             throw Error("A folder scan is already running");
-        state_.Running = true;
+        state_.running = true;
         platform::listings::setRecording(true);
     }
     ~RunningWalk() {
         platform::listings::setRecording(false);
-        state_.Running = false;
+        state_.running = false;
     }
     RunningWalk(const RunningWalk&) = delete;
     RunningWalk& operator=(const RunningWalk&) = delete;
@@ -51,7 +51,7 @@ std::optional<platform::FileIdentity> identityOfFolder(const std::string& folder
 // for a text ending with the separator, otherwise the folder the text lies in.
 void rememberStart(DirListerState& state, const std::string& startText) {
     if (const auto identity = identityOfFolder(ExtractDirPart(startText)))
-        state.Met.insert(*identity);
+        state.met.insert(*identity);
 }
 
 } // namespace
@@ -65,9 +65,9 @@ std::shared_ptr<FolderList> ListAllDirs(const std::string& startText) {
     DirListerState& state = dirListerState();
     RunningWalk running(state);
     state.FoundNew = false;
-    state.StopRequested = false;
+    state.stopRequested = false;
     state.DirList = std::make_shared<FolderList>();
-    state.Met.clear();
+    state.met.clear();
     state.DirList->push_back(startText);
     state.CurrentDir = startText;
     state.PassCount = entryCount(state);
@@ -76,13 +76,13 @@ std::shared_ptr<FolderList> ListAllDirs(const std::string& startText) {
     state.ResumeIndex = 0;
     if (entryCount(state) > state.PassCount)
         state.FoundNew = true;
-    while (state.FoundNew && !state.StopRequested) {
+    while (state.FoundNew && !state.stopRequested) {
         ExpandPending();
         ++state.PassCount;
         if (entryCount(state) == state.PassCount)
             state.FoundNew = false;
     }
-    state.Met.clear(); // only needed while walking; a large tree's set is worth giving back
+    state.met.clear(); // only needed while walking; a large tree's set is worth giving back
     return state.DirList;
 }
 
@@ -90,7 +90,7 @@ void ExpandPending() {
     DirListerState& state = dirListerState();
     const std::int32_t first = state.ResumeIndex;
     const std::int32_t count = entryCount(state);
-    for (state.PassIndex = first; state.PassIndex < count && !state.StopRequested;
+    for (state.PassIndex = first; state.PassIndex < count && !state.stopRequested;
          ++state.PassIndex) {
         const std::string& entry = (*state.DirList)[state.PassIndex];
         if (entry.empty() || entry[0] != kPendingMark)
@@ -116,7 +116,7 @@ void AddSubDirs(const std::string& folderText) {
             if (++skippedSincePump == kEntriesBetweenPumps) {
                 skippedSincePump = 0;
                 platform::processMessages();
-                if (state.StopRequested)
+                if (state.stopRequested)
                     return;
             }
             continue;
@@ -127,19 +127,19 @@ void AddSubDirs(const std::string& folderText) {
         // Without a final separator the new text names another path than the entry found.
         const auto identity =
             endsWithSeparator ? find.identity() : identityOfFolder(entry.substr(1));
-        if (identity && !state.Met.insert(*identity).second)
+        if (identity && !state.met.insert(*identity).second)
             continue;
         state.DirList->push_back(std::move(entry));
         state.FoundNew = true;
         platform::processMessages();
-        if (state.StopRequested)
+        if (state.stopRequested)
             return;
     }
 }
 
-void StopWalk() {
+void stopWalk() {
     DirListerState& state = dirListerState();
-    state.StopRequested = state.Running;
+    state.stopRequested = state.running;
 }
 
 std::string ExtractDirPart(const std::string& text) {

@@ -28,9 +28,9 @@ struct DirListerState {
     bool FoundNew = false;               // a subfolder was appended; the walk goes on
     // Folders already listed in this walk, so a link back to a parent or a bind mount neither
     // makes the walk endless nor lists a subtree twice.
-    std::unordered_set<platform::FileIdentity, platform::FileIdentityHash> Met;
-    bool Running = false;
-    bool StopRequested = false; // the program is closing: end the walk at its next step
+    std::unordered_set<platform::FileIdentity, platform::FileIdentityHash> met;
+    bool running = false;
+    bool stopRequested = false; // the program is closing: end the walk at its next step
 };
 
 // The module's state record.
@@ -43,7 +43,7 @@ std::shared_ptr<FolderList> ListAllDirs(const std::string& startText);
 
 // Asks a running walk to end at its next step (the program is closing); the list it returns
 // then holds what was found so far, later entries still marked.
-void StopWalk();
+void stopWalk();
 
 // One pass over the list from ResumeIndex on, expanding every marked entry it meets.
 void ExpandPending();

@@ -186,7 +186,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
         ((event->type() == QEvent::Quit && watched == qApp) ||
          (event->type() == QEvent::Close && Form1 && watched == static_cast<QObject*>(Form1)))) {
         quitRequested_ = true;
-        katalox::scanner::StopWalk(); // a walk of a large tree would otherwise run on
+        katalox::scanner::stopWalk(); // a walk of a large tree would otherwise run on
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -53,7 +53,7 @@ void removeChain(int parent, const std::string& name) {
 
 } // namespace
 
-TEST(ListAllDirs, WorkedExampleInLevelOrderWithEveryCounter) {
+TEST(ListAllDirs, ListsInLevelOrderWithEveryCounter) {
     TempDir dir;
     for (const char* folder : {"Data/A/A1/X", "Data/A/A2", "Data/B/B1", "Data/E"})
         dir.mkdir(folder);
@@ -149,19 +149,19 @@ TEST(ListAllDirs, AStoppedWalkEndsAtItsNextStep) {
     int pumped = 0;
     PumpHook hook([&] {
         if (++pumped == 1)
-            StopWalk();
+            stopWalk();
     });
     const auto list = ListAllDirs(dir.file(""));
     // Only the first folder found is listed; the walk neither expands it nor goes on.
     EXPECT_EQ(pumped, 1);
     ASSERT_EQ(list->size(), 2u);
     EXPECT_EQ((*list)[1][0], '*');
-    EXPECT_FALSE(dirListerState().Running);
+    EXPECT_FALSE(dirListerState().running);
 
     // The next walk starts afresh and runs to its end.
     PumpHook quiet([] {});
     EXPECT_EQ(ListAllDirs(dir.file(""))->size(), 6u);
-    StopWalk(); // no walk running: nothing to stop, and the next walk is not affected
+    stopWalk(); // no walk running: nothing to stop, and the next walk is not affected
     EXPECT_EQ(ListAllDirs(dir.file(""))->size(), 6u);
 }
 
@@ -208,7 +208,7 @@ TEST(ListAllDirs, RootStartGivesEntriesBelowTheRoot) {
     EXPECT_THAT(firstLevel, ::testing::Not(::testing::Contains("*/proc/")));
     for (const auto& entry : firstLevel)
         EXPECT_TRUE(entry.starts_with("*/") && entry[2] != '.') << entry;
-    EXPECT_FALSE(dirListerState().Running); // an aborted walk lets the next one start
+    EXPECT_FALSE(dirListerState().running); // an aborted walk lets the next one start
 }
 
 TEST(ListAllDirs, LinksAreFollowedButNoFolderIsListedTwice) {

@@ -20,6 +20,16 @@ struct Record {
     std::int64_t size = 0;
 };
 
+// Adds one record through an open table cursor.
+inline void postRecord(store::Table& table, const Record& record) {
+    table.insert();
+    table.setFieldText("File Name", record.name);
+    table.setFieldText("File Path", record.path);
+    table.setFieldText("Disk ID", record.diskId);
+    table.setFieldInteger("File Size", record.size);
+    table.post();
+}
+
 class CatalogFixture : public ::testing::Test {
 protected:
     CatalogFixture() {
@@ -29,14 +39,7 @@ protected:
         query.setDatabaseName(dir.path() + "/");
     }
 
-    void post(const Record& record) {
-        table.insert();
-        table.setFieldText("File Name", record.name);
-        table.setFieldText("File Path", record.path);
-        table.setFieldText("Disk ID", record.diskId);
-        table.setFieldInteger("File Size", record.size);
-        table.post();
-    }
+    void post(const Record& record) { postRecord(table, record); }
 
     void insertAll(const std::vector<Record>& records) {
         table.close();

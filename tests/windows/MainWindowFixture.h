@@ -19,30 +19,28 @@
 
 namespace katalox::test {
 
-class MainWindowFixture : public ::testing::Test {
-protected:
-    MainWindowFixture() { store::createEmptyCatalog(dir.file("Files.db")); }
+// A main window and an empty catalogue of its own in a temporary folder.
+class MainWindowOnCatalogue {
+public:
+    MainWindowOnCatalogue() { store::createEmptyCatalog(dir.file("Files.db")); }
 
-    // Adds records through the main window's table cursor and leaves it open, as the start
-    // leaves it.
-    void insert(const std::vector<Record>& records) {
-        store::Table* table = form.Table1;
-        table->close();
-        table->setDatabaseName(dir.path());
-        table->setTableName("Files.db");
-        table->open();
-        for (const Record& record : records) {
-            table->insert();
-            table->setFieldText("File Name", record.name);
-            table->setFieldText("File Path", record.path);
-            table->setFieldText("Disk ID", record.diskId);
-            table->setFieldInteger("File Size", record.size);
-            table->post();
-        }
-        table->close();
-        table->open();
+    // Points the table cursor (left open, as the start leaves it) and the statement object at
+    // the catalogue.
+    void openCatalogue() {
+        form.Table1->close();
+        form.Table1->setDatabaseName(dir.path());
+        form.Table1->setTableName("Files.db");
+        form.Table1->open();
         form.Query1->close();
         form.Query1->setDatabaseName(dir.path() + "/");
+    }
+
+    // Adds records through the main window's table cursor, then opens the catalogue afresh.
+    void insert(const std::vector<Record>& records) {
+        openCatalogue();
+        for (const Record& record : records)
+            postRecord(*form.Table1, record);
+        openCatalogue();
     }
 
     // The tree's Disk ID nodes, in order.
@@ -69,8 +67,12 @@ protected:
     }
 
     TempDir dir;
-    test::ScriptedDialogs dialogs;
     TForm1 form;
+};
+
+class MainWindowFixture : public ::testing::Test, public MainWindowOnCatalogue {
+protected:
+    ScriptedDialogs dialogs;
 };
 
 } // namespace katalox::test

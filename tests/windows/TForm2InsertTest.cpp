@@ -1,3 +1,4 @@
+#include "MainWindowFixture.h"
 #include "ScanWindowFixture.h"
 
 #include "widgets/DBGrid.h"
@@ -31,11 +32,7 @@ std::vector<Row> storedRows(const std::string& file) {
 class InsertTest : public ScanWindowTest {
 protected:
     InsertTest() {
-        katalox::store::createEmptyCatalog(catalogue);
-        main.Table1->setDatabaseName(catalogueDir.path());
-        main.Table1->setTableName("Files.db");
-        main.Table1->open();
-        main.Query1->setDatabaseName(catalogueDir.path());
+        window.openCatalogue();
         Form1 = &main;
         form->show();
     }
@@ -51,17 +48,11 @@ protected:
         control<QPushButton>("BitBtn1")->click();
     }
 
-    QStringList diskIdNodes() const {
-        QStringList texts;
-        if (QTreeWidgetItem* root = main.TreeView1->topLevelItem(0))
-            for (int i = 0; i < root->childCount(); ++i)
-                texts << root->child(i)->text(0);
-        return texts;
-    }
+    QStringList diskIdNodes() const { return window.diskIdNodes(); }
 
-    katalox::test::TempDir catalogueDir;
-    const std::string catalogue = catalogueDir.file("Files.db");
-    TForm1 main;
+    katalox::test::MainWindowOnCatalogue window;
+    TForm1& main = window.form;
+    const std::string catalogue = window.dir.file("Files.db");
 };
 
 TEST_F(InsertTest, OneRecordPerListedFileUpperCasedWithTheDiskIdAsTyped) {
