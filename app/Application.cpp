@@ -1,9 +1,9 @@
 #include "app/Application.h"
 
+#include "platform/gui/ErrorBox.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"
-#include "platform/gui/ErrorBox.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
 

@@ -15,7 +15,6 @@ namespace katalox::bench {
 inline constexpr int kRareEvery = 10000;
 inline constexpr const char* kRareToken = "ZQRARE";
 
-
 inline void execute(sqlite3* db, const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(db));
@@ -31,8 +30,9 @@ inline void makeCatalog(const std::string& file, std::int64_t records, int disks
     store::createEmptyCatalog(file);
     store::SqliteConnection db = store::openSqlite(file);
     execute(db.get(), "BEGIN");
-    store::SqliteStatement insert = store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", "
-                                               "\"Disk ID\", \"File Size\") VALUES (?, ?, ?, ?)");
+    store::SqliteStatement insert =
+        store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", "
+                                       "\"Disk ID\", \"File Size\") VALUES (?, ?, ?, ?)");
     const std::int64_t perDisk = (records + disks - 1) / disks;
     std::uint32_t random = 12345;
     for (std::int64_t i = 0; i < records; ++i) {

@@ -4,9 +4,9 @@
 #include "CatalogData.h"
 
 #include "store/MaintenanceStatements.h"
-#include "windows/TForm1.h"
 #include "store/Query.h"
 #include "store/Table.h"
+#include "windows/TForm1.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -26,8 +26,8 @@ constexpr int kRuns = 5;
 // The same total straight from SQLite: one pass over the records the listing selects.
 std::int64_t plainTotal(const std::string& file) {
     store::SqliteConnection db = store::openSqlite(file, SQLITE_OPEN_READONLY);
-    store::SqliteStatement select =
-        store::prepareSqlite(db.get(), R"(SELECT "File Size" FROM Files WHERE "File Path" LIKE '%.%')");
+    store::SqliteStatement select = store::prepareSqlite(
+        db.get(), R"(SELECT "File Size" FROM Files WHERE "File Path" LIKE '%.%')");
     SizeTotal total;
     while (sqlite3_step(select.get()) == SQLITE_ROW)
         total.add(sqlite3_column_int64(select.get(), 0));

@@ -32,9 +32,9 @@ constexpr int diskCount = 100;
 void generate(const std::string& path) {
     const store::SqliteConnection db = store::openSqlite(path);
     bench::execute(db.get(), "BEGIN");
-    const store::SqliteStatement statement =
-        store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
-                                 " \"File Size\") VALUES (?, ?, ?, ?)");
+    const store::SqliteStatement statement = store::prepareSqlite(
+        db.get(), "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\","
+                  " \"File Size\") VALUES (?, ?, ?, ?)");
     sqlite3_stmt* insert = statement.get();
     std::mt19937_64 random(42);
     const char* folders[] = {"PHOTOS/2019/HOLIDAY", "MUSIC/ALBUMS/LIVE RECORDINGS",
@@ -110,7 +110,8 @@ void tableFigures(const bench::ScratchDir& dir, const std::string& path) {
     });
     const double rawCount = bestOf(5, [&] {
         const store::SqliteConnection db = store::openSqlite(path);
-        const store::SqliteStatement stmt = store::prepareSqlite(db.get(), "SELECT count(*) FROM Files");
+        const store::SqliteStatement stmt =
+            store::prepareSqlite(db.get(), "SELECT count(*) FROM Files");
         sqlite3_step(stmt.get());
         count = sqlite3_column_int64(stmt.get(), 0);
     });

@@ -3,18 +3,18 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 #include "GeneratedTree.h"
+#include "ScanWindow.h"
 
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
 #include "common/ScriptedDialogs.h"
-#include "widgets/ShellTreeView.h"
-#include "widgets/ScanListModel.h"
-#include "windows/TForm2.h"
 #include "store/CatalogFile.h"
 #include "store/Query.h"
 #include "store/Table.h"
+#include "widgets/ScanListModel.h"
+#include "widgets/ShellTreeView.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+#include "windows/TForm2.h"
 
-#include <QTableView>
 #include <QApplication>
 #include <QLineEdit>
 #include <sqlite3.h>
@@ -30,19 +30,14 @@ using namespace katalox::bench;
 
 namespace {
 
-// The scan window's list, with every line byte for byte.
-const katalox::widgets::ScanListModel& scanList(TForm2& form) {
-    return *static_cast<katalox::widgets::ScanListModel*>(
-        form.findChild<QTableView*>(QStringLiteral("ListBox1"))->model());
-}
-
 // One stat per path and one prepared insert per row in one transaction; the catalogue is
 // closed again on return.
 void insertAll(const std::vector<std::string>& paths, const std::string& catalogue) {
     const katalox::store::SqliteConnection db = katalox::store::openSqlite(catalogue);
-    const katalox::store::SqliteStatement insert = katalox::store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", "
-                                                     "\"File Path\", \"Disk ID\", "
-                                                     "\"File Size\") VALUES (?, ?, ?, ?)");
+    const katalox::store::SqliteStatement insert =
+        katalox::store::prepareSqlite(db.get(), "INSERT INTO Files (\"File Name\", "
+                                                "\"File Path\", \"Disk ID\", "
+                                                "\"File Size\") VALUES (?, ?, ?, ?)");
     execute(db.get(), "BEGIN");
     for (const std::string& path : paths) {
         struct stat info {};

@@ -3,9 +3,9 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
+#include "store/Query.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
-#include "store/Query.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

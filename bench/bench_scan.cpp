@@ -2,13 +2,13 @@
 // of a scan listing a million files; the longest the window goes without an event-loop turn.
 #include "BenchUtil.h"
 #include "GeneratedTree.h"
+#include "ScanWindow.h"
 
 #include "common/ScriptedDialogs.h"
-#include "widgets/ShellTreeView.h"
 #include "widgets/ScanListModel.h"
+#include "widgets/ShellTreeView.h"
 #include "windows/TForm2.h"
 
-#include <QTableView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
@@ -25,12 +25,6 @@
 using namespace katalox::bench;
 
 namespace {
-
-// The scan window's list, with every line byte for byte.
-const katalox::widgets::ScanListModel& scanList(TForm2& form) {
-    return *static_cast<katalox::widgets::ScanListModel*>(
-        form.findChild<QTableView*>(QStringLiteral("ListBox1"))->model());
-}
 
 // A million directory entries cheaply: 100 folders, each holding 10,000 hard links to one empty
 // file of its own (a file takes at most 65,000 links).

@@ -4,9 +4,9 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
+#include "store/Table.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
-#include "store/Table.h"
 
 #include <QApplication>
 #include <QProcess>

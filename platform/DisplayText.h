@@ -3,8 +3,8 @@
 // show as replacement characters, so a value must be kept as bytes wherever it has to reach
 // the file system or the catalogue again.
 #include <QObject>
-#include <QVariant>
 #include <QString>
+#include <QVariant>
 
 #include <string>
 #include <string_view>

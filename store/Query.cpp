@@ -1,8 +1,8 @@
 #include "store/Query.h"
 
 #include "platform/Error.h"
-#include "store/CatalogFile.h"
 #include "platform/Paths.h"
+#include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/KeyedResult.h"

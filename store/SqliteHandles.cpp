@@ -15,8 +15,7 @@ SqliteConnection openSqlite(const std::string& path, int flags) {
 
 SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* raw = nullptr;
-    const int rc =
-        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
+    const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
     SqliteStatement statement(raw);
     if (rc != SQLITE_OK)
         throw EngineError(sqlite3_errmsg(db));

@@ -4,11 +4,9 @@
 
 #include <sqlite3.h>
 
-
 namespace katalox::store {
 
-Statement::Statement(sqlite3* db, const std::string& sql)
-    : db_(db), stmt_(prepareSqlite(db, sql)) {
+Statement::Statement(sqlite3* db, const std::string& sql) : db_(db), stmt_(prepareSqlite(db, sql)) {
     if (!stmt_) // only white space or comments
         throw EngineError("The statement is empty");
 }
@@ -27,7 +25,8 @@ void Statement::bindInteger(int index, std::int64_t value) {
 }
 
 void Statement::bindText(int index, const std::string& text) {
-    sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
 }
 
 void Statement::refuseParameters() const {

@@ -37,7 +37,6 @@ public:
 private:
     sqlite3* db_ = nullptr;
     SqliteStatement stmt_;
-
 };
 
 } // namespace katalox::store

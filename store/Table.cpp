@@ -1,8 +1,8 @@
 #include "store/Table.h"
 
 #include "platform/Error.h"
-#include "store/CatalogFile.h"
 #include "platform/Paths.h"
+#include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/RowIndex.h"
@@ -102,8 +102,8 @@ void Table::open() {
     if (active())
         return;
     const std::string table = tableNameOf(tableName_);
-    state_ =
-        std::make_unique<State>(Database::open(platform::joinPath(databaseName_, tableName_)), table);
+    state_ = std::make_unique<State>(Database::open(platform::joinPath(databaseName_, tableName_)),
+                                     table);
     setActive(true, state_->index.count());
 }
 

@@ -1,11 +1,11 @@
 #include "windows/TForm10.h"
 
-#include "windows/WebAddresses.h"
-#include "widgets/WindowHelpers.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/JpegDecoder.h"
 #include "platform/gui/ShellOpen.h"
 #include "ui_TForm10.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/WebAddresses.h"
 
 #include <QFile>
 #include <QLabel>

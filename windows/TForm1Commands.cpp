@@ -2,15 +2,15 @@
 // a Disk ID, empty the catalogue and total the listed sizes.
 #include "windows/TForm1.h"
 
-#include "widgets/DBGrid.h"
-#include "store/MaintenanceStatements.h"
 #include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "store/DataSource.h"
-#include "widgets/WindowHelpers.h"
+#include "store/MaintenanceStatements.h"
 #include "store/Query.h"
 #include "store/Table.h"
+#include "widgets/DBGrid.h"
+#include "widgets/WindowHelpers.h"
 
 #include <QLabel>
 #include <QTreeWidget>
@@ -149,5 +149,6 @@ void TForm1::CheckSize1Click() {
         Query1->setRecNo(recNo);
         total.add(Query1->fieldByName(sizeField).asInteger());
     }
-    katalox::widgets::setFittedText(Label3, katalox::platform::displayText(sizeCaption(total.megabytes())));
+    katalox::widgets::setFittedText(Label3,
+                                    katalox::platform::displayText(sizeCaption(total.megabytes())));
 }

@@ -1,12 +1,12 @@
 // The Disk ID tree and the listing of the main window.
 #include "windows/TForm1.h"
 
-#include "widgets/DBGrid.h"
-#include "store/ListingStatements.h"
 #include "platform/DisplayText.h"
 #include "store/DataSource.h"
-#include "widgets/WindowHelpers.h"
+#include "store/ListingStatements.h"
 #include "store/Query.h"
+#include "widgets/DBGrid.h"
+#include "widgets/WindowHelpers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -52,14 +52,16 @@ void TForm1::Update() {
 void TForm1::update2() {
     Query1->close();
     Query1->clearSql();
-    katalox::store::ListingFilters filters{katalox::platform::bytesOf(Edit1->text()), katalox::platform::bytesOf(ComboBox1->currentText()),
-                                    katalox::platform::bytesOf(Edit2->text()), std::nullopt};
+    katalox::store::ListingFilters filters{katalox::platform::bytesOf(Edit1->text()),
+                                           katalox::platform::bytesOf(ComboBox1->currentText()),
+                                           katalox::platform::bytesOf(Edit2->text()), std::nullopt};
     if (Label1->text() != kSelectedPrefix + kAllDisks)
         filters.diskId = selectedDiskId();
     Query1->setSql(katalox::store::listingStatement(filters));
     Query1->open();
     DataSource1->setDataSet(Query1);
-    katalox::widgets::setFittedText(Label2, QStringLiteral("Record Count: %1").arg(Query1->recordCount()));
+    katalox::widgets::setFittedText(Label2,
+                                    QStringLiteral("Record Count: %1").arg(Query1->recordCount()));
     const int columns = DBGrid1->model()->columnCount();
     for (int column = 0; column < std::min(columns, 3); ++column)
         DBGrid1->setColumnWidth(column, kListingWidths[column]);
@@ -73,7 +75,8 @@ QTreeWidgetItem* TForm1::selectedNode() const {
 std::string TForm1::selectedDiskId() const {
     if (const QTreeWidgetItem* node = selectedNode()) {
         const QVariant stored = node->data(0, kDiskIdRole);
-        return stored.isValid() ? stored.toByteArray().toStdString() : katalox::platform::bytesOf(node->text(0));
+        return stored.isValid() ? stored.toByteArray().toStdString()
+                                : katalox::platform::bytesOf(node->text(0));
     }
     // The caption names the last node selected; it stands in should the selection be gone.
     return katalox::platform::bytesOf(Label1->text().mid(kSelectedPrefix.size()));

@@ -2,10 +2,6 @@
 
 #include "ui_TForm2.h"
 
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
-#include "widgets/Anchors.h"
-#include "widgets/WindowHelpers.h"
 #include "platform/DisplayText.h"
 #include "platform/Find.h"
 #include "platform/MessagePump.h"
@@ -13,7 +9,11 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"
+#include "widgets/Anchors.h"
 #include "widgets/ScanListModel.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -23,11 +23,11 @@
 #include <algorithm>
 #include <climits>
 
+using katalox::platform::bytesOf;
+using katalox::platform::connectGuarded;
 using katalox::platform::Dialogs;
 using katalox::platform::FindOperation;
 using katalox::platform::FindRequest;
-using katalox::platform::bytesOf;
-using katalox::platform::connectGuarded;
 
 namespace {
 

@@ -4,15 +4,15 @@
 
 #include "ui_TForm2.h"
 
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
 #include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/Utf8.h"
 #include "platform/gui/Dialogs.h"
-#include "widgets/ScanListModel.h"
 #include "store/Table.h"
+#include "widgets/ScanListModel.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,18 +1,18 @@
 #include "windows/TForm3.h"
 
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
 #include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
-#include "widgets/WindowHelpers.h"
 #include "scanner/DirLister.h"
 #include "store/ConfigFile.h"
 #include "store/Query.h"
 #include "store/Table.h"
 #include "ui_TForm3.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
 
 #include <QShowEvent>
 

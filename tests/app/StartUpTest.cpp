@@ -1,10 +1,10 @@
 #include "app/Application.h"
+#include "common/ScriptedDialogs.h"
+#include "platform/Error.h"
+#include "platform/Paths.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"
-#include "platform/Error.h"
-#include "platform/Paths.h"
-#include "common/ScriptedDialogs.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
 

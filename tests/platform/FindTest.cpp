@@ -1,7 +1,7 @@
 #include "platform/Find.h"
-#include "platform/Wildcard.h"
 #include "common/TempDir.h"
 #include "platform/ReadRightsDropped.h"
+#include "platform/Wildcard.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 using katalox::platform::FindOperation;
-using katalox::platform::matchesMask;
 using katalox::platform::FindRequest;
+using katalox::platform::matchesMask;
 using katalox::test::TempDir;
 using ::testing::Contains;
 using ::testing::Not;

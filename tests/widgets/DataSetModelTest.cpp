@@ -1,19 +1,19 @@
 #include "FakeDataSet.h"
 
+#include "store/DataSource.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DataSetModel.h"
-#include "store/DataSource.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <gtest/gtest.h>
 
-using katalox::widgets::DataSetModel;
-using katalox::widgets::DBGrid;
 using katalox::store::DataSource;
 using katalox::store::Field;
 using katalox::store::FieldKind;
 using katalox::test::FakeDataSet;
+using katalox::widgets::DataSetModel;
+using katalox::widgets::DBGrid;
 
 namespace {
 

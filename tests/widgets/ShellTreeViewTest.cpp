@@ -9,8 +9,8 @@
 
 #include <filesystem>
 
-using katalox::widgets::ShellTreeView;
 using katalox::test::TempDir;
+using katalox::widgets::ShellTreeView;
 
 namespace {
 

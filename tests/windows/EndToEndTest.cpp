@@ -4,9 +4,9 @@
 #include "MainWindowFixture.h"
 #include "common/OtherProgram.h"
 
-#include "windows/Forms.h"
-#include "widgets/ShellTreeView.h"
 #include "widgets/ScanListModel.h"
+#include "widgets/ShellTreeView.h"
+#include "windows/Forms.h"
 #include "windows/TForm2.h"
 
 #include <QAction>

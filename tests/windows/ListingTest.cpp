@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
-#include "widgets/DBGrid.h"
 #include "store/DataSource.h"
+#include "widgets/DBGrid.h"
 
 #include <QComboBox>
 #include <QHeaderView>

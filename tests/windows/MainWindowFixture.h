@@ -1,14 +1,14 @@
 #pragma once
 // A main window over a catalogue of its own in a temporary folder, with scripted dialogs.
-#include "widgets/DBGrid.h"
-#include "windows/TForm1.h"
+#include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
-#include "common/ScriptedDialogs.h"
 #include "store/CatalogFile.h"
 #include "store/CatalogFixture.h" // Record
 #include "store/Query.h"
 #include "store/Table.h"
+#include "widgets/DBGrid.h"
+#include "windows/TForm1.h"
 
 #include <QAbstractItemModel>
 #include <QTreeWidget>

@@ -1,13 +1,13 @@
 #include "MainWindowFixture.h"
 
+#include "platform/gui/ShellOpen.h"
+#include "store/DataSource.h"
 #include "widgets/DBGrid.h"
 #include "windows/Forms.h"
 #include "windows/TForm10.h"
-#include "windows/WebAddresses.h"
-#include "platform/gui/ShellOpen.h"
 #include "windows/TForm2.h"
-#include "store/DataSource.h"
 #include "windows/TForm3.h"
+#include "windows/WebAddresses.h"
 
 #include <QComboBox>
 #include <QGroupBox>

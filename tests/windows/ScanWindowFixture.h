@@ -1,13 +1,13 @@
 #pragma once
 // A scan window with scripted dialogs and a temporary folder, for the window's tests.
+#include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/DisplayText.h"
 #include "platform/MessagePump.h"
 #include "scanner/DirLister.h"
 #include "widgets/CheckedProgressBar.h"
-#include "common/ScriptedDialogs.h"
-#include "widgets/ShellTreeView.h"
 #include "widgets/ScanListModel.h"
+#include "widgets/ShellTreeView.h"
 #include "windows/TForm2.h"
 
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "windows/TForm10.h"
-#include "windows/WebAddresses.h"
-#include "common/TempDir.h"
 #include "common/ScriptedDialogs.h"
+#include "common/TempDir.h"
 #include "platform/gui/ShellOpen.h"
 #include "widgets/WindowHelpers.h"
+#include "windows/WebAddresses.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,15 +1,15 @@
 #include "MainWindowFixture.h"
 #include "ScanWindowFixture.h"
 
-#include "widgets/DBGrid.h"
-#include "windows/Forms.h"
 #include "common/OtherProgram.h"
-#include "windows/TForm1.h"
 #include "platform/Utf8.h"
 #include "store/CatalogFile.h"
 #include "store/DataSource.h"
 #include "store/Query.h"
 #include "store/Table.h"
+#include "widgets/DBGrid.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

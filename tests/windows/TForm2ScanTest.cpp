@@ -82,8 +82,7 @@ TEST_F(ScanWindowTest, ListsEveryFileOfTheVisibleFoldersWithStatusProgressAndCou
     EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
     EXPECT_EQ(label("Label5")->palette().color(QPalette::Window), QColor(0, 128, 0));
     EXPECT_EQ(label("ItemsCount")->text(), QStringLiteral("Items Count: 4"));
-    EXPECT_EQ(folderList(),
-              (std::vector<std::string>{root, root + "Sub/", root + "Sub/Deep/"}));
+    EXPECT_EQ(folderList(), (std::vector<std::string>{root, root + "Sub/", root + "Sub/Deep/"}));
     EXPECT_EQ(progress()->maximum(), 2);
     EXPECT_EQ(progress()->value(), 2);
     EXPECT_EQ(dialogs.texts("message"), QStringList{kFinished});

@@ -1,12 +1,12 @@
 #include "windows/TForm3.h"
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
+#include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/gui/ErrorBox.h"
-#include "common/ScriptedDialogs.h"
 #include "store/CatalogFile.h"
 #include "store/Query.h"
 #include "store/Table.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
 
 #include <QApplication>
 #include <QLabel>

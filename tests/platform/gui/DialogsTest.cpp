@@ -1,6 +1,6 @@
+#include "common/ScriptedDialogs.h"
 #include "platform/Error.h"
 #include "platform/gui/ErrorBox.h"
-#include "common/ScriptedDialogs.h"
 #include "platform/gui/ShellOpen.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/gui/JpegDecoder.h"
-#include "windows/WebAddresses.h"
 #include "platform/Error.h"
+#include "windows/WebAddresses.h"
 
 #include <QColor>
 #include <QFile>
