@@ -24,7 +24,7 @@ Value DataSet::fieldByName(const std::string& name) const {
     const int field = requireField(name);
     if (recNo_ < 1)
         return Value();
-    return valueAt(recNo_ - 1, field);
+    return currentValue(recNo_ - 1, field);
 }
 
 void DataSet::requireClosed(const char* what) const {
@@ -32,9 +32,8 @@ void DataSet::requireClosed(const char* what) const {
         throw EngineError(std::string("Cannot change ") + what + " of an open data set");
 }
 
-void DataSet::requireOpen() const {
-    if (!active_)
-        throw EngineError("Cannot perform this operation on a closed dataset");
+void DataSet::refuseClosed() {
+    throw EngineError("Cannot perform this operation on a closed dataset");
 }
 
 int DataSet::requireField(const std::string& name) const {
@@ -48,10 +47,9 @@ int DataSet::requireField(const std::string& name) const {
     return index;
 }
 
-void DataSet::requireRecNo(std::int64_t recNo, std::int64_t count) {
-    if (recNo < 1 || recNo > count)
-        throw EngineError("Record number " + std::to_string(recNo) + " is out of range (1 to " +
-                          std::to_string(count) + ")");
+void DataSet::refuseRecNo(std::int64_t recNo, std::int64_t count) {
+    throw EngineError("Record number " + std::to_string(recNo) + " is out of range (1 to " +
+                      std::to_string(count) + ")");
 }
 
 } // namespace katalox::store

@@ -48,16 +48,28 @@ protected:
     void setActive(bool active, std::int64_t recordCount = 0);
     // Makes a record current without checking it (a record just added).
     void moveToRecord(std::int64_t recNo) { recNo_ = recNo; }
+    // A field of the current record, by 0-based row and column both within range: the fast
+    // read behind fieldByName(), which loops call once per record.
+    virtual Value currentValue(std::int64_t row, int column) const { return valueAt(row, column); }
 
     // Throws EngineError when the data set is open: settings change only while closed.
     void requireClosed(const char* what) const;
-    void requireOpen() const;
+    void requireOpen() const {
+        if (!active_)
+            refuseClosed();
+    }
     // Index of the field named `name` (letter case ignored); throws "Field '<name>' not found".
     int requireField(const std::string& name) const;
     // Throws EngineError unless 1 <= recNo <= count.
-    static void requireRecNo(std::int64_t recNo, std::int64_t count);
+    static void requireRecNo(std::int64_t recNo, std::int64_t count) {
+        if (recNo < 1 || recNo > count)
+            refuseRecNo(recNo, count);
+    }
 
 private:
+    [[noreturn]] static void refuseClosed();
+    [[noreturn]] static void refuseRecNo(std::int64_t recNo, std::int64_t count);
+
     bool active_ = false;
     std::int64_t recNo_ = 0;
     // Loops read the same field of every record; remember the last lookup.

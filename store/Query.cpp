@@ -116,6 +116,10 @@ std::int64_t Query::recordCount() const {
     return state_->result->count();
 }
 
+Value Query::currentValue(std::int64_t row, int column) const {
+    return state_->result->value(row, column);
+}
+
 Value Query::valueAt(std::int64_t row, int column) const {
     if (!state_ || row < 0 || row >= state_->result->count() || column < 0 ||
         column >= static_cast<int>(state_->result->fields().size()))

@@ -36,6 +36,9 @@ public:
     std::int64_t recordCount() const override;
     Value valueAt(std::int64_t row, int column) const override;
 
+protected:
+    Value currentValue(std::int64_t row, int column) const override;
+
 private:
     struct State;
     std::string databaseName_;
