@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <strings.h>
 
@@ -25,11 +26,12 @@ std::int64_t Value::asInteger() const {
     if (const auto* integer = std::get_if<std::int64_t>(&data_))
         return *integer;
     if (const auto* real = std::get_if<double>(&data_)) {
-        // Converting a real outside the integer range is undefined; such a value (or NaN)
-        // is refused like a text that is no number.
-        if (!(*real >= -9223372036854775808.0 && *real < 9223372036854775808.0))
-            throw EngineError("'" + asString() + "' is not a valid integer value");
-        return static_cast<std::int64_t>(*real);
+        // Only a whole number within the integer range is one: rounding 1.5 to 1 would make
+        // a record's Id name another record. NaN fails every comparison and is refused too.
+        if (*real >= -9223372036854775808.0 && *real < 9223372036854775808.0 &&
+            std::trunc(*real) == *real)
+            return static_cast<std::int64_t>(*real);
+        throw EngineError("'" + asString() + "' is not a valid integer value");
     }
     if (const auto* text = std::get_if<std::string>(&data_)) {
         std::int64_t result = 0;
@@ -42,7 +44,8 @@ std::int64_t Value::asInteger() const {
             throw EngineError("'" + *text + "' is not a valid integer value");
         return result;
     }
-    return 0;
+    // An empty field is no number; taking it for 0 would make it name the record with Id 0.
+    throw EngineError("NULL is not a valid integer value");
 }
 
 int fieldIndexOf(const std::vector<Field>& fields, const std::string& name) {

@@ -19,8 +19,9 @@ public:
 
     // Text form: integers in decimal, NULL as the empty text.
     std::string asString() const;
-    // Integer form: NULL is 0, a real its whole part; a text that is not a whole number, or a
-    // real beyond the integer range, throws EngineError "'<text>' is not a valid integer value".
+    // Integer form. NULL, a real that is not a whole number within the integer range, or a
+    // text that is not a whole number throws EngineError "'<text>' is not a valid integer
+    // value" ("NULL is not a valid integer value"): nothing is rounded or taken for 0.
     std::int64_t asInteger() const;
 
     bool operator==(const Value&) const = default;

@@ -133,6 +133,28 @@ TEST_F(MaintenanceCommandsTest, DeleteEntryWithTheStatementClosedReportsTheError
     EXPECT_EQ(count(), 5);
 }
 
+TEST_F(MaintenanceCommandsTest, DeleteEntryRefusesAnIdThatIsNoInteger) {
+    // A table made by another tool, whose Id holds reals and NULL beside whole numbers.
+    other().exec(R"(DROP TABLE Files; CREATE TABLE Files (Id REAL, "File Name" TEXT,
+        "File Path" TEXT, "Disk ID" TEXT, "File Size" INTEGER);
+        INSERT INTO Files VALUES (1.5, 'A.X', '/A.X', 'x', 1), (1, 'B.X', '/B.X', 'x', 1),
+        (NULL, 'C.X', '/C.X', 'x', 1), (0, 'D.X', '/D.X', 'x', 1);)");
+    openCatalogue();
+    form.Update();
+    select("x");
+    for (const QString& id : {QStringLiteral("1.5"), QString()}) {
+        const int row = static_cast<int>(gridColumn(0).indexOf(id));
+        ASSERT_GE(row, 0) << id.toStdString();
+        pointAtRow(row);
+        dialogs.clear();
+        dialogs.answerConfirm(true);
+        trigger("DeleteThisEntry1");
+        EXPECT_EQ(shownKinds(), QStringList{"error"}) << id.toStdString();
+        EXPECT_TRUE(dialogs.texts("error").value(0).contains("not a valid integer"));
+    }
+    EXPECT_EQ(count(), 4);
+}
+
 // Delete a Disk ID
 
 TEST_F(MaintenanceCommandsTest, DeleteDiskIdRemovesItsRecordsAndListsAllDisks) {
