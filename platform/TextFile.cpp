@@ -5,8 +5,10 @@
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace katalox::platform {
@@ -17,10 +19,30 @@ namespace {
     throw FileError("Cannot open file \"" + path + "\". " + std::strerror(error));
 }
 
-std::string readWholeFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+[[noreturn]] void cannotOpen(const std::string& path, const char* reason) {
+    throw FileError("Cannot open file \"" + path + "\". " + reason);
+}
+
+// Only a regular file of sane size is read: a FIFO would block the start until someone
+// writes to it, and a link to a device such as /dev/zero would never end.
+void requireReadableRegularFile(const std::string& path, int fd, std::size_t maxBytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        cannotOpen(path, errno);
+    if (S_ISDIR(info.st_mode))
+        cannotOpen(path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        cannotOpen(path, "Not a regular file");
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        cannotOpen(path, EFBIG);
+}
+
+std::string readWholeFile(const std::string& path, std::size_t maxBytes) {
+    // Non-blocking, so opening a FIFO returns at once instead of waiting for a writer.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid())
         cannotOpen(path, errno);
+    requireReadableRegularFile(path, fd.get(), maxBytes);
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -28,17 +50,19 @@ std::string readWholeFile(const std::string& path) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            cannotOpen(path, errno); // a folder fails here with "Is a directory"
+            cannotOpen(path, errno);
         if (got == 0)
             return content;
         content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > maxBytes) // grown while being read
+            cannotOpen(path, EFBIG);
     }
 }
 
 } // namespace
 
-std::vector<std::string> readTextLines(const std::string& path) {
-    std::string content = readWholeFile(path);
+std::vector<std::string> readTextLines(const std::string& path, std::size_t maxBytes) {
+    std::string content = readWholeFile(path, maxBytes);
     if (const auto nul = content.find('\0'); nul != std::string::npos)
         content.resize(nul);
     std::vector<std::string> lines;

@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
+#include "platform/ReadRightsDropped.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,29 @@ TEST(ReadTextLines, ErrorsNameTheFileAndTheReason) {
               "Cannot open file \"" + dir.path() + "\". Is a directory");
 }
 
+TEST(ReadTextLines, OnlyARegularFileOfSaneSizeIsRead) {
+    TempDir dir;
+    // A FIFO without a writer would block the read forever; a link to an endless device would
+    // read until memory runs out.
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { readTextLines(fifo); }),
+              "Cannot open file \"" + fifo + "\". Not a regular file");
+    const std::string zero = dir.file("zero.ini");
+    std::filesystem::create_symlink("/dev/zero", zero);
+    EXPECT_EQ(errorOf([&] { readTextLines(zero); }),
+              "Cannot open file \"" + zero + "\". Not a regular file");
+
+    const std::string big = dir.write("big.ini");
+    std::filesystem::resize_file(big, kMaxTextFileBytes + 1); // sparse: costs no disk
+    EXPECT_EQ(errorOf([&] { readTextLines(big); }),
+              "Cannot open file \"" + big + "\". File too large");
+    const std::string edge = dir.write("edge.ini", "0123456789");
+    EXPECT_EQ(readTextLines(edge, 10), Lines{"0123456789"});
+    EXPECT_EQ(errorOf([&] { readTextLines(edge, 9); }),
+              "Cannot open file \"" + edge + "\". File too large");
+}
+
 TEST(WriteTextLines, ReplacesWithCrLfLinesKeepingPermissions) {
     TempDir dir;
     const std::string path = dir.write("config.ini", "old\r\n");
@@ -88,4 +112,26 @@ TEST(WriteTextLines, FailureReportsAndLeavesOldStateAlone) {
               "Cannot create file \"" + folder + "\". Is a directory");
     EXPECT_EQ(contentOf(dir.file("config.ini/keep.txt")), "kept");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(WriteTextLines, FollowsTheFilesOwnPermissionsNotOnlyTheFolders) {
+    TempDir dir;
+    const std::string inLockedFolder = dir.write("locked/config.ini", "old\r\n");
+    const std::string readOnly = dir.write("config.ini", "keep\r\n");
+    ::chmod(dir.file("locked").c_str(), 0555);
+    ::chmod(readOnly.c_str(), 0444);
+    katalox::test::ReadRightsDropped asOrdinaryUser;
+    if (!asOrdinaryUser.active())
+        GTEST_SKIP() << "cannot drop the superuser's rights, so permissions cannot be tried";
+
+    // The folder takes no new file but the file may be written: it is written in place.
+    writeTextLines(inLockedFolder, {"new, and longer than before"});
+    EXPECT_EQ(contentOf(inLockedFolder), "new, and longer than before\r\n");
+    writeTextLines(inLockedFolder, {"short"});
+    EXPECT_EQ(contentOf(inLockedFolder), "short\r\n");
+    // A read-only file is refused although its folder would let it be replaced.
+    EXPECT_EQ(errorOf([&] { writeTextLines(readOnly, {"x"}); }),
+              "Cannot create file \"" + readOnly + "\". Permission denied");
+    EXPECT_EQ(contentOf(readOnly), "keep\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
