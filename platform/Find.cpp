@@ -1,5 +1,6 @@
 #include "platform/Find.h"
 
+#include "platform/DeepPath.h"
 #include "platform/FindListings.h"
 #include "platform/Paths.h"
 #include "platform/PseudoFileSystem.h"
@@ -69,7 +70,7 @@ struct FindOperation::State {
 
     int fd() {
         if (!dir.valid() && fromListing && alive)
-            dir = UniqueFd(::open(folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            dir = openDeep(folderText, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         return dir.get();
     }
 
@@ -195,7 +196,7 @@ FindOperation::FindOperation(const std::string& pattern, FindRequest request)
             return;
         }
     }
-    s.dir = UniqueFd(::open(s.folderText.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    s.dir = openDeep(s.folderText, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     s.alive = s.dir.valid();
     if (s.alive && request == FindRequest::Folders && listings::recording()) {
         s.recordListing = true;
@@ -252,8 +253,8 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     if (!isUsablePath(fullPath) || slash + 1 == fullPath.size())
         return std::nullopt;
     struct stat info {};
-    const bool followed = ::stat(fullPath.c_str(), &info) == 0;
-    if (!followed && ::lstat(fullPath.c_str(), &info) != 0)
+    const bool followed = statDeep(fullPath, info);
+    if (!followed && !statDeep(fullPath, info, false))
         return std::nullopt;
     FoundFile found;
     found.name = fullPath.substr(slash + 1);
@@ -261,7 +262,7 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     found.attributes.hidden = isHiddenName(found.name);
     found.attributes.readOnly = (info.st_mode & S_IWUSR) == 0;
     if (found.attributes.directory) {
-        UniqueFd fd(::open(fullPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        const UniqueFd fd = openDeep(fullPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
         found.attributes.system = fd.valid() && isOnPseudoFileSystem(fd.get(), info.st_dev);
     }
     found.size = static_cast<std::uint64_t>(info.st_size);

@@ -1,5 +1,7 @@
 #include "platform/FindListings.h"
 
+#include "platform/DeepPath.h"
+
 #include <mutex>
 #include <unordered_map>
 
@@ -71,9 +73,8 @@ std::optional<std::string> take(const std::string& folder) {
     store().kept.erase(found);
     lock.unlock();
     struct stat now {};
-    if (::stat(folder.c_str(), &now) != 0 || now.st_dev != kept.device ||
-        now.st_ino != kept.inode || !same(now.st_mtim, kept.modified) ||
-        !same(now.st_ctim, kept.changed))
+    if (!statDeep(folder, now) || now.st_dev != kept.device || now.st_ino != kept.inode ||
+        !same(now.st_mtim, kept.modified) || !same(now.st_ctim, kept.changed))
         return std::nullopt;
     return std::move(kept.entries);
 }

@@ -35,18 +35,26 @@ std::vector<std::string> tail(const FolderList& list, std::size_t from, std::siz
             list.begin() + static_cast<std::ptrdiff_t>(to)};
 }
 
-// Makes (or removes) a chain of nested folders through descriptors, deeper than a path can name.
+// Makes (or removes) a chain of nested folders through descriptors, deeper than a path can
+// name, with a five-byte file "DEEP.TXT" at the bottom.
 void makeChain(int parent, const std::string& name, int depth) {
     ::mkdirat(parent, name.c_str(), 0755);
     const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
     if (depth > 1 && fd >= 0)
         makeChain(fd, name, depth - 1);
+    else if (fd >= 0) {
+        const int file = ::openat(fd, "DEEP.TXT", O_WRONLY | O_CREAT, 0644);
+        (void)!::write(file, "12345", 5);
+        ::close(file);
+    }
     ::close(fd);
 }
 void removeChain(int parent, const std::string& name) {
     const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0)
+    if (fd >= 0) {
         removeChain(fd, name);
+        ::unlinkat(fd, "DEEP.TXT", 0);
+    }
     ::close(fd);
     ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
 }
@@ -250,22 +258,33 @@ TEST(ListAllDirs, OddNamesAreListedByteForByte) {
     EXPECT_THAT(*ListAllDirs(t), UnorderedElementsAreArray(expected));
 }
 
-TEST(ListAllDirs, PathsLongerThanTheSystemAllowsEndTheWalkQuietly) {
+TEST(ListAllDirs, PathsLongerThanTheSystemAllowsAreWalkedSearchedAndLookedUp) {
+    using katalox::platform::FindOperation;
+    using katalox::platform::FindRequest;
     TempDir dir;
     const std::string name(200, 'n');
     const std::string start = dir.mkdir("deep") + "/";
     const int fd = ::open(start.c_str(), O_RDONLY | O_DIRECTORY);
     makeChain(fd, name, 30); // about 6,000 bytes deep
     const auto list = ListAllDirs(start);
-    removeChain(fd, name);
-    ::close(fd);
-    // Each entry is its parent's whole text and one more level (texts past 1,000 bytes are not
-    // cut short); the walk goes as deep as a path may be opened, then stops.
-    ASSERT_GT(list->size(), 10u);
+    // Each entry is its parent's whole text and one more level, down to the bottom.
+    ASSERT_EQ(list->size(), 31u);
     for (std::size_t i = 1; i < list->size(); ++i)
         EXPECT_EQ((*list)[i], (*list)[i - 1] + name + "/");
-    EXPECT_GT(list->back().size(), 4096u - name.size());
-    EXPECT_LT(list->size(), 31u);
+    const std::string bottom = list->back();
+    ASSERT_GT(bottom.size(), 6000u);
+    // The search finds the file at the bottom, with its size, and the insert's lookup too.
+    FindOperation find(bottom + "*.TXT", FindRequest::AnyKind);
+    ASSERT_TRUE(find.next());
+    EXPECT_EQ(find.name(), "DEEP.TXT");
+    EXPECT_EQ(find.size(), 5u);
+    const auto found = FindOperation::lookUp(bottom + "DEEP.TXT");
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->size, 5u);
+    // A file gone since the scan is still just not found.
+    EXPECT_FALSE(FindOperation::lookUp(bottom + "GONE.TXT").has_value());
+    removeChain(fd, name);
+    ::close(fd);
 }
 
 TEST(ListAllDirs, SearchReusesTheWalksListingOnlyWhileTheFolderIsUnchanged) {
