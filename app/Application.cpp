@@ -6,6 +6,7 @@
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
+#include "windows/UnwrittenRecords.h"
 
 #include <QApplication>
 
@@ -83,6 +84,7 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Katalox"));
     createWindows(defaultWindowFactories());
     const int exitCode = runMainWindow();
+    writeUnwrittenRecordsBeforeExit();
     destroyWindows();
     return exitCode;
 }

@@ -16,6 +16,13 @@ public:
     using Error::Error;
 };
 
+// The engine could not get at the catalogue because another program holds it ("database is
+// locked"): trying again later may succeed, unlike any other engine failure.
+class EngineBusyError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // A failure to open, read or write a file ("Cannot open file ...", "Cannot create file ...").
 class FileError : public Error {
 public:

@@ -2,9 +2,14 @@
 
 #include "platform/Error.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 
@@ -25,6 +30,55 @@ std::string resolvedPath(const std::string& path) {
     std::string result(real);
     std::free(real);
     return result;
+}
+
+// Connections holding records the file could not take yet, kept open until they are written.
+std::vector<std::shared_ptr<Database>>& keptUnwritten() {
+    static std::vector<std::shared_ptr<Database>> connections;
+    return connections;
+}
+
+void keepUnwrittenConnection(std::shared_ptr<Database> db) {
+    auto& kept = keptUnwritten();
+    if (std::find(kept.begin(), kept.end(), db) == kept.end())
+        kept.push_back(std::move(db));
+}
+
+// Lets go of the kept connections whose records are written; the last user of one closes it.
+void releaseWritten() {
+    std::vector<std::shared_ptr<Database>> written;
+    std::erase_if(keptUnwritten(), [&written](const std::shared_ptr<Database>& db) {
+        if (db->pendingCount() > 0)
+            return false;
+        written.push_back(db);
+        return true;
+    });
+}
+
+// The lock file every instance of the program locks shared while it has the catalogue open,
+// so that one instance can tell whether another one uses it. Invalid where it can be neither
+// created nor opened (a folder the user may not write); the file then counts as unused.
+platform::UniqueFd openUserLock(const std::string& catalogue) {
+    const std::string path = catalogue + ".lock";
+    platform::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        fd = platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd;
+}
+
+// Takes the shared lock, waiting as long as a statement waits while another instance holds the
+// file alone (emptying it).
+bool lockShared(int fd) {
+    constexpr int stepMs = 20;
+    for (int waited = 0;; waited += stepMs) {
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true; // a file system without locks: nothing can be marked
+        if (waited >= Database::busyTimeoutMs)
+            return false;
+        ::usleep(stepMs * 1000);
+    }
 }
 
 } // namespace
@@ -52,6 +106,9 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
     std::shared_ptr<Database> database(new Database(std::move(db), key));
     // The program upper-cases names, paths and filters itself; Like compares them exactly.
     database->run("PRAGMA case_sensitive_like=ON");
+    database->userLock_ = openUserLock(key);
+    if (database->userLock_.valid() && !lockShared(database->userLock_.get()))
+        throw EngineBusyError("database is locked");
     connections[key] = database;
     return database;
 }
@@ -78,13 +135,15 @@ void Database::run(const char* sql) {
     if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, &error) != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db_.get());
         sqlite3_free(error);
-        throw EngineError(message);
+        throwEngineError(sqlite3_errcode(db_.get()), message);
     }
 }
 
 Statement Database::prepare(const std::string& sql) {
-    commitPending();
-    return Statement(db_.get(), sql);
+    Statement statement(db_.get(), sql);
+    if (!statement.readOnly())
+        commitPending(); // a change of ours never joins the batch of posted records
+    return statement;
 }
 
 void Database::execute(const std::string& sql) {
@@ -160,15 +219,67 @@ void Database::commitPending() {
         return;
     try {
         run("COMMIT");
-    } catch (const EngineError&) {
-        // Another program still reads the file: the batch stays pending for the next commit.
-        if (sqlite3_errcode(db_.get()) == SQLITE_BUSY && !sqlite3_get_autocommit(db_.get()))
+    } catch (const EngineBusyError&) {
+        // Another program still reads the file: the batch stays pending, and this connection
+        // stays open with it, until a later commit gets it written.
+        if (!sqlite3_get_autocommit(db_.get())) {
+            if (auto self = weak_from_this().lock())
+                keepUnwrittenConnection(std::move(self));
             throw;
+        }
+        keepPostedAfterFailure();
+        throw;
+    } catch (const EngineError&) {
         keepPostedAfterFailure();
         throw;
     }
     pending_.clear();
     inBatch_ = false;
+}
+
+void Database::retryUnwritten() {
+    for (const auto& db : std::vector(keptUnwritten())) {
+        const NoWaiting noWaiting(*db);
+        try {
+            db->commitPending();
+        } catch (const Error&) {
+            // Still held by another program; the next try may succeed.
+        }
+    }
+    releaseWritten();
+}
+
+Database::Unwritten Database::writeAllPending() {
+    std::vector<std::shared_ptr<Database>> open;
+    for (const auto& [path, connection] : registry()) {
+        if (auto db = connection.lock())
+            open.push_back(std::move(db));
+    }
+    Unwritten unwritten;
+    for (const auto& db : open) {
+        const std::size_t pending = db->pendingCount();
+        try {
+            db->commitPending();
+        } catch (const Error& error) {
+            unwritten.records += pending;
+            unwritten.reason = error.what();
+        }
+    }
+    releaseWritten();
+    return unwritten;
+}
+
+bool Database::takeSoleUse() {
+    if (!userLock_.valid() || ::flock(userLock_.get(), LOCK_EX | LOCK_NB) == 0)
+        return true;
+    // A refused change of lock may have dropped the shared one: take it again.
+    ::flock(userLock_.get(), LOCK_SH | LOCK_NB);
+    return false;
+}
+
+void Database::shareAgain() {
+    if (userLock_.valid())
+        ::flock(userLock_.get(), LOCK_SH);
 }
 
 } // namespace katalox::store

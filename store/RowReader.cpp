@@ -50,7 +50,8 @@ RowReader::RowReader(std::shared_ptr<Database> db, const std::string& table)
 }
 
 const std::vector<Value>& RowReader::row(std::int64_t rowId) {
-    db_->commitPending();
+    // Records posted but not yet committed are read inside their batch: a grid painting them
+    // never waits for a commit.
     // Anything written on the connection may have changed a cached row.
     if (const std::int64_t changes = db_->changeCount(); changes != cacheChangeCount_) {
         cache_.clear();

@@ -18,8 +18,18 @@ SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql) {
     const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
     SqliteStatement statement(raw);
     if (rc != SQLITE_OK)
-        throw EngineError(sqlite3_errmsg(db));
+        throwLastError(db);
     return statement;
+}
+
+void throwEngineError(int code, const std::string& message) {
+    if ((code & 0xff) == SQLITE_BUSY)
+        throw EngineBusyError(message);
+    throw EngineError(message);
+}
+
+void throwLastError(sqlite3* db) {
+    throwEngineError(sqlite3_errcode(db), sqlite3_errmsg(db));
 }
 
 } // namespace katalox::store

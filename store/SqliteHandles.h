@@ -23,4 +23,10 @@ SqliteConnection openSqlite(const std::string& path, int flags = SQLITE_OPEN_REA
 // comments. Throws EngineError with the engine's message when the engine refuses it.
 SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql);
 
+// Throws the connection's last error: EngineBusyError when another program holds the file,
+// otherwise EngineError with the engine's message.
+[[noreturn]] void throwLastError(sqlite3* db);
+// The same for an error code and message read before.
+[[noreturn]] void throwEngineError(int code, const std::string& message);
+
 } // namespace katalox::store

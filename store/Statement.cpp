@@ -44,9 +44,10 @@ bool Statement::step() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
+    const int code = sqlite3_errcode(db_);
     std::string message = sqlite3_errmsg(db_);
     sqlite3_reset(stmt_.get());
-    throw EngineError(message);
+    throwEngineError(code, message);
 }
 
 void Statement::reset() {

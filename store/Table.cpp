@@ -14,16 +14,22 @@ namespace {
 
 const std::vector<Field> noFields;
 
-// While alive, statements on `db` fail at once instead of waiting for another program's lock.
-class NoWaiting {
+// While alive, no other instance of the program can open the catalogue, unless one had it
+// open already, in which case nothing is taken.
+class SoleUse {
 public:
-    explicit NoWaiting(Database& db) : db_(db) { db_.setBusyTimeout(0); }
-    ~NoWaiting() { db_.setBusyTimeout(Database::busyTimeoutMs); }
-    NoWaiting(const NoWaiting&) = delete;
-    NoWaiting& operator=(const NoWaiting&) = delete;
+    explicit SoleUse(Database& db) : db_(db), taken_(db.takeSoleUse()) {}
+    ~SoleUse() {
+        if (taken_)
+            db_.shareAgain();
+    }
+    SoleUse(const SoleUse&) = delete;
+    SoleUse& operator=(const SoleUse&) = delete;
+    bool taken() const { return taken_; }
 
 private:
     Database& db_;
+    bool taken_;
 };
 
 // INSERT of the assigned fields, one parameter each.
@@ -79,7 +85,8 @@ Table::~Table() {
     try {
         state_->db->commitPending();
     } catch (const Error&) {
-        // Nobody is left to tell; the engine rolls back what it could not commit.
+        // Nobody is left to tell; records a busy file refused stay pending with their
+        // connection, to be written later.
     }
 }
 
@@ -112,7 +119,11 @@ void Table::close() {
         return;
     std::unique_ptr<State> closing = std::move(state_);
     setActive(false);
-    closing->db->commitPending(); // may throw; the table is closed either way
+    try {
+        closing->db->commitPending(); // may throw; the table is closed either way
+    } catch (const EngineBusyError&) {
+        // The records stay pending and are written once the other program lets go.
+    }
 }
 
 void Table::insert() {
@@ -176,12 +187,24 @@ void Table::emptyTable() {
     std::shared_ptr<Database> db = Database::open(path);
     const std::string table = quoteIdentifier(tableNameOf(tableName_));
     db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
+    const auto refuse = [&path](const std::string& reason) {
+        throw EngineError("Cannot empty the table \"" + path + "\": " + reason);
+    };
+    try {
+        db->commitPending(); // records of ours still waiting to be written come first
+    } catch (const EngineError& error) {
+        refuse(error.what());
+    }
+    // Another instance of the program showing or filling the table uses it too.
+    const SoleUse soleUse(*db);
+    if (!soleUse.taken())
+        refuse("database is locked");
     // Fail at once, leaving everything as it was, when another program holds the file.
     const NoWaiting noWaiting(*db);
     try {
         db->execute("BEGIN EXCLUSIVE");
     } catch (const EngineError& error) {
-        throw EngineError("Cannot empty the table \"" + path + "\": " + error.what());
+        refuse(error.what());
     }
     try {
         db->execute("DELETE FROM " + table);
@@ -190,6 +213,10 @@ void Table::emptyTable() {
         db->rollbackOpenTransaction();
         throw;
     }
+}
+
+std::size_t Table::unwrittenCount() const {
+    return state_ ? state_->db->pendingCount() : 0;
 }
 
 const std::vector<Field>& Table::fields() const {

@@ -34,12 +34,15 @@ public:
     void setFieldText(const std::string& fieldName, const std::string& text);
     void setFieldInteger(const std::string& fieldName, std::int64_t value);
     void post();
-    // Commits the records posted so far.
+    // Commits the records posted so far. While another program holds the file this throws
+    // EngineBusyError and the records stay pending, to be written as soon as it lets go.
     void flushPosted();
+    // Records posted but not yet written to the file.
+    std::size_t unwrittenCount() const;
 
     // Removes every record and nothing else (fields, index and the Id counter stay). Only while
     // closed and marked exclusive; fails at once with EngineError if another program holds the
-    // file, and then changes nothing.
+    // file or another instance of this program has it open, and then changes nothing.
     void emptyTable();
 
     const std::vector<Field>& fields() const override;

@@ -15,6 +15,7 @@
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
+#include "windows/UnwrittenRecords.h"
 #include "windows/WebAddresses.h"
 
 #include "ui_TForm1.h"
@@ -54,6 +55,7 @@ TForm1::TForm1(QWidget* parent)
     DataSource1->setDataSet(Table1);
     DBGrid1->setDataSource(DataSource1);
     connectHandlers();
+    katalox::keepRetryingUnwrittenRecords(this);
 }
 
 TForm1::~TForm1() = default;

@@ -13,9 +13,11 @@
 #include "widgets/ScanListModel.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
+#include "windows/UnwrittenRecords.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <limits>
 
 using katalox::widgets::CheckedProgressBar;
@@ -41,6 +43,7 @@ void TForm2::BitBtn1Click() {
 }
 
 void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& diskId) {
+    std::exception_ptr failure;
     try {
         const std::size_t count = lines_->lineCount();
         std::string path;
@@ -61,17 +64,26 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
             table.post();
             ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
         }
-        ui->ProgressBar1->showPosition();
-        table.flushPosted();
-        Form1->catalogueChanged();
     } catch (...) {
-        // Whatever stopped the loop, the records posted before it stay in the catalogue.
-        ui->ProgressBar1->showPosition();
-        try {
-            table.flushPosted();
-        } catch (...) {
-        }
-        Form1->catalogueChanged();
-        throw;
+        failure = std::current_exception();
     }
+    // Whatever stopped the loop, the records posted before it stay in the catalogue.
+    ui->ProgressBar1->showPosition();
+    try {
+        table.flushPosted();
+    } catch (const katalox::EngineBusyError& busy) {
+        // Another program reads the catalogue: the records wait and are written as soon as it
+        // lets go; the user learns how many are waiting.
+        if (!failure)
+            failure = std::make_exception_ptr(katalox::EngineError(
+                std::string(busy.what()) + ". " + katalox::recordCountText(table.unwrittenCount()) +
+                " not written yet; they will be written as soon as the other program lets go "
+                "of the catalogue"));
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    Form1->catalogueChanged();
+    if (failure)
+        std::rethrow_exception(failure);
 }

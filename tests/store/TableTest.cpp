@@ -225,6 +225,22 @@ TEST_F(CatalogFixture, ABatchWaitsWhileAnotherProgramReads) {
     EXPECT_EQ(countOutside(), 2);
 }
 
+TEST_F(CatalogFixture, RecordsABusyFileRefusesOutliveTheTableAndAreWrittenLater) {
+    using katalox::store::Database;
+    table.open();
+    for (const char* name : {"A", "B", "C"})
+        post({name, "/X", "D", 1});
+    OtherProgram other(dir.file("Files.db"));
+    other.exec("BEGIN; SELECT count(*) FROM Files;");
+    EXPECT_THROW(table.flushPosted(), katalox::EngineBusyError);
+    EXPECT_EQ(table.unwrittenCount(), 3u);
+    table.close();              // the program lets go of the table; the records must not go with it
+    Database::retryUnwritten(); // still held: nothing written, nothing lost
+    other.exec("COMMIT");
+    Database::retryUnwritten();
+    EXPECT_EQ(countOutside(), 3);
+}
+
 TEST_F(CatalogFixture, AKilledInsertLeavesTheCommittedBatches) {
     const auto batch = static_cast<int>(katalox::store::Database::batchSize);
     const pid_t child = ::fork();
@@ -322,5 +338,48 @@ TEST_F(CatalogFixture, EmptyingFailsAndChangesNothingWhileAnotherProgramReads) {
     other.exec("COMMIT");
     EXPECT_EQ(countOutside(), 2);
     table.emptyTable(); // and works once the other program lets go
+    EXPECT_EQ(countOutside(), 0);
+}
+
+TEST_F(CatalogFixture, EmptyingFailsWhileAnotherInstanceHasTheCatalogueOpen) {
+    insertAll({{"A", "/A.X", "1", 1}, {"B", "/B.X", "2", 2}});
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A second instance of the program, showing the catalogue until told to end.
+        ::close(ready[0]);
+        ::close(release[1]);
+        int status = 1;
+        try {
+            Table shown;
+            shown.setDatabaseName(dir.path());
+            shown.setTableName("Files.db");
+            shown.open();
+            status = ::write(ready[1], "x", 1) == 1 ? 0 : 1;
+            char end;
+            (void)!::read(release[0], &end, 1);
+        } catch (...) {
+        }
+        ::_exit(status);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char started = 0;
+    ASSERT_EQ(::read(ready[0], &started, 1), 1);
+
+    table.setExclusive(true);
+    EXPECT_EQ(messageOf([&] { table.emptyTable(); }),
+              "Cannot empty the table \"" + dir.file("Files.db") + "\": database is locked");
+    EXPECT_EQ(countOutside(), 2);
+
+    ::close(release[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    table.emptyTable(); // the other instance has ended
     EXPECT_EQ(countOutside(), 0);
 }

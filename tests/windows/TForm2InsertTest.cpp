@@ -5,11 +5,13 @@
 #include "platform/Utf8.h"
 #include "store/CatalogFile.h"
 #include "store/DataSource.h"
+#include "store/Database.h"
 #include "store/Query.h"
 #include "store/Table.h"
 #include "widgets/DBGrid.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
+#include "windows/UnwrittenRecords.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -201,6 +203,35 @@ TEST_F(InsertTest, AFailureKeepsTheRecordsPostedBeforeItAndLeavesTheWindowOpen) 
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(diskIdNodes().isEmpty());
     EXPECT_EQ(main.DBGrid1->model()->rowCount(), static_cast<int>(before));
+}
+
+TEST_F(InsertTest, RecordsABusyCatalogueRefusesAreShownKeptAndWrittenLater) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        dir.write(name);
+    katalox::test::OtherProgram reader(catalogue);
+    reader.exec("BEGIN; SELECT count(*) FROM Files;"); // another program reads and keeps at it
+    scanAndInsert(dir.path(), QStringLiteral("disk"));
+
+    ASSERT_EQ(dialogs.texts("error").size(), 1);
+    EXPECT_TRUE(dialogs.texts("error")[0].contains("3 records not written yet"));
+    // The grid over the table shows them at once: painting never waits for the commit.
+    QStringList shown = window.gridColumn(1);
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"A.TXT", "B.TXT", "C.TXT"}));
+    reader.exec("COMMIT");
+    katalox::store::Database::retryUnwritten(); // what the main window does every second
+    EXPECT_EQ(storedRows(catalogue).size(), 3u);
+
+    // Still held when the program ends: the user learns how many records would be lost.
+    reader.exec("BEGIN; SELECT count(*) FROM Files;");
+    katalox::test::postRecord(*main.Table1, {"D.TXT", "/D.TXT", "disk", 1});
+    dialogs.clear();
+    dialogs.answerConfirm(false);
+    katalox::writeUnwrittenRecordsBeforeExit();
+    EXPECT_EQ(dialogs.texts("confirm"),
+              QStringList{"1 record could not be written to the catalogue: database is locked.\n"
+                          "OK tries again; Cancel ends the program without them."});
+    reader.exec("COMMIT");
 }
 
 TEST_F(InsertTest, ClosingTheMainWindowEndsTheScanWithoutItsMessage) {

@@ -1,0 +1,35 @@
+#include "windows/UnwrittenRecords.h"
+
+#include "platform/DisplayText.h"
+#include "platform/gui/Dialogs.h"
+#include "store/Database.h"
+
+#include <QTimer>
+
+namespace katalox {
+
+std::string recordCountText(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
+void keepRetryingUnwrittenRecords(QObject* owner) {
+    auto* retry = new QTimer(owner);
+    retry->setInterval(1000);
+    QObject::connect(retry, &QTimer::timeout, retry, [] { store::Database::retryUnwritten(); });
+    retry->start();
+}
+
+void writeUnwrittenRecordsBeforeExit() {
+    for (;;) {
+        const store::Database::Unwritten unwritten = store::Database::writeAllPending();
+        if (unwritten.records == 0)
+            return;
+        const std::string question = recordCountText(unwritten.records) +
+                                     " could not be written to the catalogue: " + unwritten.reason +
+                                     ".\nOK tries again; Cancel ends the program without them.";
+        if (!platform::Dialogs::instance().confirm(platform::displayText(question)))
+            return;
+    }
+}
+
+} // namespace katalox
