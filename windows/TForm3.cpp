@@ -23,6 +23,9 @@ using katalox::store::ConfigFile;
 
 namespace {
 
+// Tries of a busy catalogue before giving up; each waits as long as the engine waits for a lock.
+constexpr int kBusyAttempts = 2;
+
 // The open-file dialog's one filter and its default extension.
 const char* const kOpenDialog1Filter = "Database Files (*.db)";
 const char* const kOpenDialog1DefaultExt = "*.db";
@@ -113,13 +116,21 @@ void TForm3::pointCatalogueAt(const std::string& folder, const std::string& tabl
 }
 
 void TForm3::ChangeDB() {
-    try {
-        pointCatalogueAt(databaseFolder(), tableName());
-        mainWindow().Table1->open();
-        mainWindow().Update();
-        return;
-    } catch (const std::exception&) {
-        // The engine's own message is not shown: the user is offered the default instead.
+    // A catalogue another program holds locked is busy, not unusable: it is tried for a few
+    // seconds, then the engine's message reaches the caller and the setting stays as it is.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            pointCatalogueAt(databaseFolder(), tableName());
+            mainWindow().Table1->open();
+            mainWindow().Update();
+            return;
+        } catch (const katalox::EngineBusyError&) {
+            if (attempt == kBusyAttempts)
+                throw;
+        } catch (const std::exception&) {
+            // The engine's own message is not shown: the user is offered the default instead.
+            break;
+        }
     }
     Dialogs& dialogs = Dialogs::instance();
     dialogs.showMessage(QStringLiteral("Database configuration must be set"));

@@ -1,4 +1,5 @@
 #include "windows/TForm3.h"
+#include "common/OtherProgram.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/gui/ErrorBox.h"
@@ -121,6 +122,27 @@ TEST_F(ConfigurationWindow, UsableConfigurationOpensTheTableWithoutQuestions) {
     EXPECT_EQ(Form1->Query1->databaseName(), folder);
     EXPECT_EQ(tree(), (QStringList{"All Disks", "Disk A", "Disk B"}));
     EXPECT_TRUE(form->isHidden());
+}
+
+TEST_F(ConfigurationWindow, ABusyCatalogueIsReportedAndKeptInTheConfiguration) {
+    const std::string folder = app.mkdir("cat") + "/";
+    makeCatalogue(folder + "Files.db", {"Disk A"});
+    makeCatalogue(defaultFolder() + "Files.db"); // a default that would open
+    const std::string config = configText("Files.db", folder);
+    app.write("config.ini", config);
+    // Another program writes to the catalogue and holds it locked while the program starts.
+    katalox::test::OtherProgram other(folder + "Files.db");
+    other.exec("BEGIN EXCLUSIVE");
+    dialogs.answerConfirm(true);
+    start();
+    other.exec("COMMIT");
+
+    // No offer of the default: the engine's message, and the setting stays.
+    EXPECT_TRUE(dialogs.texts("confirm").isEmpty());
+    EXPECT_EQ(dialogs.texts("error"), QStringList{"database is locked."});
+    EXPECT_EQ(fileContent(configPath()), config);
+    EXPECT_EQ(form->databaseFolder(), folder);
+    EXPECT_FALSE(table1().active());
 }
 
 TEST_F(ConfigurationWindow, UnreadableOrShortConfigurationEndsTheStartAtThatError) {
