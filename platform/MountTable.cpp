@@ -66,7 +66,11 @@ std::vector<MountedFileSystem> parseMountTable(std::string_view text) {
 }
 
 std::vector<MountedFileSystem> readMountTable() {
-    std::ifstream in("/proc/self/mountinfo", std::ios::binary);
+    return readMountTable("/proc/self/mountinfo");
+}
+
+std::vector<MountedFileSystem> readMountTable(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return parseMountTable(text.str());

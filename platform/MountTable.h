@@ -20,5 +20,7 @@ std::vector<MountedFileSystem> parseMountTable(std::string_view text);
 
 // The mounts this process sees now.
 std::vector<MountedFileSystem> readMountTable();
+// The mounts listed in a file of the mountinfo format; none when it cannot be read.
+std::vector<MountedFileSystem> readMountTable(const std::string& path);
 
 } // namespace katalox::platform

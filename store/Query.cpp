@@ -63,6 +63,10 @@ void Query::setDatabaseName(const std::string& folder) {
     databaseName_ = folder;
 }
 
+std::string Query::filePath() const {
+    return platform::joinPath(databaseName_, kStatementTableFile);
+}
+
 void Query::clearSql() {
     close();
     sql_.clear();
@@ -83,7 +87,7 @@ void Query::open() {
         return;
     const std::string sql = translateStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
-    state->db = Database::open(platform::joinPath(databaseName_, kStatementTableFile));
+    state->db = Database::open(filePath());
     state->result = runSelect(state->db, sql);
     state_ = std::move(state);
     setActive(true, state_->result->count());
@@ -99,8 +103,7 @@ void Query::close() {
 void Query::execSQL() {
     close();
     const std::string sql = translateStatement(joinedLines(sql_));
-    std::shared_ptr<Database> db =
-        Database::open(platform::joinPath(databaseName_, kStatementTableFile));
+    std::shared_ptr<Database> db = Database::open(filePath());
     Statement statement = db->prepare(sql);
     statement.refuseParameters();
     while (statement.step()) {

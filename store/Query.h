@@ -16,6 +16,8 @@ public:
 
     void setDatabaseName(const std::string& folder); // throws EngineError while open
     const std::string& databaseName() const { return databaseName_; }
+    // The file the statements run against: "Files.db" in the query's folder.
+    std::string filePath() const;
 
     // The statement lines; every change closes the query first.
     const std::vector<std::string>& sql() const { return sql_; }

@@ -5,6 +5,7 @@
 #include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
+#include "store/RecordedDisks.h"
 #include "store/RowIndex.h"
 #include "store/RowReader.h"
 
@@ -105,12 +106,15 @@ void Table::setExclusive(bool exclusive) {
     exclusive_ = exclusive;
 }
 
+std::string Table::filePath() const {
+    return platform::joinPath(databaseName_, tableName_);
+}
+
 void Table::open() {
     if (active())
         return;
     const std::string table = tableNameOf(tableName_);
-    state_ = std::make_unique<State>(Database::open(platform::joinPath(databaseName_, tableName_)),
-                                     table);
+    state_ = std::make_unique<State>(Database::open(filePath()), table);
     setActive(true, state_->index.count());
 }
 
@@ -183,7 +187,7 @@ void Table::emptyTable() {
         throw EngineError("Cannot perform this operation on an open dataset");
     if (!exclusive_)
         throw EngineError("Cannot empty the table: it is not opened for exclusive use");
-    const std::string path = platform::joinPath(databaseName_, tableName_);
+    const std::string path = filePath();
     std::shared_ptr<Database> db = Database::open(path);
     const std::string table = quoteIdentifier(tableNameOf(tableName_));
     db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
@@ -208,6 +212,7 @@ void Table::emptyTable() {
     }
     try {
         db->execute("DELETE FROM " + table);
+        forgetAllRecordedDisks(*db);
         db->execute("COMMIT");
     } catch (const EngineError&) {
         db->rollbackOpenTransaction();

@@ -18,6 +18,8 @@ public:
     void setExclusive(bool exclusive);
     const std::string& databaseName() const { return databaseName_; }
     const std::string& tableName() const { return tableName_; }
+    // The catalogue file: DatabaseName joined with TableName.
+    std::string filePath() const;
     bool exclusive() const { return exclusive_; }
 
     // Opens DatabaseName joined with TableName; never creates a file. A missing folder, file or

@@ -6,9 +6,12 @@
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "store/DataSource.h"
+#include "store/Database.h"
 #include "store/MaintenanceStatements.h"
 #include "store/Query.h"
+#include "store/RecordedDisks.h"
 #include "store/Table.h"
+#include "store/Transaction.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"
 
@@ -67,12 +70,20 @@ template <typename Command> void underDiskIdGuard(Command&& command) {
     }
 }
 
-// Asks, and on OK runs the statement in place and rebuilds the tree and the listing.
-void confirmAndRun(TForm1& form, const std::string& question) {
+// Asks, and on OK runs the statement in place and rebuilds the tree and the listing. The
+// recorded scans of the Disk ID follow the records in the same transaction.
+template <typename Upkeep>
+void confirmAndRun(TForm1& form, const std::string& question, Upkeep&& keepScansInStep) {
     if (!confirmed(question))
         return; // the statement object stays closed, holding a statement that never ran
     form.Query1->close();
-    form.Query1->execSQL();
+    {
+        const auto db = katalox::store::Database::open(form.Query1->filePath());
+        katalox::store::Transaction transaction(*db);
+        form.Query1->execSQL();
+        keepScansInStep(*db);
+        transaction.commit();
+    }
     form.Update();
     form.update2();
 }
@@ -109,7 +120,9 @@ void TForm1::DeleteCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
-        confirmAndRun(*this, deleteDiskIdQuestion(diskId));
+        confirmAndRun(*this, deleteDiskIdQuestion(diskId), [&](katalox::store::Database& db) {
+            katalox::store::forgetRecordedDisk(db, diskId);
+        });
     });
 }
 
@@ -126,7 +139,10 @@ void TForm1::RenameCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::renameDiskIdStatement(diskId, newName));
-        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName));
+        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName),
+                      [&](katalox::store::Database& db) {
+                          katalox::store::renameRecordedDisk(db, diskId, newName);
+                      });
     });
 }
 

@@ -105,6 +105,8 @@ void TForm2::BitBtn2Click() {
     }
     ScanFlag running(scanRunning_);
     quitRequested_ = false;
+    scanRules_ = {katalox::platform::keptBytes(ui->ComboBox1, ui->ComboBox1->currentText()),
+                  bytesOf(ui->Edit1->text()), bytesOf(ui->Edit2->text())};
     setStatus(QStringLiteral("  Searching  "), kRed);
     lines_->clear();
     repaint();

@@ -1,6 +1,8 @@
 #pragma once
 // The scan window: pick a folder in the shell folder tree, scan it and the folders below it for
 // files matching name "." extension, review the list, insert it into the catalogue.
+#include "scanner/FileWalk.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -47,12 +49,21 @@ private:
     void setStatus(const QString& caption, const QColor& background);
     void fitLabels();
     void showSelectedLastLine();
-    void insertListedFiles(katalox::store::Table& table, const std::string& diskId);
+    struct Inserted {
+        std::int64_t records = 0;
+        std::int64_t totalSize = 0;
+    };
+    Inserted insertListedFiles(katalox::store::Table& table, const std::string& diskId);
+    // Records the scan just inserted and the volume it was made on beside the records.
+    void recordScan(katalox::store::Table& table, const std::string& diskId,
+                    const Inserted& inserted);
 
     std::unique_ptr<Ui::TForm2> ui;
     katalox::widgets::ScanListModel* lines_;
     // The walk's list, held while the scan searches it.
     std::shared_ptr<std::vector<std::string>> folderList_;
+    // The folder and patterns of the last scan, recorded with its insert.
+    katalox::scanner::WalkRules scanRules_;
     bool scanRunning_ = false;
     bool quitRequested_ = false;
     bool placed_ = false;

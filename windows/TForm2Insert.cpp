@@ -8,7 +8,11 @@
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "platform/Utf8.h"
+#include "platform/Volume.h"
 #include "platform/gui/Dialogs.h"
+#include "store/CatalogFile.h"
+#include "store/Database.h"
+#include "store/RecordedDisks.h"
 #include "store/Table.h"
 #include "widgets/ScanListModel.h"
 #include "windows/Forms.h"
@@ -37,12 +41,43 @@ void TForm2::BitBtn1Click() {
     table.open();
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
-    insertListedFiles(table, katalox::platform::bytesOf(ui->Edit3->text()));
+    const std::string diskId = katalox::platform::bytesOf(ui->Edit3->text());
+    const Inserted inserted = insertListedFiles(table, diskId);
+    std::string unrecorded;
+    try {
+        recordScan(table, diskId, inserted);
+    } catch (const std::exception& error) {
+        unrecorded = error.what();
+    }
     hide();
     Form1->Update();
+    if (!unrecorded.empty())
+        throw katalox::Error("The files were inserted, but the disk they came from could not be "
+                             "recorded: " +
+                             unrecorded);
 }
 
-void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& diskId) {
+void TForm2::recordScan(katalox::store::Table& table, const std::string& diskId,
+                        const Inserted& inserted) {
+    if (!katalox::store::keepsRecordedScans(katalox::store::tableNameOf(table.tableName())))
+        return;
+    katalox::store::RecordedScan scan;
+    scan.diskId = diskId;
+    // A medium taken out since the scan leaves the volume's facts empty.
+    if (const auto volume = katalox::platform::volumeOf(scanRules_.startFolder))
+        scan.volume = *volume;
+    scan.scannedFolder = scanRules_.startFolder;
+    scan.namePattern = scanRules_.namePattern;
+    scan.extensionPattern = scanRules_.extensionPattern;
+    scan.scannedAt = katalox::store::scanTimeNow();
+    scan.recordCount = inserted.records;
+    scan.totalSize = inserted.totalSize;
+    katalox::store::recordScan(*katalox::store::Database::open(table.filePath()), scan);
+}
+
+TForm2::Inserted TForm2::insertListedFiles(katalox::store::Table& table,
+                                           const std::string& diskId) {
+    Inserted inserted;
     std::exception_ptr failure;
     try {
         const std::size_t count = lines_->lineCount();
@@ -58,10 +93,12 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
             table.setFieldText("File Path", katalox::platform::upperCase(path));
             table.setFieldText("Disk ID", diskId);
             // The whole 64-bit size, so files of 2 GiB and more keep their true size.
-            table.setFieldInteger("File Size",
-                                  static_cast<std::int64_t>(std::min<std::uint64_t>(
-                                      found->size, std::numeric_limits<std::int64_t>::max())));
+            const auto size = static_cast<std::int64_t>(
+                std::min<std::uint64_t>(found->size, std::numeric_limits<std::int64_t>::max()));
+            table.setFieldInteger("File Size", size);
             table.post();
+            ++inserted.records;
+            inserted.totalSize += size;
             ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
         }
     } catch (...) {
@@ -86,4 +123,5 @@ void TForm2::insertListedFiles(katalox::store::Table& table, const std::string& 
     Form1->catalogueChanged();
     if (failure)
         std::rethrow_exception(failure);
+    return inserted;
 }

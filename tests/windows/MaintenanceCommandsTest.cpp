@@ -4,6 +4,8 @@
 #include "common/OtherProgram.h"
 
 #include "store/DataSource.h"
+#include "store/Database.h"
+#include "store/RecordedDisks.h"
 
 #include <QAction>
 #include <QLabel>
@@ -355,3 +357,34 @@ TEST_F(MaintenanceCommandsTest, CheckSizeOnTheDiskIdListFailsAndKeepsTheCaption)
 }
 
 } // namespace
+
+// The recorded scans of a Disk ID follow its records.
+
+TEST_F(MaintenanceCommandsTest, RecordedScansFollowTheirDiskIdThroughRenameAndDelete) {
+    {
+        const auto db = katalox::store::Database::open(dir.file("Files.db"));
+        for (const char* diskId : {"music", "video", "music"}) {
+            katalox::store::RecordedScan scan;
+            scan.diskId = diskId;
+            katalox::store::recordScan(*db, scan);
+        }
+    }
+    auto scansOf = [this](const std::string& diskId) {
+        return other().number("SELECT count(*) FROM Disks WHERE \"Disk ID\" = '" + diskId + "'");
+    };
+    select("music");
+    dialogs.answerInput("Tunes");
+    dialogs.answerConfirm(true);
+    trigger("RenameCatalog1");
+    EXPECT_EQ(scansOf("Tunes"), 2);
+    EXPECT_EQ(scansOf("music"), 0);
+
+    select("video");
+    dialogs.answerConfirm(false);
+    trigger("DeleteCatalog1");
+    EXPECT_EQ(scansOf("video"), 1);
+    dialogs.answerConfirm(true);
+    trigger("DeleteCatalog1");
+    EXPECT_EQ(scansOf("video"), 0);
+    EXPECT_EQ(scansOf("Tunes"), 2);
+}

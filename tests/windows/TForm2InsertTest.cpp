@@ -7,6 +7,7 @@
 #include "store/DataSource.h"
 #include "store/Database.h"
 #include "store/Query.h"
+#include "store/RecordedDisks.h"
 #include "store/Table.h"
 #include "widgets/DBGrid.h"
 #include "windows/Forms.h"
@@ -81,6 +82,39 @@ TEST_F(InsertTest, OneRecordPerListedFileUpperCasedWithTheDiskIdAsTyped) {
     // The window keeps what it showed.
     EXPECT_EQ(lines().size(), 2u);
     EXPECT_EQ(label("Label5")->text(), QStringLiteral("  Done  "));
+}
+
+TEST_F(InsertTest, EachInsertRecordsTheScanAndItsVolume) {
+    dir.write("disk/a.txt", "12");
+    dir.write("disk/sub/b.txt", "345");
+    dir.write("disk/c.doc", "6789");
+    selectFolder(dir.file("disk"));
+    edit("Edit3")->setText("Backup");
+    edit("Edit2")->setText("txt");
+    control<QPushButton>("BitBtn2")->click();
+    edit("Edit2")->setText("*"); // changed after the scan: the scan's own pattern is recorded
+    dialogs.answerConfirm(true);
+    control<QPushButton>("BitBtn1")->click();
+    dialogs.answerConfirm(true);
+    control<QPushButton>("BitBtn1")->click(); // a second insert of the same scan is a second row
+
+    EXPECT_TRUE(dialogs.texts("error").isEmpty());
+    const auto db = katalox::store::Database::open(catalogue);
+    const std::vector<katalox::store::RecordedScan> scans =
+        katalox::store::recordedScans(*db, "Backup");
+    ASSERT_EQ(scans.size(), 2u);
+    const katalox::store::RecordedScan& scan = scans[0];
+    EXPECT_EQ(scan.scannedFolder, dir.file("disk") + "/");
+    EXPECT_EQ(scan.namePattern, "*");
+    EXPECT_EQ(scan.extensionPattern, "txt");
+    EXPECT_EQ(scan.recordCount, 2);
+    EXPECT_EQ(scan.totalSize, 5);
+    EXPECT_FALSE(scan.volume.type.empty());
+    EXPECT_EQ(scan.volume.mountPoint == "/" ? "/" + scan.volume.folder
+                                            : scan.volume.mountPoint + "/" + scan.volume.folder,
+              std::filesystem::canonical(dir.file("disk")).string());
+    EXPECT_GT(scan.volume.capacity, 0u);
+    EXPECT_FALSE(scan.scannedAt.empty());
 }
 
 TEST_F(InsertTest, TheMainWindowsGridOverTheTableShowsTheInsertedRecords) {
