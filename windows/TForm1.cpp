@@ -1,5 +1,6 @@
 #include "windows/TForm1.h"
 
+#include "platform/MountWatcher.h"
 #include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
@@ -16,6 +17,7 @@
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
 #include "windows/UnwrittenRecords.h"
+#include "windows/UpdateDiskWindow.h"
 #include "windows/WebAddresses.h"
 
 #include "ui_TForm1.h"
@@ -37,7 +39,8 @@ const QColor kCream(255, 251, 240);
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), Table1(new katalox::store::Table(this)),
       Query1(new katalox::store::Query(this)), DataSource1(new katalox::store::DataSource(this)),
-      ui(std::make_unique<Ui::TForm1>()) {
+      diskUpdateWindow(new UpdateDiskWindow(this)), ui(std::make_unique<Ui::TForm1>()),
+      mountWatcher_(new katalox::platform::MountWatcher("/proc/self/mountinfo", this)) {
     ui->setupUi(this);
     Label1 = ui->Label1;
     Label2 = ui->Label2;
@@ -114,6 +117,9 @@ void TForm1::setUpPopupMenus() {
     PopupMenu2->addAction(ui->CheckSize1);
     PopupMenu2->addAction(ui->RenameCatalog1);
     PopupMenu2->addAction(ui->DeleteThisCatalogfromdatabase1);
+    updateThisDiskAction = new QAction(QStringLiteral("Update This Disk..."), this);
+    updateThisDiskAction->setObjectName(QStringLiteral("updateThisDisk"));
+    PopupMenu2->addAction(updateThisDiskAction);
     PopupMenu1->setFont(font());
     PopupMenu2->setFont(font());
 
@@ -150,6 +156,9 @@ void TForm1::connectHandlers() {
     };
     for (const auto& [action, handler] : commands)
         connectGuarded(action, &QAction::triggered, this, handler);
+    connectGuarded(updateThisDiskAction, &QAction::triggered, this, &TForm1::updateThisDisk);
+    connectGuarded(mountWatcher_, &katalox::platform::MountWatcher::mountsChanged, this,
+                   &TForm1::showDiskPresence);
     connectGuarded(ui->SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
     connectGuarded(TreeView1, &QTreeWidget::itemSelectionChanged, this,
                    [this] { TreeView1Change(selectedNode()); });

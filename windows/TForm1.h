@@ -12,12 +12,16 @@ class QLineEdit;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class UpdateDiskWindow;
 
 namespace Ui {
 class TForm1;
 }
 
 namespace katalox {
+namespace platform {
+class MountWatcher;
+}
 namespace widgets {
 class DBGrid;
 }
@@ -68,6 +72,14 @@ public:
     void DeleteThisCatalogfromdatabase1Click();
     void SpeedButton1Click();
 
+    // Our own tree pop-up item "Update This Disk...": compares the selected Disk ID's records
+    // with its disk and offers to bring them up to date.
+    void updateThisDisk();
+    // Marks each Disk ID node whose disk is connected now, and each whose disk is not; nodes
+    // of Disk IDs without a recorded scan get no mark. Runs after every rebuild of the tree and
+    // whenever a volume is mounted or unmounted.
+    void showDiskPresence();
+
     // Filters and tree.
     void TreeView1Change(QTreeWidgetItem* node);
     void ComboBox1Change();
@@ -85,6 +97,8 @@ public:
     katalox::widgets::DBGrid* DBGrid1;
     QMenu* PopupMenu1;
     QMenu* PopupMenu2;
+    QAction* updateThisDiskAction;
+    UpdateDiskWindow* diskUpdateWindow;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -95,6 +109,9 @@ private:
     void connectHandlers();
     QTreeWidgetItem* selectedNode() const;
     std::string selectedDiskId() const;
+    // A Disk ID node's Disk ID as stored, byte for byte.
+    static std::string diskIdOfNode(const QTreeWidgetItem* node);
 
     std::unique_ptr<Ui::TForm1> ui;
+    katalox::platform::MountWatcher* mountWatcher_;
 };

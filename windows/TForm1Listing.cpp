@@ -47,6 +47,7 @@ void TForm1::Update() {
     auto* root = new QTreeWidgetItem(TreeView1, QStringList{kAllDisks});
     root->addChildren(children);
     Label1->setText(kSelectedPrefix + kAllDisks);
+    showDiskPresence();
 }
 
 void TForm1::update2() {
@@ -72,12 +73,15 @@ QTreeWidgetItem* TForm1::selectedNode() const {
     return selected.isEmpty() ? nullptr : selected.front();
 }
 
+std::string TForm1::diskIdOfNode(const QTreeWidgetItem* node) {
+    const QVariant stored = node->data(0, kDiskIdRole);
+    return stored.isValid() ? stored.toByteArray().toStdString()
+                            : katalox::platform::bytesOf(node->text(0));
+}
+
 std::string TForm1::selectedDiskId() const {
-    if (const QTreeWidgetItem* node = selectedNode()) {
-        const QVariant stored = node->data(0, kDiskIdRole);
-        return stored.isValid() ? stored.toByteArray().toStdString()
-                                : katalox::platform::bytesOf(node->text(0));
-    }
+    if (const QTreeWidgetItem* node = selectedNode())
+        return diskIdOfNode(node);
     // The caption names the last node selected; it stands in should the selection be gone.
     return katalox::platform::bytesOf(Label1->text().mid(kSelectedPrefix.size()));
 }

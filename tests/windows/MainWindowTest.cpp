@@ -163,7 +163,8 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
     EXPECT_EQ(form.PopupMenu2->objectName(), "PopupMenu2");
     EXPECT_EQ(menuItems(form.PopupMenu2),
               (QStringList{"CheckSize1=Check Size", "RenameCatalog1=Rename Catalog",
-                           "DeleteThisCatalogfromdatabase1=Delete This Catalog from database"}));
+                           "DeleteThisCatalogfromdatabase1=Delete This Catalog from database",
+                           "updateThisDisk=Update This Disk..."}));
 }
 
 TEST_F(MainWindowTest, ForwardingItemsRunTheOtherItemsAction) {

@@ -1,0 +1,101 @@
+#include "windows/DiskUpdate.h"
+
+#include "platform/Paths.h"
+#include "platform/Utf8.h"
+#include "scanner/FileWalk.h"
+#include "store/Database.h"
+
+#include <sys/stat.h>
+
+namespace katalox {
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The folder text of `folder` below `mountPoint`, ending with the separator.
+std::string folderText(const std::string& mountPoint, const std::string& folder) {
+    std::string text = folder.empty() ? mountPoint : platform::joinPath(mountPoint, folder);
+    if (text.empty() || text.back() != platform::kPathSeparator)
+        text += platform::kPathSeparator;
+    return text;
+}
+
+DiskUpdate::Place locate(const store::RecordedScan& scan) {
+    const platform::VolumeFacts& volume = scan.volume;
+    DiskUpdate::Place place;
+    if (const auto mountPoint = platform::mountedNow(volume.uuid, volume.type, volume.mountPoint))
+        place.folderNow = folderText(*mountPoint, volume.folder);
+    else if (isFolder(scan.scannedFolder))
+        place.folderNow = scan.scannedFolder; // another volume, or one without a UUID
+    if (place.folderNow.empty() || !isFolder(place.folderNow)) {
+        place.folderNow.clear();
+        return place;
+    }
+    place.volumeNow = platform::volumeOf(place.folderNow);
+    place.otherVolume =
+        !volume.uuid.empty() && place.volumeNow && place.volumeNow->uuid != volume.uuid;
+    return place;
+}
+
+} // namespace
+
+DiskUpdate::DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId)
+    : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
+      scans_(store::recordedScans(*db_, diskId_)) {
+    for (const store::RecordedScan& scan : scans_)
+        places_.push_back(locate(scan));
+}
+
+bool DiskUpdate::anyConnected() const {
+    for (const Place& place : places_)
+        if (!place.folderNow.empty())
+            return true;
+    return false;
+}
+
+bool DiskUpdate::compare(const bool& stopped) {
+    std::vector<store::FoundOnDisk> found;
+    std::vector<std::string> storedFolders;
+    rewritten_.clear();
+    for (std::size_t i = 0; i < scans_.size(); ++i) {
+        const Place& place = places_[i];
+        if (place.folderNow.empty())
+            continue;
+        store::RecordedScan scan = scans_[i];
+        // Records keep the paths of the scan: a file found now is named as it was then.
+        const std::string storedFolder = platform::upperCase(scan.scannedFolder);
+        storedFolders.push_back(storedFolder);
+        scan.recordCount = 0;
+        scan.totalSize = 0;
+        scanner::walkMatchingFiles(
+            {place.folderNow, scan.namePattern, scan.extensionPattern},
+            [&](const std::string& path, const std::string& name, std::uint64_t size) {
+                const auto bytes = static_cast<std::int64_t>(size);
+                found.push_back(
+                    {storedFolder + platform::upperCase(path.substr(place.folderNow.size())),
+                     platform::upperCase(name), bytes});
+                ++scan.recordCount;
+                scan.totalSize += bytes;
+            },
+            stopped);
+        if (stopped)
+            return false;
+        if (place.volumeNow)
+            scan.volume = *place.volumeNow;
+        scan.scannedAt = store::scanTimeNow();
+        rewritten_.push_back(std::move(scan));
+    }
+    changes_ =
+        store::compareRecords(store::recordsUnder(*db_, table_, diskId_, storedFolders), found);
+    return true;
+}
+
+void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
+    store::applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+}
+
+} // namespace katalox

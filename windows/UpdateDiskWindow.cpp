@@ -1,0 +1,222 @@
+#include "windows/UpdateDiskWindow.h"
+
+#include "platform/DisplayText.h"
+#include "platform/Error.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ErrorBox.h"
+#include "scanner/DirLister.h"
+#include "store/Database.h"
+#include "widgets/TextListModel.h"
+#include "widgets/WindowHelpers.h"
+#include "windows/DiskUpdate.h"
+#include "windows/Forms.h"
+#include "windows/TForm1.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using katalox::platform::displayText;
+
+namespace {
+
+// The catalogue's table the tree and its commands work on.
+const char* const kTable = "Files";
+
+katalox::platform::Dialogs& dialogs() {
+    return katalox::platform::Dialogs::instance();
+}
+
+QString quoted(const std::string& text) {
+    return QLatin1Char('"') + displayText(text) + QLatin1Char('"');
+}
+
+QListView* listOf(katalox::widgets::TextListModel* model, QWidget* parent) {
+    auto* view = new QListView(parent);
+    view->setModel(model);
+    view->setUniformItemSizes(true);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return view;
+}
+
+QString sizeChange(const katalox::store::ResizedRecord& change) {
+    return QStringLiteral("%1  (%2 -> %3 bytes)")
+        .arg(displayText(change.record.path))
+        .arg(change.record.size)
+        .arg(change.newSize);
+}
+
+} // namespace
+
+UpdateDiskWindow::UpdateDiskWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window), folders_(new QLabel(this)), summary_(new QLabel(this)),
+      tabs_(new QTabWidget(this)), added_(new katalox::widgets::TextListModel(this)),
+      removed_(new katalox::widgets::TextListModel(this)),
+      changed_(new katalox::widgets::TextListModel(this)), progress_(new QProgressBar(this)),
+      apply_(new QPushButton(QStringLiteral("Apply"), this)),
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+    setObjectName(QStringLiteral("updateDiskWindow"));
+    katalox::widgets::useWindowFont(this);
+    folders_->setObjectName(QStringLiteral("foldersLabel"));
+    folders_->setWordWrap(true);
+    folders_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    summary_->setObjectName(QStringLiteral("summaryLabel"));
+    tabs_->setObjectName(QStringLiteral("changeTabs"));
+    tabs_->addTab(listOf(added_, tabs_), QStringLiteral("Added"));
+    tabs_->addTab(listOf(removed_, tabs_), QStringLiteral("Removed"));
+    tabs_->addTab(listOf(changed_, tabs_), QStringLiteral("Changed"));
+    progress_->setObjectName(QStringLiteral("applyProgress"));
+    progress_->setVisible(false);
+    apply_->setObjectName(QStringLiteral("applyButton"));
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(progress_, 1);
+    buttons->addStretch();
+    buttons->addWidget(apply_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(folders_);
+    layout->addWidget(summary_);
+    layout->addWidget(tabs_, 1);
+    layout->addLayout(buttons);
+    resize(560, 420);
+
+    katalox::platform::connectGuarded(apply_, &QPushButton::clicked, this,
+                                      &UpdateDiskWindow::applyChanges);
+    katalox::platform::connectGuarded(cancel_, &QPushButton::clicked, this,
+                                      &UpdateDiskWindow::cancel);
+}
+
+UpdateDiskWindow::~UpdateDiskWindow() = default;
+
+void UpdateDiskWindow::updateDisk(const std::string& catalogue, const std::string& diskId) {
+    if (walking_)
+        return; // one walk at a time; this window is already busy with one
+    auto update = std::make_unique<katalox::DiskUpdate>(katalox::store::Database::open(catalogue),
+                                                        kTable, diskId);
+    if (!readyToWalk(*update))
+        return;
+    update_ = std::move(update);
+    setWindowTitle(QStringLiteral("Update Disk ") + quoted(diskId));
+    QStringList folders;
+    for (const katalox::DiskUpdate::Place& place : update_->places())
+        if (!place.folderNow.empty())
+            folders << displayText(place.folderNow);
+    folders_->setText(QStringLiteral("Reading ") + folders.join(QStringLiteral(", ")));
+    summary_->setText(QStringLiteral("Looking for changes..."));
+    for (auto* model : {added_, removed_, changed_})
+        model->show(0, {});
+    apply_->setEnabled(false);
+    progress_->setVisible(false);
+    katalox::widgets::showForm(this);
+
+    walking_ = true;
+    stopped_ = false;
+    bool finished = false;
+    try {
+        finished = update_->compare(stopped_);
+    } catch (...) {
+        walking_ = false;
+        hide();
+        throw;
+    }
+    walking_ = false;
+    if (finished)
+        showChanges();
+}
+
+// Says why the disk cannot be walked, or asks when its folder lies on another volume.
+bool UpdateDiskWindow::readyToWalk(const katalox::DiskUpdate& update) {
+    if (update.scans().empty()) {
+        dialogs().showMessage(QStringLiteral("No scan of the Disk ID %1 is recorded, so it cannot "
+                                             "be updated in place. Delete it and insert it again.")
+                                  .arg(quoted(update.diskId())));
+        return false;
+    }
+    if (!update.anyConnected()) {
+        dialogs().showMessage(
+            QStringLiteral("The disk %1 is not connected: %2 cannot be found.")
+                .arg(quoted(update.diskId()), quoted(update.scans().front().scannedFolder)));
+        return false;
+    }
+    for (std::size_t i = 0; i < update.places().size(); ++i) {
+        const katalox::DiskUpdate::Place& place = update.places()[i];
+        if (!place.otherVolume)
+            continue;
+        const QString question =
+            QStringLiteral("%1 lies on another volume (UUID %2) than the disk scanned as %3 "
+                           "(UUID %4). Compare it with the records of %3 anyway?")
+                .arg(quoted(place.folderNow), displayText(place.volumeNow->uuid),
+                     quoted(update.diskId()), displayText(update.scans()[i].volume.uuid));
+        if (!dialogs().confirm(question))
+            return false;
+    }
+    return true;
+}
+
+void UpdateDiskWindow::showChanges() {
+    const katalox::store::DiskChanges& changes = update_->changes();
+    summary_->setText(
+        changes.none()
+            ? QStringLiteral("Nothing has changed: %1 files as recorded.").arg(changes.unchanged)
+            : QStringLiteral("%1 added, %2 removed, %3 changed, %4 unchanged.")
+                  .arg(changes.added.size())
+                  .arg(changes.removed.size())
+                  .arg(changes.changed.size())
+                  .arg(changes.unchanged));
+    added_->show(static_cast<int>(changes.added.size()),
+                 [&changes](int row) { return displayText(changes.added[row].path); });
+    removed_->show(static_cast<int>(changes.removed.size()),
+                   [&changes](int row) { return displayText(changes.removed[row].path); });
+    changed_->show(static_cast<int>(changes.changed.size()),
+                   [&changes](int row) { return sizeChange(changes.changed[row]); });
+    tabs_->setTabText(0, QStringLiteral("Added (%1)").arg(changes.added.size()));
+    tabs_->setTabText(1, QStringLiteral("Removed (%1)").arg(changes.removed.size()));
+    tabs_->setTabText(2, QStringLiteral("Changed (%1)").arg(changes.changed.size()));
+    apply_->setEnabled(!changes.none());
+}
+
+void UpdateDiskWindow::applyChanges() {
+    if (!update_ || walking_)
+        return;
+    const katalox::store::DiskChanges& changes = update_->changes();
+    const std::size_t total =
+        changes.added.size() + changes.removed.size() + changes.changed.size();
+    progress_->setRange(0, static_cast<int>(std::min<std::size_t>(total, INT_MAX)));
+    progress_->setValue(0);
+    progress_->setVisible(true);
+    apply_->setEnabled(false);
+    try {
+        update_->apply([this](std::size_t done) {
+            progress_->setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
+            progress_->repaint();
+        });
+    } catch (...) {
+        apply_->setEnabled(true); // nothing was changed; the user may try again
+        throw;
+    }
+    update_.reset();
+    hide();
+    if (Form1) {
+        Form1->Update();
+        Form1->update2();
+    }
+}
+
+void UpdateDiskWindow::cancel() {
+    stopped_ = true;
+    if (walking_)
+        katalox::scanner::stopWalk();
+    hide();
+}
+
+void UpdateDiskWindow::closeEvent(QCloseEvent* event) {
+    cancel();
+    event->accept();
+}

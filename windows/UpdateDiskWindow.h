@@ -1,0 +1,55 @@
+#pragma once
+// "Update This Disk...": shows what changed on a disk since its scans (files added, removed,
+// changed in size) and, on Apply, changes just those records. Cancel changes nothing.
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+
+namespace katalox {
+class DiskUpdate;
+namespace widgets {
+class TextListModel;
+}
+} // namespace katalox
+
+class UpdateDiskWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit UpdateDiskWindow(QWidget* parent = nullptr);
+    ~UpdateDiskWindow() override;
+
+    // Locates the Disk ID's disk in the catalogue file `catalogue`, asks when another volume
+    // is found there, walks it and shows the changes. Tells by a message when the disk cannot
+    // be updated (no scan recorded, not connected).
+    void updateDisk(const std::string& catalogue, const std::string& diskId);
+
+    // The buttons' actions.
+    void applyChanges();
+    void cancel();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool readyToWalk(const katalox::DiskUpdate& update);
+    void showChanges();
+
+    QLabel* folders_;
+    QLabel* summary_;
+    QTabWidget* tabs_;
+    katalox::widgets::TextListModel* added_;
+    katalox::widgets::TextListModel* removed_;
+    katalox::widgets::TextListModel* changed_;
+    QProgressBar* progress_;
+    QPushButton* apply_;
+    QPushButton* cancel_;
+    std::unique_ptr<katalox::DiskUpdate> update_;
+    bool walking_ = false;
+    bool stopped_ = false;
+};
