@@ -273,7 +273,7 @@ bool Database::takeSoleUse() {
     if (!userLock_.valid() || ::flock(userLock_.get(), LOCK_EX | LOCK_NB) == 0)
         return true;
     // A refused change of lock may have dropped the shared one: take it again.
-    ::flock(userLock_.get(), LOCK_SH | LOCK_NB);
+    lockShared(userLock_.get());
     return false;
 }
 
