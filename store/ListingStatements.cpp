@@ -23,10 +23,13 @@ std::string literalLikeTail(const std::string& value) {
 
 std::vector<std::string> listingStatement(const ListingFilters& filters) {
     using platform::upperCase;
+    // A mask matches after a dot; no mask matches every path, those without any dot included.
+    const std::string maskPattern =
+        filters.mask.empty() ? "%" : "%." + doubledQuotes(upperCase(filters.mask));
     std::vector<std::string> lines{
         "select * from Files",
         R"(where Files."File Name" Like "%)" + doubledQuotes(upperCase(filters.fileName)) + R"(%")",
-        R"(and Files."File Path" Like "%.)" + doubledQuotes(upperCase(filters.mask)) + R"(%")",
+        R"(and Files."File Path" Like ")" + maskPattern + R"(%")",
     };
     const std::string path = doubledQuotes(upperCase(filters.path));
     if (!filters.diskId) {

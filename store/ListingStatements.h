@@ -19,7 +19,8 @@ struct ListingFilters {
 // The distinct Disk IDs in ascending order.
 std::vector<std::string> diskIdTreeStatement();
 
-// The all-disks statement (four lines) or the Disk ID statement (five lines).
+// The all-disks statement (four lines) or the Disk ID statement (five lines). The mask line
+// asks for a dot followed by the mask, or matches every path when the mask is empty.
 std::vector<std::string> listingStatement(const ListingFilters& filters);
 
 // The Disk ID comparison after `Like "`: the value and the closing quote. A Disk ID holding a

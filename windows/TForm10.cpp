@@ -12,20 +12,10 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QShowEvent>
-#include <QUrl>
 
 namespace {
 
 const char* const kPictureResource = ":/about/katalox-logo.jpg";
-
-// The address as the label shows it: without the scheme, so it fits the small window.
-QString addressText(const QString& address) {
-    const QUrl url(address);
-    QString text = url.host() + url.path();
-    if (text.endsWith('/'))
-        text.chop(1);
-    return text.isEmpty() ? address : text;
-}
 
 } // namespace
 
@@ -40,7 +30,8 @@ TForm10::TForm10(QWidget* parent)
     setFixedSize(205, 54);
 
     ui_->Label2->setText(katalox::makerName());
-    ui_->Label1->setText(addressText(katalox::makerWebAddress()));
+    // The label shows exactly the address that its click opens.
+    ui_->Label1->setText(katalox::makerWebAddress());
     katalox::widgets::fitLabelToText(ui_->Label2, ui_->Label2->width());
     katalox::widgets::fitLabelToText(ui_->Label1, ui_->Label1->width());
     ui_->Label1->installEventFilter(this);

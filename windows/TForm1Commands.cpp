@@ -41,8 +41,11 @@ std::string sizeCaption(std::int64_t megabytes) {
     return "Size: " + std::to_string(megabytes) + " MB ";
 }
 
-bool confirmed(const std::string& question) {
-    return dialogs().confirm(katalox::platform::displayText(question));
+using katalox::platform::DefaultButton;
+
+// A question before a deletion has Cancel as its default button: Enter must not delete.
+bool confirmed(const std::string& question, DefaultButton defaultButton) {
+    return dialogs().confirm(katalox::platform::displayText(question), defaultButton);
 }
 
 // The "Id" of the record under the grid's cursor. None when the grid shows no record, or shows
@@ -73,8 +76,9 @@ template <typename Command> void underDiskIdGuard(Command&& command) {
 // Asks, and on OK runs the statement in place and rebuilds the tree and the listing. The
 // recorded scans of the Disk ID follow the records in the same transaction.
 template <typename Upkeep>
-void confirmAndRun(TForm1& form, const std::string& question, Upkeep&& keepScansInStep) {
-    if (!confirmed(question))
+void confirmAndRun(TForm1& form, const std::string& question, DefaultButton defaultButton,
+                   Upkeep&& keepScansInStep) {
+    if (!confirmed(question, defaultButton))
         return; // the statement object stays closed, holding a statement that never ran
     form.Query1->close();
     {
@@ -101,7 +105,7 @@ void TForm1::DeleteThisEntry1Click() {
         dialogs().showMessage(kNoEntry);
         return;
     }
-    if (!confirmed(" Delete single entry ?"))
+    if (!confirmed(" Delete single entry ?", DefaultButton::Cancel))
         return;
     Query1->setSql(katalox::store::deleteEntryStatement(*id));
     Query1->close();
@@ -120,9 +124,10 @@ void TForm1::DeleteCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
-        confirmAndRun(*this, deleteDiskIdQuestion(diskId), [&](katalox::store::Database& db) {
-            katalox::store::forgetRecordedDisk(db, diskId);
-        });
+        confirmAndRun(*this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
+                      [&](katalox::store::Database& db) {
+                          katalox::store::forgetRecordedDisk(db, diskId);
+                      });
     });
 }
 
@@ -139,7 +144,7 @@ void TForm1::RenameCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::renameDiskIdStatement(diskId, newName));
-        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName),
+        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName), DefaultButton::Ok,
                       [&](katalox::store::Database& db) {
                           katalox::store::renameRecordedDisk(db, diskId, newName);
                       });
@@ -147,7 +152,7 @@ void TForm1::RenameCatalog1Click() {
 }
 
 void TForm1::DeleteEntries1Click() {
-    if (!confirmed("Are you sure you want to delete ALL data?"))
+    if (!confirmed("Are you sure you want to delete ALL data?", DefaultButton::Cancel))
         return;
     Table1->close();
     Query1->close();

@@ -84,10 +84,9 @@ void TForm3::setTableName(const std::string& name) {
 }
 
 void TForm3::setDatabaseFolder(const std::string& folder) {
-    // A zero-width space after each separator lets a long path wrap between its folders.
-    QString shown = katalox::platform::displayText(folder);
-    shown.replace(QChar('/'), QStringLiteral("/\u200B"));
-    setCaption(ui->Label2, folder, shown);
+    // The label wraps a long path itself; its text is the folder exactly.
+    setCaption(ui->Label2, folder, katalox::platform::displayText(folder));
+    ui->Label2->setToolTip(ui->Label2->text());
 }
 
 void TForm3::FormCreate() {

@@ -52,7 +52,8 @@ QString makerName() {
     return QStringLiteral("Katalox Team");
 }
 QString makerWebAddress() {
-    return QStringLiteral("https://katalox.example.org");
+    // Short enough to be shown whole, scheme included, in the developer-information window.
+    return QStringLiteral("https://katalox.example");
 }
 
 void initAboutResources() {

@@ -36,10 +36,11 @@ void QtDialogs::showMessage(const QString& text) {
     box.exec();
 }
 
-bool QtDialogs::confirm(const QString& text) {
+bool QtDialogs::confirm(const QString& text, DefaultButton defaultButton) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
                     QMessageBox::Ok | QMessageBox::Cancel, dialogParent());
-    box.setDefaultButton(QMessageBox::Ok);
+    box.setDefaultButton(defaultButton == DefaultButton::Cancel ? QMessageBox::Cancel
+                                                                : QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }

@@ -12,6 +12,9 @@ class QWidget;
 
 namespace katalox::platform {
 
+// The button that Enter presses in a confirmation.
+enum class DefaultButton { Ok, Cancel };
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -19,7 +22,8 @@ public:
     // Message box titled with the application title ("Katalox") and an OK button.
     virtual void showMessage(const QString& text) = 0;
     // "Confirm", question icon, OK and Cancel; true only for OK (closing counts as Cancel).
-    virtual bool confirm(const QString& text) = 0;
+    // A question before something is deleted passes Cancel as the default button.
+    virtual bool confirm(const QString& text, DefaultButton defaultButton = DefaultButton::Ok) = 0;
     // One-line input; no value when cancelled.
     virtual std::optional<QString> inputLine(const QString& caption, const QString& prompt,
                                              const QString& text) = 0;
@@ -39,7 +43,7 @@ public:
 class QtDialogs : public Dialogs {
 public:
     void showMessage(const QString& text) override;
-    bool confirm(const QString& text) override;
+    bool confirm(const QString& text, DefaultButton defaultButton = DefaultButton::Ok) override;
     std::optional<QString> inputLine(const QString& caption, const QString& prompt,
                                      const QString& text) override;
     std::optional<std::string> openFile(const QString& filter,

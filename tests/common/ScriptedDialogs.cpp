@@ -49,8 +49,8 @@ void ScriptedDialogs::showMessage(const QString& text) {
     shown_.push_back({QStringLiteral("message"), text});
 }
 
-bool ScriptedDialogs::confirm(const QString& text) {
-    shown_.push_back({QStringLiteral("confirm"), text});
+bool ScriptedDialogs::confirm(const QString& text, platform::DefaultButton defaultButton) {
+    shown_.push_back({QStringLiteral("confirm"), text, defaultButton});
     const Answer answer = nextAnswer();
     const bool* ok = std::get_if<bool>(&answer);
     return ok && *ok;

@@ -9,10 +9,12 @@ namespace katalox::test {
 
 class ScriptedDialogs : public platform::Dialogs {
 public:
-    // One recorded dialog: its kind ("message", "confirm", "input", "openFile", "error") and text.
+    // One recorded dialog: its kind ("message", "confirm", "input", "openFile", "error"), its text
+    // and, for a confirmation, the button Enter would press.
     struct Shown {
         QString kind;
         QString text;
+        platform::DefaultButton defaultButton = platform::DefaultButton::Ok;
         bool operator==(const Shown&) const = default;
     };
 
@@ -32,7 +34,8 @@ public:
     void clear();
 
     void showMessage(const QString& text) override;
-    bool confirm(const QString& text) override;
+    bool confirm(const QString& text,
+                 platform::DefaultButton defaultButton = platform::DefaultButton::Ok) override;
     std::optional<QString> inputLine(const QString& caption, const QString& prompt,
                                      const QString& text) override;
     std::optional<std::string> openFile(const QString& filter,

@@ -13,11 +13,11 @@ TEST(ListingStatementsTest, TreeStatementListsDistinctDiskIdsAscending) {
                                             R"(Order by Files."Disk ID" asc;)"}));
 }
 
-TEST(ListingStatementsTest, EmptyFiltersOnAllDisks) {
+TEST(ListingStatementsTest, EmptyFiltersOnAllDisksMatchPathsWithoutADot) {
     EXPECT_EQ(listingStatement({}), (Lines{
                                         "select * from Files",
                                         R"(where Files."File Name" Like "%%")",
-                                        R"(and Files."File Path" Like "%.%")",
+                                        R"(and Files."File Path" Like "%%")",
                                         R"(And Files."File Path" Like "%%";)",
                                     }));
 }

@@ -290,6 +290,24 @@ TEST_F(MaintenanceCommandsTest, RenameWithoutSelectionComplainsAfterTheName) {
     EXPECT_EQ(count(R"("Disk ID" = 'Tunes')"), 0);
 }
 
+// Enter on a question before a deletion must not delete: Cancel is its default button.
+TEST_F(MaintenanceCommandsTest, DeletionQuestionsDefaultToCancel) {
+    select("music");
+    pointAtRow(0);
+    trigger("DeleteThisEntry1");
+    trigger("DeleteCatalog1");
+    trigger("DeleteEntries1");
+    dialogs.answerInput("renamed");
+    trigger("RenameCatalog1");
+    std::vector<katalox::platform::DefaultButton> defaults;
+    for (const auto& shown : dialogs.shown())
+        if (shown.kind == "confirm")
+            defaults.push_back(shown.defaultButton);
+    using enum katalox::platform::DefaultButton;
+    EXPECT_EQ(defaults, (std::vector{Cancel, Cancel, Cancel, Ok})); // a rename deletes nothing
+    EXPECT_EQ(count(), 5);
+}
+
 // Empty the table
 
 TEST_F(MaintenanceCommandsTest, EmptyRemovesEveryRecordAndNothingElse) {

@@ -3,6 +3,9 @@
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
 
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace katalox::platform;
@@ -73,6 +76,21 @@ TEST(ScriptedDialogs, RestoresTheRealDialogsWhenDestroyed) {
         scripted = &Dialogs::instance();
     }
     EXPECT_NE(&Dialogs::instance(), scripted);
+}
+
+// The real confirmation: Enter presses its default button.
+TEST(QtDialogs, EnterPressesTheDefaultButtonOfAConfirmation) {
+    auto pressEnterOnTheDialog = [] {
+        QTimer::singleShot(0, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+    };
+    QtDialogs real;
+    pressEnterOnTheDialog();
+    EXPECT_TRUE(real.confirm("Go on?"));
+    pressEnterOnTheDialog();
+    EXPECT_FALSE(real.confirm("Delete?", DefaultButton::Cancel));
 }
 
 TEST(ShellOpen, HookReceivesTheAddress) {

@@ -1,0 +1,18 @@
+#pragma once
+// A label for a long path. Its text is the path exactly (what a copy, a screen reader or a
+// test reads); only the painting wraps it, after a separator where one fits and anywhere in a
+// name longer than a line, and cuts off the lines that do not fit its fixed size.
+#include <QLabel>
+
+namespace katalox::widgets {
+
+class PathLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace katalox::widgets
