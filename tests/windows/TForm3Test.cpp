@@ -110,6 +110,21 @@ TEST_F(ConfigurationWindow, LayoutShowsEveryCaptionWholeAndClosingOnlyHides) {
     EXPECT_TRUE(form->isHidden());
 }
 
+// A long folder wraps on screen, but the label's text, what a copy or a screen reader gets, is
+// the folder exactly.
+TEST_F(ConfigurationWindow, ALongFolderIsTheLabelsTextExactly) {
+    std::string folder = app.path() + "/";
+    while (folder.size() < 150)
+        folder += "Long Folder Name/";
+    std::filesystem::create_directories(folder);
+    makeCatalogue(folder + "Files.db", {"Deep"});
+    app.write("config.ini", configText("Files.db", folder));
+    start();
+    EXPECT_EQ(form->findChild<QLabel*>("Label2")->text().toStdString(), folder);
+    EXPECT_EQ(form->databaseFolder(), folder);
+    EXPECT_EQ(tree(), (QStringList{"All Disks", "Deep"}));
+}
+
 TEST_F(ConfigurationWindow, UsableConfigurationOpensTheTableWithoutQuestions) {
     const std::string folder = app.mkdir("cat") + "/";
     makeCatalogue(folder + "Files.db", {"Disk B", "Disk A", "Disk B"});
