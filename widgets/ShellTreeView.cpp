@@ -25,7 +25,6 @@ using platform::lastComponent;
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-constexpr int kFilledRole = Qt::UserRole + 1;
 
 bool isRemovableMountPoint(const std::string& path) {
     for (const char* prefix : {"/media/", "/run/media/", "/mnt/"}) {
@@ -45,7 +44,7 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
     setIndentation(19);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(this, &QTreeWidget::itemExpanded, this, &ShellTreeView::fillChildren);
+    connect(this, &QTreeWidget::itemExpanded, this, &ShellTreeView::readExpanded);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
                 if (current)
@@ -60,25 +59,24 @@ void ShellTreeView::fill() {
     auto* root = new QTreeWidgetItem(this, QStringList{QStringLiteral("Computer")});
     root->setIcon(0, style()->standardIcon(QStyle::SP_ComputerIcon));
     root->setData(0, kPathRole, QByteArray(kComputerPath));
-    root->setData(0, kFilledRole, true);
-
-    addFolderNode(root, "/", QStringLiteral("/"))
-        ->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
-    const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
-    if (home != "/")
-        addFolderNode(root, home, displayText(lastComponent(home)))
-            ->setIcon(0, style()->standardIcon(QStyle::SP_DirHomeIcon));
-    for (const std::string& volume : removableVolumes(platform::readMountTable())) {
-        addFolderNode(root, volume, displayText(lastComponent(volume)))
-            ->setIcon(0, style()->standardIcon(QStyle::SP_DriveCDIcon));
-    }
-    root->setExpanded(true);
+    root->setExpanded(true); // reads its children
     setCurrentItem(root);
 }
 
 void ShellTreeView::addTopFolder(const std::string& path) {
+    addedTopFolders_.push_back(path);
     fill();
-    addFolderNode(topLevelItem(0), path, displayText(lastComponent(path)));
+    readExpanded(topLevelItem(0));
+}
+
+void ShellTreeView::setMountTableSource(
+    std::function<std::vector<platform::MountedFileSystem>()> source) {
+    mounts_ = std::move(source);
+}
+
+void ShellTreeView::refresh() {
+    if (QTreeWidgetItem* root = topLevelItem(0); root && root->isExpanded())
+        readExpanded(root);
 }
 
 void ShellTreeView::showEvent(QShowEvent* event) {
@@ -86,22 +84,21 @@ void ShellTreeView::showEvent(QShowEvent* event) {
     QTreeWidget::showEvent(event);
 }
 
-QTreeWidgetItem* ShellTreeView::addFolderNode(QTreeWidgetItem* parent, const std::string& path,
-                                              const QString& text) {
-    auto* item = new QTreeWidgetItem(parent, QStringList{text});
-    item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
-    item->setData(0, kPathRole, QByteArray::fromStdString(path));
-    item->setData(0, kFilledRole, false);
-    // Whether a folder has subfolders is found out only when it is expanded.
-    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    return item;
+std::vector<ShellTreeView::Child> ShellTreeView::topFolders() const {
+    std::vector<Child> tops{{"/", QStringLiteral("/"), QStyle::SP_DriveHDIcon}};
+    const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
+    if (home != "/")
+        tops.push_back({home, displayText(lastComponent(home)), QStyle::SP_DirHomeIcon});
+    // A volume shows under its mount point's name, which is its label where the system mounts
+    // volumes by label.
+    for (const std::string& volume : removableVolumes(mounts_()))
+        tops.push_back({volume, displayText(lastComponent(volume)), QStyle::SP_DriveCDIcon});
+    for (const std::string& added : addedTopFolders_)
+        tops.push_back({added, displayText(lastComponent(added))});
+    return tops;
 }
 
-void ShellTreeView::fillChildren(QTreeWidgetItem* item) {
-    if (item->data(0, kFilledRole).toBool())
-        return;
-    item->setData(0, kFilledRole, true);
-    const std::string folder = pathOf(item);
+std::vector<ShellTreeView::Child> ShellTreeView::subfolders(const std::string& folder) {
     std::vector<std::string> names;
     // The folders request leaves out hidden folders and those of kernel pseudo file systems.
     FindOperation find(joinPath(folder, "*"), FindRequest::Folders);
@@ -114,10 +111,50 @@ void ShellTreeView::fillChildren(QTreeWidgetItem* item) {
         const int byText = displayText(a).compare(displayText(b), Qt::CaseInsensitive);
         return byText != 0 ? byText < 0 : a < b;
     });
+    std::vector<Child> children;
+    children.reserve(names.size());
     for (const std::string& name : names)
-        addFolderNode(item, joinPath(folder, name), displayText(name));
-    item->setChildIndicatorPolicy(names.empty() ? QTreeWidgetItem::DontShowIndicator
-                                                : QTreeWidgetItem::ShowIndicator);
+        children.push_back({joinPath(folder, name), displayText(name)});
+    return children;
+}
+
+void ShellTreeView::readExpanded(QTreeWidgetItem* item) {
+    const bool computer = item == topLevelItem(0);
+    const std::vector<Child> children = computer ? topFolders() : subfolders(pathOf(item));
+    mergeChildren(item, children);
+    if (!computer)
+        item->setChildIndicatorPolicy(children.empty() ? QTreeWidgetItem::DontShowIndicator
+                                                       : QTreeWidgetItem::ShowIndicator);
+    for (int i = 0; i < item->childCount(); ++i) {
+        if (item->child(i)->isExpanded())
+            readExpanded(item->child(i));
+    }
+}
+
+void ShellTreeView::mergeChildren(QTreeWidgetItem* item, const std::vector<Child>& children) {
+    const int count = static_cast<int>(children.size());
+    for (int i = 0; i < count; ++i) {
+        const QByteArray path = QByteArray::fromStdString(children[i].path);
+        int found = -1;
+        for (int j = i; j < item->childCount() && found < 0; ++j) {
+            if (item->child(j)->data(0, kPathRole).toByteArray() == path)
+                found = j;
+        }
+        if (found == i)
+            continue;
+        QTreeWidgetItem* node = found >= 0 ? item->takeChild(found) : nullptr;
+        if (!node) {
+            node = new QTreeWidgetItem(QStringList{children[i].text});
+            node->setIcon(0, style()->standardIcon(children[i].icon));
+            node->setData(0, kPathRole, path);
+            // Whether a folder has subfolders is found out only when it is expanded.
+            node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+        item->insertChild(i, node);
+    }
+    // What is left after them is gone from the file system.
+    while (item->childCount() > count)
+        delete item->takeChild(item->childCount() - 1);
 }
 
 std::string ShellTreeView::pathOf(const QTreeWidgetItem* item) {
@@ -156,8 +193,7 @@ bool ShellTreeView::selectPath(const std::string& path) {
         }
     }
     while (node && pathOf(node) != target) {
-        fillChildren(node);
-        node->setExpanded(true);
+        node->setExpanded(true); // reads its children when it was collapsed
         const std::string current = pathOf(node);
         const std::size_t start = current == "/" ? 1 : current.size() + 1;
         const std::string name = target.substr(start, target.find(kPathSeparator, start) - start);

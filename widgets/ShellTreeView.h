@@ -1,11 +1,14 @@
 #pragma once
 // The shell folder tree: a root node "Computer" holding the file-system root, the home folder
-// and the mounted removable volumes; folders only, hidden folders left out, each folder's
-// subfolders read when it is first expanded. Paths are byte strings, so any folder name works.
+// and the mounted removable volumes; folders only, hidden folders left out. A node's children
+// are read each time it is expanded, so a disk mounted or a folder made since shows up then;
+// nothing is read by itself. Paths are byte strings, so any folder name works.
 #include "platform/MountTable.h"
 
+#include <QStyle>
 #include <QTreeWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,13 @@ public:
     // folder that the tree does not reach otherwise, such as one on a memory file system).
     void addTopFolder(const std::string& path);
 
+    // Reads the children of every expanded node again, keeping the nodes that are still there
+    // (and so the selection, unless its folder is gone).
+    void refresh();
+
+    // Where the mounted volumes are read from; the system's mount table unless replaced.
+    void setMountTableSource(std::function<std::vector<platform::MountedFileSystem>()> source);
+
     // The mounted removable volumes: the mount points below /media, /run/media and /mnt, each
     // once.
     static std::vector<std::string>
@@ -55,12 +65,23 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& path,
-                                   const QString& text);
-    void fillChildren(QTreeWidgetItem* item);
+    // One child node as the file system has it now.
+    struct Child {
+        std::string path;
+        QString text;
+        QStyle::StandardPixmap icon = QStyle::SP_DirIcon;
+    };
+    std::vector<Child> topFolders() const;
+    static std::vector<Child> subfolders(const std::string& folder);
+    // Reads a node's children and, below them, those of its expanded children.
+    void readExpanded(QTreeWidgetItem* item);
+    // Makes a node's children those given, in their order, reusing the nodes already there.
+    void mergeChildren(QTreeWidgetItem* item, const std::vector<Child>& children);
     static std::string pathOf(const QTreeWidgetItem* item);
 
     bool filled_ = false;
+    std::vector<std::string> addedTopFolders_;
+    std::function<std::vector<platform::MountedFileSystem>()> mounts_ = platform::readMountTable;
 };
 
 } // namespace katalox::widgets

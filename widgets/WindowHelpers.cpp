@@ -3,11 +3,17 @@
 #include <QApplication>
 #include <QFont>
 #include <QLabel>
+#include <QShortcut>
 #include <QWidget>
 
 #include <algorithm>
 
 namespace katalox::widgets {
+
+void closeOnEscape(QWidget* window) {
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+}
 
 void useWindowFont(QWidget* window) {
     QFont font(QStringLiteral("Sans Serif"));

@@ -20,6 +20,9 @@ void fitLabelToText(QLabel* label, int minimumWidth = 0);
 // Sets a label's text and fits its width to it.
 void setFittedText(QLabel* label, const QString& text);
 
+// Escape closes the window (for windows that only hide when closed).
+void closeOnEscape(QWidget* window);
+
 // Shows a window modeless and brings it to the front; a visible window keeps its state.
 void showForm(QWidget* window);
 

@@ -23,10 +23,12 @@
 #include "ui_TForm1.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 
 namespace {
@@ -55,6 +57,7 @@ TForm1::TForm1(QWidget* parent)
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     setUpWindow();
     setUpPopupMenus();
+    setUpShortcuts();
     DataSource1->setDataSet(Table1);
     DBGrid1->setDataSource(DataSource1);
     connectHandlers();
@@ -85,6 +88,8 @@ void TForm1::setUpWindow() {
     QPalette cream = ui->Shape1->palette();
     cream.setColor(QPalette::Window, kCream);
     ui->Shape1->setPalette(cream);
+    // The last column takes the width the window gives the grid beyond its columns.
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
     QPalette grid = DBGrid1->palette();
     grid.setColor(QPalette::Base, kCream);
     DBGrid1->setPalette(grid);
@@ -112,6 +117,18 @@ void TForm1::setUpPopupMenus() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     PopupMenu1->addAction(ui->DeleteThisEntry1);
+    // Our own items follow the one the grid's pop-up always had.
+    PopupMenu1->addSeparator();
+    const std::tuple<const char*, const char*, void (TForm1::*)()> fileItems[] = {
+        {"openContainingFolder", "Open Containing Folder", &TForm1::openContainingFolder},
+        {"copyPath", "Copy Path", &TForm1::copyPath},
+        {"openFile", "Open File", &TForm1::openFile},
+    };
+    for (const auto& [name, caption, handler] : fileItems) {
+        QAction* item = PopupMenu1->addAction(QString::fromLatin1(caption));
+        item->setObjectName(QString::fromLatin1(name));
+        katalox::platform::connectGuarded(item, &QAction::triggered, this, handler);
+    }
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
     PopupMenu2->addAction(ui->CheckSize1);
@@ -133,6 +150,22 @@ void TForm1::setUpPopupMenus() {
     TreeView1->viewport()->installEventFilter(this);
     connect(TreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(pos));
+    });
+}
+
+// Keys of our own; the captions stay as they are, the menus show the keys beside them.
+void TForm1::setUpShortcuts() {
+    ui->Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ui->WebHelp1->setShortcut(QKeySequence(Qt::Key_F1));
+    ui->NewScan1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    // Delete removes the record only from the grid: in a filter box it deletes text.
+    ui->DeleteThisEntry1->setShortcut(QKeySequence(Qt::Key_Delete));
+    ui->DeleteThisEntry1->setShortcutContext(Qt::WidgetShortcut);
+    DBGrid1->addAction(ui->DeleteThisEntry1);
+    auto* findFileName = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(findFileName, &QShortcut::activated, this, [this] {
+        Edit1->setFocus(Qt::ShortcutFocusReason);
+        Edit1->selectAll();
     });
 }
 

@@ -80,6 +80,12 @@ public:
     // whenever a volume is mounted or unmounted.
     void showDiskPresence();
 
+    // Our own grid pop-up items, after "Delete This Entry": they reach the file of the record
+    // under the grid's cursor on the live file system (the catalogue keeps paths upper-cased).
+    void openContainingFolder();
+    void copyPath();
+    void openFile();
+
     // Filters and tree.
     void TreeView1Change(QTreeWidgetItem* node);
     void ComboBox1Change();
@@ -106,6 +112,7 @@ protected:
 private:
     void setUpWindow();
     void setUpPopupMenus();
+    void setUpShortcuts();
     void connectHandlers();
     QTreeWidgetItem* selectedNode() const;
     std::string selectedDiskId() const;

@@ -35,6 +35,7 @@ TForm10::TForm10(QWidget* parent)
     katalox::widgets::fitLabelToText(ui_->Label2, ui_->Label2->width());
     katalox::widgets::fitLabelToText(ui_->Label1, ui_->Label1->width());
     ui_->Label1->installEventFilter(this);
+    katalox::widgets::closeOnEscape(this);
 
     katalox::initAboutResources();
     QFile picture(kPictureResource);

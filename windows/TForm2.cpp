@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QStyle>
 
 #include <algorithm>
@@ -82,6 +83,11 @@ TForm2::TForm2(QWidget* parent)
     // Closing the main window during a scan ends the program; the scan then stops at its next
     // step instead of running on in a program whose windows are gone.
     qApp->installEventFilter(this);
+    katalox::widgets::closeOnEscape(this);
+    // F5 reads the folders shown in the tree again (a disk mounted since, a folder made since).
+    auto* rereadTree = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(rereadTree, &QShortcut::activated, ui->ShellTreeView1,
+            &katalox::widgets::ShellTreeView::refresh);
     FormResize();
 }
 

@@ -53,6 +53,7 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     // The button keeps its place but widens when the font needs more room for its caption.
     ui->Button1->resize(std::max(ui->Button1->width(), ui->Button1->sizeHint().width()),
                         ui->Button1->height());
+    katalox::widgets::closeOnEscape(this);
     setTableName("Table");
     setDatabaseFolder("DB Path");
     katalox::platform::connectGuarded(ui->Button1, &QPushButton::clicked, this,

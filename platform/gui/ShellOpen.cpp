@@ -20,6 +20,11 @@ void shellOpen(const QString& address) {
     QDesktopServices::openUrl(QUrl(address)); // the result is not looked at
 }
 
+QString localFileAddress(const std::string& path) {
+    return QStringLiteral("file://") +
+           QString::fromLatin1(QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
 void setShellOpenHook(std::function<void(const QString&)> hook) {
     shellOpenHook() = std::move(hook);
 }

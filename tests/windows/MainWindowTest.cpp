@@ -159,7 +159,11 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
     EXPECT_EQ(menuItems(form.findChild<QMenu*>("About1")),
               (QStringList{"WebHelp1=Web Help", "Developerinfo1=Developer info"}));
     EXPECT_EQ(form.PopupMenu1->objectName(), "PopupMenu1");
-    EXPECT_EQ(menuItems(form.PopupMenu1), QStringList{"DeleteThisEntry1=Delete This Entry"});
+    // Our own items follow the grid's own one, after a separator.
+    EXPECT_EQ(menuItems(form.PopupMenu1),
+              (QStringList{"DeleteThisEntry1=Delete This Entry", "=",
+                           "openContainingFolder=Open Containing Folder", "copyPath=Copy Path",
+                           "openFile=Open File"}));
     EXPECT_EQ(form.PopupMenu2->objectName(), "PopupMenu2");
     EXPECT_EQ(menuItems(form.PopupMenu2),
               (QStringList{"CheckSize1=Check Size", "RenameCatalog1=Rename Catalog",
