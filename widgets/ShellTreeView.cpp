@@ -12,6 +12,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <set>
 
 namespace katalox::widgets {
 
@@ -132,17 +133,28 @@ void ShellTreeView::readExpanded(QTreeWidgetItem* item) {
 }
 
 void ShellTreeView::mergeChildren(QTreeWidgetItem* item, const std::vector<Child>& children) {
-    const int count = static_cast<int>(children.size());
-    for (int i = 0; i < count; ++i) {
+    std::set<QByteArray> wanted;
+    for (const Child& child : children)
+        wanted.insert(QByteArray::fromStdString(child.path));
+    // The nodes of folders that are gone go first; the others keep their order, and so the
+    // selection and what is expanded below them.
+    std::set<QByteArray> kept;
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        const QByteArray path = item->child(i)->data(0, kPathRole).toByteArray();
+        if (wanted.count(path))
+            kept.insert(path);
+        else
+            delete item->takeChild(i);
+    }
+    for (int i = 0; i < static_cast<int>(children.size()); ++i) {
         const QByteArray path = QByteArray::fromStdString(children[i].path);
-        int found = -1;
-        for (int j = i; j < item->childCount() && found < 0; ++j) {
-            if (item->child(j)->data(0, kPathRole).toByteArray() == path)
-                found = j;
-        }
-        if (found == i)
+        if (i < item->childCount() && item->child(i)->data(0, kPathRole).toByteArray() == path)
             continue;
-        QTreeWidgetItem* node = found >= 0 ? item->takeChild(found) : nullptr;
+        QTreeWidgetItem* node = nullptr;
+        for (int j = i + 1; kept.count(path) && j < item->childCount() && !node; ++j) {
+            if (item->child(j)->data(0, kPathRole).toByteArray() == path)
+                node = item->takeChild(j); // moved: the order of the names changed
+        }
         if (!node) {
             node = new QTreeWidgetItem(QStringList{children[i].text});
             node->setIcon(0, style()->standardIcon(children[i].icon));
@@ -152,9 +164,6 @@ void ShellTreeView::mergeChildren(QTreeWidgetItem* item, const std::vector<Child
         }
         item->insertChild(i, node);
     }
-    // What is left after them is gone from the file system.
-    while (item->childCount() > count)
-        delete item->takeChild(item->childCount() - 1);
 }
 
 std::string ShellTreeView::pathOf(const QTreeWidgetItem* item) {

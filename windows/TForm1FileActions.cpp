@@ -36,7 +36,8 @@ std::optional<CatalogueFile> fileUnderCursor(const katalox::store::DataSource& l
     const int diskId = katalox::store::fieldIndexOf(shown->fields(), "Disk ID");
     if (path < 0 || diskId < 0) // the Disk ID list shown after a tree rebuild
         return std::nullopt;
-    return CatalogueFile{shown->valueAt(row, path).asString(), shown->valueAt(row, diskId).asString()};
+    return CatalogueFile{shown->valueAt(row, path).asString(),
+                         shown->valueAt(row, diskId).asString()};
 }
 
 void say(const QString& text) {
@@ -49,8 +50,7 @@ void sayNotConnected(const CatalogueFile& file, const std::string& folder) {
 }
 
 // Runs `reach` on the record under the cursor, or says that there is none.
-template <typename Reach>
-void withFileUnderCursor(const TForm1& form, Reach&& reach) {
+template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& reach) {
     if (const std::optional<CatalogueFile> file = fileUnderCursor(*form.DataSource1, *form.DBGrid1))
         reach(*file);
     else
@@ -79,7 +79,8 @@ void TForm1::copyPath() {
 
 void TForm1::openFile() {
     withFileUnderCursor(*this, [](const CatalogueFile& file) {
-        if (const std::optional<std::string> real = katalox::platform::realPathOf(file.storedPath)) {
+        if (const std::optional<std::string> real =
+                katalox::platform::realPathOf(file.storedPath)) {
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
             return;
         }

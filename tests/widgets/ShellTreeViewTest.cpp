@@ -81,6 +81,36 @@ TEST(ShellTreeView, ExpandsLazilyShowingVisibleFoldersOnly) {
     EXPECT_EQ(tree.selectedDisplayText(), QStringLiteral("/"));
 }
 
+// Each expansion reads the folder again: what was made since shows up, what is gone goes,
+// and the nodes still there (with the selection) stay. A volume mounted since joins the top.
+TEST(ShellTreeView, ExpandingAgainReadsTheFolderAgain) {
+    TempDir dir;
+    dir.mkdir("Old/Inner");
+    dir.mkdir("Gone");
+    ShellTreeView tree;
+    std::string mountTable;
+    tree.setMountTableSource([&] { return katalox::platform::parseMountTable(mountTable); });
+    ASSERT_TRUE(tree.selectPath(dir.path() + "/Old/Inner"));
+    QTreeWidgetItem* folder = tree.currentItem()->parent()->parent();
+    QSignalSpy changed(&tree, &ShellTreeView::selectedFolderChanged);
+
+    std::filesystem::remove(dir.file("Gone"));
+    dir.mkdir("New");
+    folder->setExpanded(false);
+    EXPECT_EQ(childTexts(folder), (QStringList{"Gone", "Old"})); // nothing read by itself
+    folder->setExpanded(true);
+    EXPECT_EQ(childTexts(folder), (QStringList{"New", "Old"}));
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/Old/Inner");
+    EXPECT_EQ(changed.count(), 0);
+
+    QTreeWidgetItem* computer = tree.topLevelItem(0);
+    mountTable = "22 20 8:17 / /media/ann/NEW\\040DISK rw - vfat /dev/sdb1 rw\n";
+    computer->setExpanded(false);
+    computer->setExpanded(true);
+    EXPECT_EQ(childTexts(computer).back(), QStringLiteral("NEW DISK"));
+    EXPECT_EQ(tree.selectedPath(), dir.path() + "/Old/Inner");
+}
+
 TEST(ShellTreeView, AnAddedTopFolderIsReachedByItsPath) {
     TempDir dir;
     dir.mkdir("deep/inside");

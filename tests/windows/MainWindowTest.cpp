@@ -3,12 +3,15 @@
 #include "platform/gui/ShellOpen.h"
 #include "store/DataSource.h"
 #include "widgets/DBGrid.h"
+#include "widgets/ShellTreeView.h"
+#include "widgets/WindowHelpers.h"
 #include "windows/Forms.h"
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
 #include "windows/WebAddresses.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -222,6 +225,80 @@ TEST_F(MainWindowTest, CommandsShowTheOtherWindowsAndOpenWebHelp) {
     Form2 = nullptr;
     Form3 = nullptr;
     Form10 = nullptr;
+}
+
+TEST_F(MainWindowTest, KeysReachTheirCommands) {
+    insert({{"A.TXT", "/D/A.TXT", "one"}});
+    form.update2();
+    Form2 = new TForm2;
+    Form3 = new TForm3;
+    Form10 = new TForm10;
+    QString opened;
+    katalox::platform::setShellOpenHook([&](const QString& address) { opened = address; });
+    auto activate = [](QWidget* window) {
+        katalox::widgets::showForm(window);
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    };
+    ASSERT_TRUE(activate(&form));
+
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(form.Edit1->hasFocus());
+    QTest::keyClick(form.Edit1, Qt::Key_Delete); // edits the box only
+    EXPECT_TRUE(dialogs.shown().empty());
+    form.DBGrid1->setFocus();
+    QTest::keyClick(form.DBGrid1, Qt::Key_Delete);
+    EXPECT_EQ(dialogs.texts("confirm"), QStringList{" Delete single entry ?"});
+    QTest::keyClick(&form, Qt::Key_F1);
+    EXPECT_EQ(opened, katalox::webHelpAddress());
+    QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(Form2->isVisible());
+
+    // F5 in the scan window reads the tree again: a volume mounted since shows up.
+    auto* folders = Form2->findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1");
+    ASSERT_TRUE(activate(Form2));
+    folders->setMountTableSource([] {
+        return katalox::platform::parseMountTable("22 20 8:17 / /media/ann/NEW\\040DISK rw - "
+                                                  "vfat /dev/sdb1 rw\n");
+    });
+    QTest::keyClick(Form2, Qt::Key_F5);
+    EXPECT_EQ(folders->topLevelItem(0)->child(folders->topLevelItem(0)->childCount() - 1)->text(0),
+              "NEW DISK");
+    // Escape closes the scan, configuration and developer-information windows.
+    for (QWidget* window : {static_cast<QWidget*>(Form2), static_cast<QWidget*>(Form3),
+                            static_cast<QWidget*>(Form10)}) {
+        ASSERT_TRUE(activate(window));
+        QTest::keyClick(window, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+    }
+
+    ASSERT_TRUE(activate(&form));
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(dialogs.shown().size(), 1u);
+
+    katalox::platform::setShellOpenHook({});
+    delete Form2;
+    delete Form3;
+    delete Form10;
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form10 = nullptr;
+}
+
+TEST_F(MainWindowTest, GridsLastColumnTakesTheSpareWidth) {
+    insert({{"A.TXT", "/D/A.TXT", "one", 1}});
+    form.show();
+    form.update2();
+    QHeaderView* columns = form.DBGrid1->horizontalHeader();
+    const int before = columns->sectionSize(4);
+    form.resize(form.width() + 300, form.height());
+    QApplication::processEvents();
+    EXPECT_EQ(columns->sectionSize(4), before + 300);
+    EXPECT_EQ(columns->length(), form.DBGrid1->viewport()->width());
+    EXPECT_EQ(
+        (std::vector{columns->sectionSize(0), columns->sectionSize(1), columns->sectionSize(2)}),
+        (std::vector{40, 160, 110}));
 }
 
 TEST_F(MainWindowTest, GridShowsTheTableInStorageOrder) {
