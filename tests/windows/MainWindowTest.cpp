@@ -60,6 +60,27 @@ QStringList menuItems(const QWidget* menu) {
 
 class MainWindowTest : public MainWindowFixture {};
 
+// The other three windows, for the commands that show them, and the last address handed to
+// the browser.
+struct OtherWindows {
+    OtherWindows() {
+        Form2 = new TForm2;
+        Form3 = new TForm3;
+        Form10 = new TForm10;
+        katalox::platform::setShellOpenHook([this](const QString& address) { opened = address; });
+    }
+    ~OtherWindows() {
+        katalox::platform::setShellOpenHook({});
+        delete Form2;
+        delete Form3;
+        delete Form10;
+        Form2 = nullptr;
+        Form3 = nullptr;
+        Form10 = nullptr;
+    }
+    QString opened;
+};
+
 TEST_F(MainWindowTest, ControlsHaveTheirNamesKindsPlacesAndCaptions) {
     const Control controls[] = {
         {"Bevel1", "QFrame", {8, 6, 169, 39}, ""},
@@ -194,11 +215,8 @@ TEST_F(MainWindowTest, ForwardingItemsRunTheOtherItemsAction) {
 }
 
 TEST_F(MainWindowTest, CommandsShowTheOtherWindowsAndOpenWebHelp) {
-    Form2 = new TForm2;
-    Form3 = new TForm3;
-    Form10 = new TForm10;
-    QString opened;
-    katalox::platform::setShellOpenHook([&](const QString& address) { opened = address; });
+    OtherWindows others;
+    const QString& opened = others.opened;
 
     form.findChild<QAction*>("Configuration1")->trigger();
     EXPECT_TRUE(Form3->isVisible());
@@ -217,24 +235,13 @@ TEST_F(MainWindowTest, CommandsShowTheOtherWindowsAndOpenWebHelp) {
     form.findChild<QAction*>("Exit1")->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(dialogs.shown().empty());
-
-    katalox::platform::setShellOpenHook({});
-    delete Form2;
-    delete Form3;
-    delete Form10;
-    Form2 = nullptr;
-    Form3 = nullptr;
-    Form10 = nullptr;
 }
 
 TEST_F(MainWindowTest, KeysReachTheirCommands) {
     insert({{"A.TXT", "/D/A.TXT", "one"}});
     form.update2();
-    Form2 = new TForm2;
-    Form3 = new TForm3;
-    Form10 = new TForm10;
-    QString opened;
-    katalox::platform::setShellOpenHook([&](const QString& address) { opened = address; });
+    OtherWindows others;
+    const QString& opened = others.opened;
     auto activate = [](QWidget* window) {
         katalox::widgets::showForm(window);
         window->activateWindow();
@@ -276,14 +283,6 @@ TEST_F(MainWindowTest, KeysReachTheirCommands) {
     QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(dialogs.shown().size(), 1u);
-
-    katalox::platform::setShellOpenHook({});
-    delete Form2;
-    delete Form3;
-    delete Form10;
-    Form2 = nullptr;
-    Form3 = nullptr;
-    Form10 = nullptr;
 }
 
 TEST_F(MainWindowTest, GridsLastColumnTakesTheSpareWidth) {
