@@ -1,7 +1,8 @@
 #pragma once
 // A label for a long path. Its text is the path exactly (what a copy, a screen reader or a
-// test reads); only the painting wraps it, after a separator where one fits and anywhere in a
-// name longer than a line, and cuts off the lines that do not fit its fixed size.
+// test reads); only the painting wraps it, at a space or separator where one fits and anywhere
+// in a name longer than a line. It shows the whole lines that fit its fixed size, the last one
+// ending in "…" when the path goes on.
 #include <QLabel>
 
 namespace katalox::widgets {
