@@ -81,7 +81,9 @@ private:
 
     bool filled_ = false;
     std::vector<std::string> addedTopFolders_;
-    std::function<std::vector<platform::MountedFileSystem>()> mounts_ = platform::readMountTable;
+    std::function<std::vector<platform::MountedFileSystem>()> mounts_ = [] {
+        return platform::readMountTable();
+    };
 };
 
 } // namespace katalox::widgets
