@@ -124,10 +124,9 @@ void TForm1::DeleteCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
-        confirmAndRun(*this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
-                      [&](katalox::store::Database& db) {
-                          katalox::store::forgetRecordedDisk(db, diskId);
-                      });
+        confirmAndRun(
+            *this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
+            [&](katalox::store::Database& db) { katalox::store::forgetRecordedDisk(db, diskId); });
     });
 }
 
