@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "store/Dialect.h"
+#include "store/SearchIndex.h"
 #include "store/SqliteHandles.h"
 
 #include <cerrno>
@@ -24,9 +25,8 @@ void writeSchema(const std::string& path, const std::string& table) {
         " (\"Id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"File Name\" TEXT, \"File Path\" TEXT,"
         " \"Disk ID\" TEXT, \"File Size\" INTEGER);"
         "CREATE INDEX " +
-        quoteIdentifier(table + " Disk ID") + " ON " + quoted +
-        " (\"Disk ID\");"
-        "COMMIT;";
+        quoteIdentifier(table + " Disk ID") + " ON " + quoted + " (\"Disk ID\");" +
+        createSearchIndexSql(table, kEveryRecordIndexed) + "COMMIT;";
     std::string message;
     try {
         const SqliteConnection db = openSqlite(path);

@@ -10,7 +10,8 @@ namespace katalox::store {
 std::string tableNameOf(const std::string& path);
 
 // Creates the SQLite file `path` holding one empty table named after the file's stem
-// ("Files.db" holds "Files") with the catalogue's fields and an index on "Disk ID".
+// ("Files.db" holds "Files") with the catalogue's fields, an index on "Disk ID" and the
+// substring index over names and paths.
 // Throws FileError when the file already exists or cannot be created; never overwrites.
 void createEmptyCatalog(const std::string& path);
 

@@ -1,6 +1,10 @@
 #include "store/Database.h"
 
 #include "platform/Error.h"
+#include "store/CatalogFile.h"
+#include "store/Dialect.h"
+#include "store/SearchIndex.h"
+#include "store/SearchIndexBuilder.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -110,6 +114,7 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
     if (database->userLock_.valid() && !lockShared(database->userLock_.get()))
         throw EngineBusyError("database is locked");
     connections[key] = database;
+    database->startSearchIndex();
     return database;
 }
 
@@ -125,6 +130,7 @@ Database::~Database() {
         // Nothing to tell from a destructor; the engine rolls the batch back on close.
     }
     insert_.reset();
+    searchIndexBuilder_.reset();
     auto& connections = registry();
     if (auto it = connections.find(path_); it != connections.end() && it->second.expired())
         connections.erase(it);
@@ -150,6 +156,37 @@ void Database::execute(const std::string& sql) {
     Statement statement = prepare(sql);
     while (statement.step()) {
     }
+}
+
+void Database::executeScript(const std::string& sql) {
+    commitPending();
+    run(sql.c_str());
+}
+
+void Database::startSearchIndex() {
+    // A file that cannot be written is searched without an index (or with the one it holds).
+    if (sqlite3_db_readonly(db_.get(), "main") != 0)
+        return;
+    const std::string table = tableNameOf(path_);
+    IndexMark mark = searchIndexMark(*this, table);
+    if (!mark.present) {
+        // A catalogue made before the index existed: the index starts empty and is filled in
+        // the background. Another program holding the file, or a table without the
+        // catalogue's fields, leaves the file as it is.
+        try {
+            prepare("SELECT \"Id\", \"File Name\", \"File Path\" FROM " + quoteIdentifier(table));
+            const NoWaiting noWaiting(*this);
+            executeScript("BEGIN IMMEDIATE;" +
+                          createSearchIndexSql(table, std::numeric_limits<std::int64_t>::min()) +
+                          "COMMIT;");
+        } catch (const EngineError&) {
+            rollbackOpenTransaction();
+            return;
+        }
+        mark = searchIndexMark(*this, table);
+    }
+    if (mark.present && mark.upTo != kEveryRecordIndexed)
+        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
 }
 
 std::int64_t Database::changeCount() const {

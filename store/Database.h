@@ -15,6 +15,8 @@
 
 namespace katalox::store {
 
+class SearchIndexBuilder;
+
 class Database : public std::enable_shared_from_this<Database> {
 public:
     // Records per transaction while inserting: large enough that commits cost little, small
@@ -38,6 +40,8 @@ public:
     Statement prepare(const std::string& sql);
     // Prepares and runs `sql` (no result rows) to completion.
     void execute(const std::string& sql);
+    // Commits pending records, then runs every statement of `sql` in turn.
+    void executeScript(const std::string& sql);
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept
@@ -79,6 +83,7 @@ private:
     void run(const char* sql);
     void stepInsert(const std::vector<Value>& values);
     void keepPostedAfterFailure();
+    void startSearchIndex();
 
     // A lock file beside the catalogue, locked shared while this connection is open; released
     // last, once the connection is closed.
@@ -91,6 +96,8 @@ private:
     // The records of the open batch, kept to write them again if the engine rolls the
     // transaction back on a failure (it may, on a full disk).
     std::vector<std::vector<Value>> pending_;
+    // Indexes the records the substring index lacks; lives as long as the connection.
+    std::unique_ptr<SearchIndexBuilder> searchIndexBuilder_;
 };
 
 // While alive, statements on `db` fail at once instead of waiting for another program's lock.

@@ -5,6 +5,7 @@
 #include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
+#include "store/IndexedListing.h"
 #include "store/KeyedResult.h"
 #include "store/MaterialResult.h"
 
@@ -33,6 +34,12 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
             return result;
     }
     if (auto whole = matchWholeRowSelect(sql)) {
+        try {
+            if (auto indexed = indexedListingClauses(*db, *whole))
+                return std::make_unique<KeyedResult>(db, whole->table, *indexed);
+        } catch (const EngineError&) {
+            // The statement as written below gives the same rows, or the engine's message.
+        }
         try {
             return std::make_unique<KeyedResult>(db, whole->table, whole->rest);
         } catch (const EngineError&) {

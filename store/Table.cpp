@@ -8,6 +8,7 @@
 #include "store/RecordedDisks.h"
 #include "store/RowIndex.h"
 #include "store/RowReader.h"
+#include "store/SearchIndex.h"
 
 namespace katalox::store {
 
@@ -211,7 +212,7 @@ void Table::emptyTable() {
         refuse(error.what());
     }
     try {
-        db->execute("DELETE FROM " + table);
+        emptyTableAndIndex(*db, tableNameOf(tableName_));
         forgetAllRecordedDisks(*db);
         db->execute("COMMIT");
     } catch (const EngineError&) {

@@ -16,6 +16,8 @@ class OtherProgram {
 public:
     explicit OtherProgram(const std::string& path) : db_(store::openSqlite(path)) {}
 
+    sqlite3* handle() const { return db_.get(); }
+
     void exec(const std::string& sql) {
         ASSERT_EQ(sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
             << sqlite3_errmsg(db_.get());

@@ -1,0 +1,170 @@
+#include "store/IndexedListing.h"
+
+#include "platform/Error.h"
+#include "store/Database.h"
+#include "store/LikePattern.h"
+#include "store/SearchIndex.h"
+
+#include <cctype>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+namespace katalox::store {
+
+namespace {
+
+struct LikeTest {
+    std::string field;
+    std::string pattern;
+    bool escaped = false;
+};
+
+// Reads `where <field> like '<text>' [escape '<text>'] [and ...]` to its end; empty for
+// anything else (or, not, brackets, order by ...), whose conditions the index cannot rely on.
+class ConjunctionReader {
+public:
+    explicit ConjunctionReader(const std::string& text) : text_(text) {}
+
+    std::optional<std::vector<LikeTest>> read(std::size_t& conditionsStart) {
+        if (!keyword("where"))
+            return std::nullopt;
+        conditionsStart = at_;
+        std::vector<LikeTest> tests;
+        do {
+            LikeTest test;
+            if (!identifier(test.field) || !keyword("like") || !literal(test.pattern))
+                return std::nullopt;
+            if (keyword("escape")) {
+                std::string escape;
+                if (!literal(escape))
+                    return std::nullopt;
+                test.escaped = true;
+            }
+            tests.push_back(std::move(test));
+        } while (keyword("and"));
+        skipSpace();
+        if (at_ != text_.size())
+            return std::nullopt;
+        return tests;
+    }
+
+private:
+    void skipSpace() {
+        while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_])))
+            ++at_;
+    }
+
+    bool keyword(const char* word) {
+        skipSpace();
+        const std::size_t length = std::strlen(word);
+        if (text_.size() - at_ < length || ::strncasecmp(text_.c_str() + at_, word, length) != 0)
+            return false;
+        const std::size_t end = at_ + length;
+        if (end < text_.size() &&
+            (std::isalnum(static_cast<unsigned char>(text_[end])) || text_[end] == '_'))
+            return false;
+        at_ = end;
+        return true;
+    }
+
+    bool quoted(char quote, std::string& value) {
+        skipSpace();
+        if (at_ >= text_.size() || text_[at_] != quote)
+            return false;
+        value.clear();
+        for (std::size_t i = at_ + 1; i < text_.size(); ++i) {
+            if (text_[i] != quote) {
+                value += text_[i];
+            } else if (i + 1 < text_.size() && text_[i + 1] == quote) {
+                value += quote;
+                ++i;
+            } else {
+                at_ = i + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool identifier(std::string& name) { return quoted('"', name); }
+    bool literal(std::string& value) { return quoted('\'', value); }
+
+    const std::string& text_;
+    std::size_t at_ = 0;
+};
+
+std::string sqlText(const std::string& value) {
+    std::string literal = "'";
+    for (const char c : value) {
+        literal += c;
+        if (c == '\'')
+            literal += '\'';
+    }
+    return literal + "'";
+}
+
+bool isIndexedField(const std::string& field) {
+    return ::strcasecmp(field.c_str(), "File Name") == 0 ||
+           ::strcasecmp(field.c_str(), "File Path") == 0;
+}
+
+// The test whose pattern the index narrows best: the longest literal run wins.
+const LikeTest* mostSelective(const std::vector<LikeTest>& tests) {
+    const LikeTest* best = nullptr;
+    std::size_t bestRun = 2; // the index holds runs of three characters
+    for (const LikeTest& test : tests) {
+        if (test.escaped || !isIndexedField(test.field) ||
+            test.pattern.find('\0') != std::string::npos)
+            continue;
+        if (const std::size_t run = longestLiteralRun(test.pattern); run > bestRun) {
+            best = &test;
+            bestRun = run;
+        }
+    }
+    return best;
+}
+
+// True when the engine runs the statement as written by scanning the table in row id order;
+// with an index search the rows come in that index's order and the statement runs as written.
+bool scansInRowIdOrder(Database& db, const WholeRowSelect& select) {
+    Statement plan =
+        db.prepare("EXPLAIN QUERY PLAN SELECT rowid FROM " + select.table + select.rest);
+    while (plan.step()) {
+        if (plan.columnValue(3).asString().find(" USING ") != std::string::npos)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> indexedListingClauses(Database& db, const WholeRowSelect& select) {
+    std::size_t conditionsStart = 0;
+    const auto tests = ConjunctionReader(select.rest).read(conditionsStart);
+    if (!tests)
+        return std::nullopt;
+    const LikeTest* served = mostSelective(*tests);
+    if (!served)
+        return std::nullopt;
+    const IndexMark mark = searchIndexMark(db, select.table);
+    if (!mark.present)
+        return std::nullopt;
+    try {
+        if (!scansInRowIdOrder(db, select))
+            return std::nullopt;
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+    const SearchIndexNames names(select.table);
+    std::string candidates = "rowid IN (SELECT rowid FROM " + names.index + " WHERE " +
+                             quoteIdentifier(served->field) + " GLOB " +
+                             sqlText(globFromLike(served->pattern)) + ")";
+    // Records the builder has not reached yet are searched without the index.
+    if (mark.upTo != kEveryRecordIndexed)
+        candidates = "(" + candidates + " OR rowid > " + std::to_string(mark.upTo) + ")";
+    return " WHERE " + candidates + " AND (" + select.rest.substr(conditionsStart) +
+           ") ORDER BY rowid";
+}
+
+} // namespace katalox::store

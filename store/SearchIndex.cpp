@@ -1,0 +1,150 @@
+#include "store/SearchIndex.h"
+
+#include "platform/Error.h"
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/SqliteHandles.h"
+
+namespace katalox::store {
+
+namespace {
+
+std::string textLiteral(const std::string& text) {
+    std::string literal = "'";
+    for (const char c : text) {
+        literal += c;
+        if (c == '\'')
+            literal += '\'';
+    }
+    return literal + "'";
+}
+
+void run(sqlite3* db, const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : sqlite3_errmsg(db);
+        sqlite3_free(error);
+        throw EngineError(message);
+    }
+}
+
+std::int64_t stepInteger(sqlite3* db, const std::string& sql, int column = 0) {
+    const SqliteStatement statement = prepareSqlite(db, sql);
+    if (sqlite3_step(statement.get()) != SQLITE_ROW)
+        throw EngineError(sqlite3_errmsg(db));
+    return sqlite3_column_int64(statement.get(), column);
+}
+
+} // namespace
+
+SearchIndexNames::SearchIndexNames(const std::string& name)
+    : table(quoteIdentifier(name)), index(quoteIdentifier(name + "Search")),
+      mark(quoteIdentifier(name + "SearchMark")), indexName(name + "Search"),
+      insertTrigger(quoteIdentifier(name + "SearchInsert")),
+      deleteTrigger(quoteIdentifier(name + "SearchDelete")),
+      updateTrigger(quoteIdentifier(name + "SearchUpdate")) {}
+
+std::string createTriggersSql(const std::string& table) {
+    const SearchIndexNames n(table);
+    const std::string indexed = " <= (SELECT upTo FROM " + n.mark + ")";
+    const std::string add = "INSERT INTO " + n.index + "(rowid, \"File Name\", \"File Path\") ";
+    const std::string remove = "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
+                               ", rowid, \"File Name\", \"File Path\") ";
+    return "CREATE TRIGGER " + n.insertTrigger + " AFTER INSERT ON " + n.table +
+           " WHEN new.\"Id\"" + indexed + " BEGIN " + add +
+           "VALUES (new.\"Id\", new.\"File Name\", new.\"File Path\"); END;"
+           "CREATE TRIGGER " +
+           n.deleteTrigger + " AFTER DELETE ON " + n.table + " WHEN old.\"Id\"" + indexed +
+           " BEGIN " + remove +
+           "VALUES ('delete', old.\"Id\", old.\"File Name\", old.\"File Path\"); END;"
+           "CREATE TRIGGER " +
+           n.updateTrigger + " AFTER UPDATE OF \"Id\", \"File Name\", \"File Path\" ON " + n.table +
+           " BEGIN " + remove +
+           "SELECT 'delete', old.\"Id\", old.\"File Name\", old.\"File Path\" WHERE old.\"Id\"" +
+           indexed + "; " + add +
+           "SELECT new.\"Id\", new.\"File Name\", new.\"File Path\" WHERE new.\"Id\"" + indexed +
+           "; END;";
+}
+
+std::string dropTriggersSql(const std::string& table) {
+    const SearchIndexNames n(table);
+    return "DROP TRIGGER IF EXISTS " + n.insertTrigger + "; DROP TRIGGER IF EXISTS " +
+           n.deleteTrigger + "; DROP TRIGGER IF EXISTS " + n.updateTrigger + ";";
+}
+
+std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
+    const SearchIndexNames n(table);
+    return "CREATE VIRTUAL TABLE " + n.index +
+           " USING fts5(\"File Name\", \"File Path\", content=" + textLiteral(table) +
+           ", content_rowid='Id', tokenize='trigram case_sensitive 1', detail=none, "
+           "columnsize=0);"
+           "CREATE TABLE " +
+           n.mark + " (upTo INTEGER NOT NULL); INSERT INTO " + n.mark + " VALUES (" +
+           std::to_string(mark) + ");" + createTriggersSql(table);
+}
+
+IndexMark searchIndexMark(Database& db, const std::string& table) {
+    const SearchIndexNames n(table);
+    try {
+        Statement statement = db.prepare("SELECT upTo FROM " + n.mark +
+                                         " WHERE EXISTS "
+                                         "(SELECT 1 FROM sqlite_master WHERE name = " +
+                                         textLiteral(n.indexName) + ")");
+        if (!statement.step() || !statement.columnIsInteger(0))
+            return {};
+        return {true, statement.columnInteger(0)};
+    } catch (const EngineError&) {
+        return {};
+    }
+}
+
+bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
+    const SearchIndexNames n(table);
+    run(db, "BEGIN IMMEDIATE");
+    try {
+        const std::int64_t mark = stepInteger(db, "SELECT upTo FROM " + n.mark);
+        bool done = mark == kEveryRecordIndexed;
+        if (!done) {
+            const std::string above =
+                " FROM " + n.table + " WHERE \"Id\" > " + std::to_string(mark);
+            const SqliteStatement step =
+                prepareSqlite(db, "SELECT count(*), max(\"Id\") FROM (SELECT \"Id\"" + above +
+                                      " ORDER BY \"Id\" LIMIT " + std::to_string(records) + ")");
+            if (sqlite3_step(step.get()) != SQLITE_ROW)
+                throw EngineError(sqlite3_errmsg(db));
+            const std::int64_t found = sqlite3_column_int64(step.get(), 0);
+            const std::int64_t last = sqlite3_column_int64(step.get(), 1);
+            done = found < records;
+            if (found > 0)
+                run(db, "INSERT INTO " + n.index +
+                            "(rowid, \"File Name\", \"File Path\") SELECT "
+                            "\"Id\", \"File Name\", \"File Path\"" +
+                            above + " AND \"Id\" <= " + std::to_string(last));
+            run(db, "UPDATE " + n.mark +
+                        " SET upTo = " + std::to_string(done ? kEveryRecordIndexed : last));
+        }
+        run(db, "COMMIT");
+        return done;
+    } catch (const EngineError&) {
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void emptyTableAndIndex(Database& db, const std::string& table) {
+    const SearchIndexNames n(table);
+    if (!searchIndexMark(db, table).present) {
+        db.execute("DELETE FROM " + n.table);
+        return;
+    }
+    // Without triggers the engine drops the records in one go instead of one by one.
+    db.executeScript(dropTriggersSql(table));
+    db.execute("DELETE FROM " + n.table);
+    db.execute("INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
+               ") VALUES ('delete-all')");
+    db.execute("UPDATE " + n.mark + " SET upTo = " + std::to_string(kEveryRecordIndexed));
+    db.executeScript(createTriggersSql(table));
+}
+
+} // namespace katalox::store

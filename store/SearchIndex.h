@@ -1,0 +1,50 @@
+#pragma once
+// The substring index beside a catalogue table: an FTS5 table with the trigram tokenizer over
+// "File Name" and "File Path" (external content on the table, letter case exact, no positions),
+// a mark telling up to which "Id" the records are indexed, and triggers in the file that keep
+// the indexed records right whoever writes the table. Records above the mark are indexed by
+// a builder in steps; until then listings search them without the index.
+#include <cstdint>
+#include <limits>
+#include <string>
+
+struct sqlite3;
+
+namespace katalox::store {
+
+class Database;
+
+// The mark once every record is indexed: the triggers then index every record written.
+inline constexpr std::int64_t kEveryRecordIndexed = std::numeric_limits<std::int64_t>::max();
+
+struct SearchIndexNames {
+    explicit SearchIndexNames(const std::string& table);
+    std::string table;     // all quoted
+    std::string index;     // the FTS5 table
+    std::string mark;      // one row, one column "upTo"
+    std::string indexName; // the FTS5 table's name unquoted, as its special column
+    std::string insertTrigger, deleteTrigger, updateTrigger;
+};
+
+// Statements making the index with its mark at `mark` and its triggers.
+std::string createSearchIndexSql(const std::string& table, std::int64_t mark);
+std::string dropTriggersSql(const std::string& table);
+std::string createTriggersSql(const std::string& table);
+
+// The mark: every record with an "Id" up to it is indexed. Empty when the file has no index
+// (or it cannot be read).
+struct IndexMark {
+    bool present = false;
+    std::int64_t upTo = 0;
+};
+IndexMark searchIndexMark(Database& db, const std::string& table);
+
+// Indexes up to `records` records above the mark in one transaction on `db` and moves the
+// mark; returns true when every record is indexed. Throws EngineError on failure.
+bool indexMoreRecords(sqlite3* db, const std::string& table, int records);
+
+// Empties the table and its index inside the caller's transaction, without a per-record
+// trigger run.
+void emptyTableAndIndex(Database& db, const std::string& table);
+
+} // namespace katalox::store

@@ -1,0 +1,231 @@
+// Listings answered from the substring index give the same rows in the same order as the
+// statement run as written, over generated records and statements, through the program's own
+// changes and those of another program, and while an older catalogue is being indexed.
+#include "CatalogFixture.h"
+
+#include "platform/Error.h"
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/IndexedListing.h"
+#include "store/ListingStatements.h"
+#include "store/MaintenanceStatements.h"
+#include "store/SearchIndex.h"
+
+#include <chrono>
+#include <optional>
+#include <random>
+#include <thread>
+
+namespace katalox::test {
+namespace {
+
+// Pieces that records and filters are made of: wildcards and quotes of both dialects, glob
+// characters, letter case, valid and broken UTF-8.
+const std::vector<std::string> kPieces = {
+    "A",   "B",        "C",    "AB",   "ABC",  "BCA", "CAB", ".",     "MP3", ".MP3",
+    "%",   "_",        "\"",   "'",    "*",    "?",   "[",   "]",     "a",   "b",
+    "abc", "\xC3\x84", "\xC3", "\x80", "\xFF", " ",   "/",   "ABCABC"};
+const std::vector<std::string> kDiskIds = {"D1", "D2", "d1", "D%1", "D_2", "All Disks", "XYZ"};
+
+class Generator {
+public:
+    std::size_t below(std::size_t n) { return random_() % n; }
+    bool chance(int percent) { return static_cast<int>(below(100)) < percent; }
+
+    std::string pieces(std::size_t most) {
+        std::string text;
+        for (std::size_t i = below(most) + 1; i > 0; --i)
+            text += kPieces[below(kPieces.size())];
+        return text;
+    }
+    Record record() {
+        Record r;
+        r.name = pieces(5);
+        r.path = "/" + pieces(3) + "/" + pieces(2) + "/" + r.name;
+        r.diskId = kDiskIds[below(kDiskIds.size())];
+        r.size = static_cast<std::int64_t>(below(100000));
+        return r;
+    }
+    // Mostly a piece of a stored value (so that statements find something), else made up.
+    std::string filter(const std::vector<Record>& seen) {
+        if (seen.empty() || chance(30))
+            return chance(20) ? std::string() : pieces(3);
+        const Record& r = seen[below(seen.size())];
+        const std::string& from = chance(50) ? r.name : r.path;
+        const std::size_t start = below(from.size() + 1);
+        return from.substr(start, below(9));
+    }
+    // The statement the main window builds, or one with Like patterns in any letter case.
+    std::vector<std::string> statement(const std::vector<Record>& seen) {
+        store::ListingFilters filters{filter(seen), chance(50) ? "MP3" : filter(seen), filter(seen),
+                                      std::nullopt};
+        if (chance(40))
+            filters.diskId = kDiskIds[below(kDiskIds.size())];
+        if (chance(75))
+            return store::listingStatement(filters);
+        const auto like = [&](const char* field) {
+            return std::string("Files.\"") + field + "\" Like \"" +
+                   store::doubledQuotes((chance(50) ? "%" : "") + filter(seen) +
+                                        (chance(50) ? "%" : "_")) +
+                   "\"";
+        };
+        return {"select * from Files", "where " + like("File Path"), "and " + like("File Name")};
+    }
+
+private:
+    std::mt19937 random_{20261208};
+};
+
+class SearchIndexTest : public CatalogFixture {
+protected:
+    SearchIndexTest()
+        : db(store::Database::open(dir.file("Files.db"))), other(dir.file("Files.db")) {
+        other.exec("PRAGMA case_sensitive_like = ON");
+    }
+
+    // The row ids of the statement run as written; empty when the engine refuses it.
+    std::optional<std::vector<std::int64_t>> asWritten(const std::vector<std::string>& lines) {
+        std::string text;
+        for (const auto& line : lines)
+            text += line + "\n";
+        try {
+            const auto whole = store::matchWholeRowSelect(store::translateStatement(text));
+            if (!whole)
+                return std::nullopt;
+            if (store::indexedListingClauses(*db, *whole))
+                ++served;
+            const store::SqliteStatement statement = store::prepareSqlite(
+                other.handle(), "SELECT rowid, \"File Size\" FROM " + whole->table + whole->rest);
+            std::vector<std::int64_t> ids;
+            while (sqlite3_step(statement.get()) == SQLITE_ROW)
+                ids.push_back(sqlite3_column_int64(statement.get(), 0));
+            return ids;
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+    }
+
+    std::optional<std::vector<std::int64_t>> throughEngine(const std::vector<std::string>& lines) {
+        query.setSql(lines);
+        try {
+            query.open();
+        } catch (const EngineError&) {
+            return std::nullopt;
+        }
+        std::vector<std::int64_t> ids;
+        for (std::int64_t row = 0; row < query.recordCount(); ++row)
+            ids.push_back(query.valueAt(row, 0).asInteger());
+        query.close();
+        return ids;
+    }
+
+    void compareListings(int statements) {
+        for (int i = 0; i < statements; ++i) {
+            const auto lines = generate.statement(records);
+            const auto expected = asWritten(lines);
+            if (!expected)
+                continue;
+            ++compared;
+            const auto actual = throughEngine(lines);
+            ASSERT_TRUE(actual.has_value()) << lines[1];
+            ASSERT_EQ(*actual, *expected) << lines[1] << "\n" << lines[2] << "\n" << lines.back();
+        }
+    }
+
+    void expectIndexIntact() {
+        other.exec("INSERT INTO FilesSearch(FilesSearch, rank) VALUES ('integrity-check', 1)");
+    }
+
+    void addRecords(int count) {
+        std::vector<Record> added;
+        for (int i = 0; i < count; ++i)
+            added.push_back(generate.record());
+        insertAll(added);
+        records.insert(records.end(), added.begin(), added.end());
+    }
+
+    void execute(const std::vector<std::string>& lines) {
+        query.setSql(lines);
+        query.execSQL();
+    }
+
+    std::shared_ptr<store::Database> db;
+    OtherProgram other;
+    Generator generate;
+    std::vector<Record> records;
+    int served = 0;
+    int compared = 0;
+};
+
+TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryChange) {
+    addRecords(800);
+    compareListings(700);
+
+    // The program's own changes: more records, single deletes, a Disk ID deleted and renamed.
+    addRecords(200);
+    for (int id = 3; id < 900; id += 45)
+        execute(store::deleteEntryStatement(id));
+    execute(store::deleteDiskIdStatement("D2"));
+    execute(store::renameDiskIdStatement("D1", "D_1 renamed"));
+    compareListings(700);
+    expectIndexIntact();
+
+    // Another program writes the table with plain SQL: odd values, new names, a moved Id.
+    other.exec("INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\") VALUES "
+               "('abcABC.mp3', '/x/abcABC.mp3', 'D1'), (12345, '/n/12345.MP3', 'D1'), "
+               "(NULL, '/null/ABC.MP3', 'D1'), ('ABCNOPATH', NULL, 'D1')");
+    other.exec("UPDATE Files SET \"File Name\" = 'CABBA.MP3', \"File Path\" = '/CAB/CABBA.MP3' "
+               "WHERE Id % 7 = 0");
+    other.exec("UPDATE Files SET Id = 100000 WHERE Id = 11");
+    other.exec("DELETE FROM Files WHERE Id % 11 = 0");
+    records.push_back({"CABBA.MP3", "/CAB/CABBA.MP3", "D1", 0});
+    compareListings(700);
+    expectIndexIntact();
+
+    // Emptied and filled again.
+    table.setExclusive(true);
+    table.emptyTable();
+    table.setExclusive(false);
+    records.clear();
+    addRecords(300);
+    compareListings(700);
+    expectIndexIntact();
+
+    // The comparison is only worth something when both kinds of statement were seen.
+    EXPECT_GT(served, compared / 5);
+    EXPECT_LT(served, compared);
+}
+
+TEST_F(SearchIndexTest, OlderCatalogueIsIndexedInTheBackgroundAndListsRightMeanwhile) {
+    query.close();
+    db.reset();
+    other.exec(store::dropTriggersSql("Files") +
+               "DROP TABLE FilesSearch; DROP TABLE FilesSearchMark;");
+    other.exec("BEGIN");
+    const store::SqliteStatement insert = store::prepareSqlite(
+        other.handle(), "INSERT INTO Files (\"File Name\", \"File Path\") VALUES (?, ?)");
+    for (int i = 0; i < 15000; ++i) {
+        records.push_back(generate.record());
+        sqlite3_bind_text(insert.get(), 1, records.back().name.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert.get(), 2, records.back().path.c_str(), -1, SQLITE_STATIC);
+        ASSERT_EQ(sqlite3_step(insert.get()), SQLITE_DONE);
+        sqlite3_reset(insert.get());
+    }
+    other.exec("COMMIT");
+
+    db = store::Database::open(dir.file("Files.db")); // starts the index in the background
+    compareListings(60);
+    addRecords(50); // written while the builder runs
+    for (int waited = 0; store::searchIndexMark(*db, "Files").upTo != store::kEveryRecordIndexed;
+         ++waited) {
+        ASSERT_LT(waited, 600) << "the index was never completed";
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    served = 0;
+    compareListings(100);
+    EXPECT_GT(served, 0);
+    expectIndexIntact();
+}
+
+} // namespace
+} // namespace katalox::test
