@@ -137,34 +137,78 @@ bool scansInRowIdOrder(Database& db, const WholeRowSelect& select) {
     return true;
 }
 
+// The index query for rows holding every trigram of `pattern`, in either field: a superset of
+// the rows whose field matches it.
+std::string matchQuery(const std::string& pattern) {
+    std::string query;
+    for (const std::string& trigram : trigramsOf(pattern)) {
+        if (!query.empty())
+            query += " AND ";
+        query += '"';
+        for (const char c : trigram) {
+            query += c;
+            if (c == '"')
+                query += '"';
+        }
+        query += '"';
+    }
+    return query;
+}
+
+std::int64_t firstInteger(Database& db, const std::string& sql) {
+    Statement statement = db.prepare(sql);
+    return statement.step() ? statement.columnInteger(0) : 0;
+}
+
+// True when the index narrows the table enough that reading its candidates one by one beats
+// one pass over the table.
+bool narrowsEnough(Database& db, const std::string& table, const std::string& candidates) {
+    const std::int64_t span = firstInteger(db, "SELECT (SELECT max(rowid) FROM " + table +
+                                                   ") - (SELECT min(rowid) FROM " + table + ")");
+    const std::int64_t limit = span / 5 + 1;
+    return firstInteger(db, "SELECT count(*) FROM (" + candidates + " LIMIT " +
+                                std::to_string(limit + 1) + ")") <= limit;
+}
+
 } // namespace
 
-std::optional<std::string> indexedListingClauses(Database& db, const WholeRowSelect& select) {
+ListingPlan planListing(Database& db, const WholeRowSelect& select) {
+    ListingPlan plan{select.rest, std::nullopt};
     std::size_t conditionsStart = 0;
     const auto tests = ConjunctionReader(select.rest).read(conditionsStart);
     if (!tests)
-        return std::nullopt;
-    const LikeTest* served = mostSelective(*tests);
-    if (!served)
-        return std::nullopt;
-    const IndexMark mark = searchIndexMark(db, select.table);
-    if (!mark.present)
-        return std::nullopt;
+        return plan;
     try {
         if (!scansInRowIdOrder(db, select))
-            return std::nullopt;
+            return plan;
     } catch (const EngineError&) {
-        return std::nullopt;
+        return plan;
+    }
+    const std::string conditions = select.rest.substr(conditionsStart);
+    const LikeTest* served = mostSelective(*tests);
+    const IndexMark mark = served ? searchIndexMark(db, select.table) : IndexMark{};
+    if (!mark.present) {
+        plan.scanConditions = conditions;
+        return plan;
     }
     const SearchIndexNames names(select.table);
-    std::string candidates = "rowid IN (SELECT rowid FROM " + names.index + " WHERE " +
-                             quoteIdentifier(served->field) + " GLOB " +
-                             sqlText(globFromLike(served->pattern)) + ")";
+    const std::string matching = "SELECT rowid FROM " + names.index + " WHERE " + names.index +
+                                 " MATCH " + sqlText(matchQuery(served->pattern));
+    try {
+        if (!narrowsEnough(db, select.table, matching)) {
+            plan.scanConditions = conditions;
+            return plan;
+        }
+    } catch (const EngineError&) {
+        return plan;
+    }
+    std::string candidates = "rowid IN (" + matching + ")";
     // Records the builder has not reached yet are searched without the index.
     if (mark.upTo != kEveryRecordIndexed)
         candidates = "(" + candidates + " OR rowid > " + std::to_string(mark.upTo) + ")";
-    return " WHERE " + candidates + " AND (" + select.rest.substr(conditionsStart) +
-           ") ORDER BY rowid";
+    plan.clauses = " WHERE " + candidates + " AND (" + conditions + ") ORDER BY rowid";
+    plan.indexUsed = true;
+    return plan;
 }
 
 } // namespace katalox::store

@@ -13,9 +13,19 @@ namespace katalox::store {
 
 class Database;
 
-// The clauses to put after the table name instead of `select.rest`; empty when the index
-// cannot serve the statement (no usable pattern, no index, another shape of statement, a
-// statement the engine answers from another index), which then runs as written.
-std::optional<std::string> indexedListingClauses(Database& db, const WholeRowSelect& select);
+struct ListingPlan {
+    // What follows the table name: the statement's own clauses, or those reading candidates
+    // from the index.
+    std::string clauses;
+    // For a listing that runs as written by scanning the table in row id order: its
+    // conditions, so that a large result can be read again a block at a time.
+    std::optional<std::string> scanConditions;
+    bool indexUsed = false;
+};
+
+// The index serves the statement unless it has no usable pattern, the file no index, the
+// statement another shape, or the engine answers it from another index; then it runs as
+// written. Throws nothing: a failure leaves the statement as written.
+ListingPlan planListing(Database& db, const WholeRowSelect& select);
 
 } // namespace katalox::store

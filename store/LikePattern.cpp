@@ -1,5 +1,7 @@
 #include "store/LikePattern.h"
 
+#include <algorithm>
+
 namespace katalox::store {
 
 namespace {
@@ -8,51 +10,49 @@ bool isContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
+// The pattern's literal runs, each as the byte offsets where its characters start and end.
+std::vector<std::vector<std::size_t>> literalRuns(const std::string& pattern) {
+    std::vector<std::vector<std::size_t>> runs(1);
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const auto c = static_cast<unsigned char>(pattern[i]);
+        if (c == '%' || c == '_') {
+            if (!runs.back().empty())
+                runs.emplace_back();
+            ++i;
+            continue;
+        }
+        if (runs.back().empty())
+            runs.back().push_back(i);
+        ++i;
+        if (c >= 0xC0) {
+            while (i < pattern.size() && isContinuation(static_cast<unsigned char>(pattern[i])))
+                ++i;
+        }
+        runs.back().push_back(i);
+    }
+    return runs;
+}
+
 } // namespace
 
 std::size_t longestLiteralRun(const std::string& likePattern) {
     std::size_t longest = 0;
-    std::size_t run = 0;
-    std::size_t i = 0;
-    while (i < likePattern.size()) {
-        const auto c = static_cast<unsigned char>(likePattern[i++]);
-        if (c == '%' || c == '_') {
-            run = 0;
-            continue;
-        }
-        if (c >= 0xC0) {
-            while (i < likePattern.size() &&
-                   isContinuation(static_cast<unsigned char>(likePattern[i])))
-                ++i;
-        }
-        longest = std::max(longest, ++run);
-    }
+    for (const auto& bounds : literalRuns(likePattern))
+        longest = std::max(longest, bounds.empty() ? 0 : bounds.size() - 1);
     return longest;
 }
 
-std::string globFromLike(const std::string& likePattern) {
-    std::string glob;
-    glob.reserve(likePattern.size() + 8);
-    for (const char c : likePattern) {
-        switch (c) {
-        case '%':
-            glob += '*';
-            break;
-        case '_':
-            glob += '?';
-            break;
-        case '*':
-        case '?':
-        case '[':
-            glob += '[';
-            glob += c;
-            glob += ']';
-            break;
-        default:
-            glob += c;
+std::vector<std::string> trigramsOf(const std::string& likePattern) {
+    std::vector<std::string> trigrams;
+    for (const auto& bounds : literalRuns(likePattern)) {
+        for (std::size_t k = 0; k + 3 < bounds.size(); ++k) {
+            std::string trigram = likePattern.substr(bounds[k], bounds[k + 3] - bounds[k]);
+            if (std::find(trigrams.begin(), trigrams.end(), trigram) == trigrams.end())
+                trigrams.push_back(std::move(trigram));
         }
     }
-    return glob;
+    return trigrams;
 }
 
 } // namespace katalox::store

@@ -34,9 +34,12 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
             return result;
     }
     if (auto whole = matchWholeRowSelect(sql)) {
+        const ListingPlan plan = planListing(*db, *whole);
         try {
-            if (auto indexed = indexedListingClauses(*db, *whole))
-                return std::make_unique<KeyedResult>(db, whole->table, *indexed);
+            if (plan.indexUsed)
+                return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
+            return std::make_unique<KeyedResult>(db, whole->table, whole->rest,
+                                                 plan.scanConditions);
         } catch (const EngineError&) {
             // The statement as written below gives the same rows, or the engine's message.
         }

@@ -92,7 +92,7 @@ protected:
             const auto whole = store::matchWholeRowSelect(store::translateStatement(text));
             if (!whole)
                 return std::nullopt;
-            if (store::indexedListingClauses(*db, *whole))
+            if (store::planListing(*db, *whole).indexUsed)
                 ++served;
             const store::SqliteStatement statement = store::prepareSqlite(
                 other.handle(), "SELECT rowid, \"File Size\" FROM " + whole->table + whole->rest);
