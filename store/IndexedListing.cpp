@@ -5,6 +5,7 @@
 #include "store/LikePattern.h"
 #include "store/SearchIndex.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <strings.h>
@@ -109,20 +110,20 @@ bool isIndexedField(const std::string& field) {
            ::strcasecmp(field.c_str(), "File Path") == 0;
 }
 
-// The test whose pattern the index narrows best: the longest literal run wins.
-const LikeTest* mostSelective(const std::vector<LikeTest>& tests) {
-    const LikeTest* best = nullptr;
-    std::size_t bestRun = 2; // the index holds runs of three characters
+// The trigrams of every pattern the index can serve: all the tests must hold, so a record
+// listed holds every one of them.
+std::vector<std::string> servedTrigrams(const std::vector<LikeTest>& tests) {
+    std::vector<std::string> trigrams;
     for (const LikeTest& test : tests) {
         if (test.escaped || !isIndexedField(test.field) ||
             test.pattern.find('\0') != std::string::npos)
             continue;
-        if (const std::size_t run = longestLiteralRun(test.pattern); run > bestRun) {
-            best = &test;
-            bestRun = run;
+        for (std::string& trigram : trigramsOf(test.pattern)) {
+            if (std::find(trigrams.begin(), trigrams.end(), trigram) == trigrams.end())
+                trigrams.push_back(std::move(trigram));
         }
     }
-    return best;
+    return trigrams;
 }
 
 // True when the engine runs the statement as written by scanning the table in row id order;
@@ -137,27 +138,43 @@ bool scansInRowIdOrder(Database& db, const WholeRowSelect& select) {
     return true;
 }
 
-// The index query for rows holding every trigram of `pattern`, in either field: a superset of
-// the rows whose field matches it.
-std::string matchQuery(const std::string& pattern) {
-    std::string query;
-    for (const std::string& trigram : trigramsOf(pattern)) {
-        if (!query.empty())
-            query += " AND ";
-        query += '"';
-        for (const char c : trigram) {
-            query += c;
-            if (c == '"')
-                query += '"';
-        }
-        query += '"';
-    }
-    return query;
-}
-
 std::int64_t firstInteger(Database& db, const std::string& sql) {
     Statement statement = db.prepare(sql);
     return statement.step() ? statement.columnInteger(0) : 0;
+}
+
+std::string quotedTerm(const std::string& trigram) {
+    std::string term = "\"";
+    for (const char c : trigram) {
+        term += c;
+        if (c == '"')
+            term += '"';
+    }
+    return term + "\"";
+}
+
+// The index query for the records holding the rarest of `trigrams` (in either field). A
+// trigram held by many records narrows little and costs much, so each is first counted up to
+// a small number.
+std::string matchQuery(Database& db, const SearchIndexNames& names,
+                       const std::vector<std::string>& trigrams) {
+    constexpr int kCountedUpTo = 2000;
+    constexpr std::size_t kTrigramsUsed = 3;
+    std::vector<std::pair<std::int64_t, std::string>> ranked;
+    for (const std::string& trigram : trigrams) {
+        const std::string term = quotedTerm(trigram);
+        ranked.emplace_back(firstInteger(db, "SELECT count(*) FROM (SELECT rowid FROM " +
+                                                 names.index + " WHERE " + names.index + " MATCH " +
+                                                 sqlText(term) + " LIMIT " +
+                                                 std::to_string(kCountedUpTo) + ")"),
+                            term);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string query;
+    for (std::size_t i = 0; i < std::min(kTrigramsUsed, ranked.size()); ++i)
+        query += (i > 0 ? " AND " : "") + ranked[i].second;
+    return query;
 }
 
 // True when the index narrows the table enough that reading its candidates one by one beats
@@ -185,16 +202,17 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
         return plan;
     }
     const std::string conditions = select.rest.substr(conditionsStart);
-    const LikeTest* served = mostSelective(*tests);
-    const IndexMark mark = served ? searchIndexMark(db, select.table) : IndexMark{};
+    const std::vector<std::string> trigrams = servedTrigrams(*tests);
+    const IndexMark mark = trigrams.empty() ? IndexMark{} : searchIndexMark(db, select.table);
     if (!mark.present) {
         plan.scanConditions = conditions;
         return plan;
     }
     const SearchIndexNames names(select.table);
-    const std::string matching = "SELECT rowid FROM " + names.index + " WHERE " + names.index +
-                                 " MATCH " + sqlText(matchQuery(served->pattern));
+    std::string matching;
     try {
+        matching = "SELECT rowid FROM " + names.index + " WHERE " + names.index + " MATCH " +
+                   sqlText(matchQuery(db, names, trigrams));
         if (!narrowsEnough(db, select.table, matching)) {
             plan.scanConditions = conditions;
             return plan;

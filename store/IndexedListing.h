@@ -1,9 +1,9 @@
 #pragma once
 // Runs a listing from the substring index: for `select * from <table> where <field> Like
 // '<pattern>' [escape '<c>'] and ...` (a plain conjunction of Like tests, as the windows build
-// it) it takes the candidates from the index with the Like pattern that has the longest run of
-// three or more literal characters on "File Name" or "File Path", and tests every condition as
-// written on them, in the order the statement as written gives its rows.
+// it) it takes as candidates the records holding the rarest runs of three literal characters
+// of the Like patterns on "File Name" and "File Path", and tests every condition as written on
+// them, in the order the statement as written gives its rows.
 #include "store/Dialect.h"
 
 #include <optional>

@@ -36,13 +36,6 @@ std::vector<std::vector<std::size_t>> literalRuns(const std::string& pattern) {
 
 } // namespace
 
-std::size_t longestLiteralRun(const std::string& likePattern) {
-    std::size_t longest = 0;
-    for (const auto& bounds : literalRuns(likePattern))
-        longest = std::max(longest, bounds.empty() ? 0 : bounds.size() - 1);
-    return longest;
-}
-
 std::vector<std::string> trigramsOf(const std::string& likePattern) {
     std::vector<std::string> trigrams;
     for (const auto& bounds : literalRuns(likePattern)) {

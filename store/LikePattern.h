@@ -8,9 +8,6 @@
 
 namespace katalox::store {
 
-// The longest run of characters between wildcards.
-std::size_t longestLiteralRun(const std::string& likePattern);
-
 // Every distinct run of three characters inside the pattern's literal runs, in order.
 std::vector<std::string> trigramsOf(const std::string& likePattern);
 
