@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "store/Dialect.h"
+#include "store/EveryRecord.h"
 #include "store/SearchIndex.h"
 #include "store/SqliteHandles.h"
 
@@ -26,7 +27,8 @@ void writeSchema(const std::string& path, const std::string& table) {
         " \"Disk ID\" TEXT, \"File Size\" INTEGER);"
         "CREATE INDEX " +
         quoteIdentifier(table + " Disk ID") + " ON " + quoted + " (\"Disk ID\");" +
-        createSearchIndexSql(table, kEveryRecordIndexed) + "COMMIT;";
+        createSearchIndexSql(table, kEveryRecordIndexed) + createUnlistedIndexSql(table) +
+        "COMMIT;";
     std::string message;
     try {
         const SqliteConnection db = openSqlite(path);

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/CatalogFile.h"
 #include "store/Dialect.h"
+#include "store/EveryRecord.h"
 #include "store/SearchIndex.h"
 #include "store/SearchIndexBuilder.h"
 
@@ -185,7 +186,7 @@ void Database::startSearchIndex() {
         }
         mark = searchIndexMark(*this, table);
     }
-    if (mark.present && mark.upTo != kEveryRecordIndexed)
+    if (mark.present && (mark.upTo != kEveryRecordIndexed || !hasUnlistedIndex(*this, table)))
         searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/Database.h"
+#include "store/EveryRecord.h"
 #include "store/LikePattern.h"
 #include "store/SearchIndex.h"
 
@@ -202,6 +203,9 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
         return plan;
     }
     const std::string conditions = select.rest.substr(conditionsStart);
+    plan.everyRecord = std::all_of(tests->begin(), tests->end(), [](const LikeTest& test) {
+        return !test.escaped && isIndexedField(test.field) && matchesAnyText(test.pattern);
+    });
     const std::vector<std::string> trigrams = servedTrigrams(*tests);
     const IndexMark mark = trigrams.empty() ? IndexMark{} : searchIndexMark(db, select.table);
     if (!mark.present) {

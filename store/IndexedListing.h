@@ -21,6 +21,8 @@ struct ListingPlan {
     // conditions, so that a large result can be read again a block at a time.
     std::optional<std::string> scanConditions;
     bool indexUsed = false;
+    // Every test is `Like '%'` on a field the index covers: every record with text is listed.
+    bool everyRecord = false;
 };
 
 // The index serves the statement unless it has no usable pattern, the file no index, the

@@ -4,10 +4,8 @@
 
 namespace katalox::store {
 
-KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
-                         const std::string& rest, std::optional<std::string> scanConditions,
-                         std::size_t keptWhole)
-    : reader_(db, table) {
+KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table)
+    : reader_(std::move(db), table) {
     const auto& fields = reader_.fields();
     columnSlot_.assign(fields.size(), -1);
     selectList_ = "SELECT rowid";
@@ -18,11 +16,14 @@ KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
         integers_.push_back({static_cast<int>(i), {}, {}});
         selectList_ += ", " + quoteIdentifier(fields[i].name);
     }
+}
+
+KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
+                         const std::string& rest, std::optional<std::string> scanConditions,
+                         std::size_t keptWhole)
+    : KeyedResult(db, table) {
     Statement statement = db->prepare(selectList_ + " FROM " + table + rest);
     statement.refuseParameters();
-    if (scanConditions)
-        blockSql_ = selectList_ + " FROM " + table + " WHERE rowid >= ? AND (" + *scanConditions +
-                    ") ORDER BY rowid LIMIT " + std::to_string(blockRows);
     while (statement.step()) {
         if (!blockStarts_.empty()) {
             if (count_ % blockRows == 0)
@@ -32,11 +33,26 @@ KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
         }
         keep(statement);
         ++count_;
-        if (!blockSql_.empty() && rowIds_.size() > keptWhole)
+        if (scanConditions && rowIds_.size() > keptWhole)
             keepOnlyBlockStarts();
     }
     if (!blockStarts_.empty())
-        readBlock_.emplace(db->prepare(blockSql_));
+        readBlock_.emplace(db->prepare(blockSql(table, *scanConditions)));
+}
+
+KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
+                         const std::string& scanConditions, BlockStarts blocks)
+    : KeyedResult(db, table) {
+    count_ = blocks.count;
+    blockStarts_ = std::move(blocks.starts);
+    blockFirst_ = -1;
+    readBlock_.emplace(db->prepare(blockSql(table, scanConditions)));
+}
+
+std::string KeyedResult::blockSql(const std::string& table,
+                                  const std::string& scanConditions) const {
+    return selectList_ + " FROM " + table + " WHERE rowid >= ? AND (" + scanConditions +
+           ") ORDER BY rowid LIMIT " + std::to_string(blockRows);
 }
 
 void KeyedResult::keep(const Statement& statement) {

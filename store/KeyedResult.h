@@ -4,6 +4,7 @@
 // by row id when asked for. A very large result of a scan in row id order keeps only every
 // so many row ids and reads the rows between them again when asked for.
 #include "store/Database.h"
+#include "store/EveryRecord.h"
 #include "store/ResultSet.h"
 #include "store/RowReader.h"
 
@@ -29,6 +30,10 @@ public:
                 std::optional<std::string> scanConditions = std::nullopt,
                 std::size_t keptWhole = defaultKeptWhole);
 
+    // The result of `where <scanConditions>` whose count and block starts are known already.
+    KeyedResult(std::shared_ptr<Database> db, const std::string& table,
+                const std::string& scanConditions, BlockStarts blocks);
+
     const std::vector<Field>& fields() const override { return reader_.fields(); }
     std::int64_t count() const override { return count_; }
     Value value(std::int64_t row, int column) override;
@@ -40,6 +45,8 @@ private:
         // Rows whose value is not an integer (NULL, or text in an integer field): read on demand.
         std::unordered_set<std::int64_t> irregular;
     };
+    KeyedResult(std::shared_ptr<Database> db, const std::string& table);
+    std::string blockSql(const std::string& table, const std::string& scanConditions) const;
     void keep(const Statement& statement);
     void keepOnlyBlockStarts();
     void dropHeldRows();
@@ -56,7 +63,6 @@ private:
     // A large result: the row id at the start of every block, and the statement reading a block.
     std::vector<std::int64_t> blockStarts_;
     std::optional<Statement> readBlock_;
-    std::string blockSql_;
 };
 
 } // namespace katalox::store

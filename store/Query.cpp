@@ -5,6 +5,7 @@
 #include "store/CatalogFile.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
+#include "store/EveryRecord.h"
 #include "store/IndexedListing.h"
 #include "store/KeyedResult.h"
 #include "store/MaterialResult.h"
@@ -38,6 +39,12 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
         try {
             if (plan.indexUsed)
                 return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
+            if (plan.everyRecord) {
+                if (auto blocks = everyRecordBlocks(*db, whole->table, *plan.scanConditions,
+                                                    KeyedResult::blockRows))
+                    return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
+                                                         std::move(*blocks));
+            }
             return std::make_unique<KeyedResult>(db, whole->table, whole->rest,
                                                  plan.scanConditions);
         } catch (const EngineError&) {

@@ -1,6 +1,7 @@
 #include "store/SearchIndexBuilder.h"
 
 #include "platform/Error.h"
+#include "store/EveryRecord.h"
 #include "store/SearchIndex.h"
 #include "store/SqliteHandles.h"
 
@@ -30,8 +31,15 @@ void SearchIndexBuilder::build() {
     try {
         const SqliteConnection db = openSqlite(path_);
         sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+        bool unlistedIndexed = false;
         while (!stop_) {
             try {
+                if (!unlistedIndexed) {
+                    const std::string sql = createUnlistedIndexSql(table_);
+                    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                        throw EngineError(sqlite3_errmsg(db.get()));
+                    unlistedIndexed = true;
+                }
                 if (indexMoreRecords(db.get(), table_, kRecordsPerStep))
                     break;
                 std::this_thread::sleep_for(kPauseBetweenSteps);
