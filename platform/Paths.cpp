@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 namespace katalox::platform {
@@ -32,6 +34,18 @@ std::string currentDirectory() {
                             std::strerror(errno));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+void setCurrentDirectory(const std::string& path) {
+    if (::chdir(path.c_str()) != 0)
+        throw FileError("Cannot change to folder \"" + path + "\". " + std::strerror(errno));
+}
+
+void createFolders(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error)
+        throw FileError("Cannot create folder \"" + path + "\". " + error.message());
 }
 
 } // namespace katalox::platform

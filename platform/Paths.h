@@ -18,4 +18,11 @@ std::string lastComponent(const std::string& path);
 // Throws FileError when it cannot be read.
 std::string currentDirectory();
 
+// Makes `path` the process's current directory. Throws FileError when it cannot.
+void setCurrentDirectory(const std::string& path);
+
+// Creates the folder `path` and any missing folder above it; an existing folder is fine.
+// Throws FileError "Cannot create folder "<path>". <reason>".
+void createFolders(const std::string& path);
+
 } // namespace katalox::platform

@@ -4,6 +4,9 @@
 
 namespace katalox::test {
 
+// The whole content of the file at `path`, byte for byte; empty when it cannot be read.
+std::string fileContent(const std::string& path);
+
 class TempDir {
 public:
     TempDir();

@@ -12,17 +12,11 @@
 #include <sys/resource.h>
 
 using katalox::store::ConfigFile;
+using katalox::test::fileContent;
 using katalox::test::TempDir;
 using Values = std::pair<std::string, std::string>;
 
 namespace {
-
-std::string fileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // The two values read back from a config.ini holding `content`.
 Values readBoth(const std::string& content) {

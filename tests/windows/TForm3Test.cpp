@@ -20,17 +20,11 @@
 #include <sstream>
 
 using katalox::store::Table;
+using katalox::test::fileContent;
 
 namespace {
 
 const QString kMustBeSet = "Database configuration must be set";
-
-std::string fileContent(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::string configText(const std::string& table, const std::string& folder) {
     return "TB Name  #= " + table + "\r\nDB PATH  #= " + folder + "\r\n";
