@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
+#include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
+#include "store/UserFolder.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"
@@ -9,6 +11,12 @@
 #include "windows/UnwrittenRecords.h"
 
 #include <QApplication>
+#include <QIcon>
+
+// Outside any namespace: Q_INIT_RESOURCE declares the resource's registration function.
+static void registerIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace katalox {
 
@@ -79,14 +87,46 @@ void destroyWindows() {
     destroy(Form1);
 }
 
-int runApplication(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Katalox"));
+void setDesktopIdentity() {
+    // The desktop entry the windows belong to, so a desktop shows its name and icon for them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.katalox.Katalox"));
+    registerIconResources();
+    QIcon icon;
+    for (const int size : {48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/katalox-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+}
+
+bool enterUserFolder() {
+    try {
+        const std::string folder = store::userFolderPath();
+        store::prepareUserFolder(folder);
+        platform::setCurrentDirectory(folder);
+        return true;
+    } catch (const std::exception& error) {
+        platform::showTopLevelError(error);
+        return false;
+    }
+}
+
+int runProgram(const StartOptions& options) {
+    if (options.userFolder && !enterUserFolder())
+        return 1;
     createWindows(defaultWindowFactories());
     const int exitCode = runMainWindow();
     writeUnwrittenRecordsBeforeExit();
     destroyWindows();
     return exitCode;
+}
+
+int runApplication(int argc, char** argv) {
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.exitCode)
+        return *commandLine.exitCode;
+    QApplication application(argc, argv);
+    setApplicationIdentity();
+    setDesktopIdentity();
+    return runProgram(commandLine.options);
 }
 
 } // namespace katalox

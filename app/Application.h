@@ -1,6 +1,8 @@
 #pragma once
 // The program's start: the application title, the four windows in their order, the main
 // window's message loop.
+#include "app/CommandLine.h"
+
 #include <functional>
 
 namespace katalox {
@@ -28,6 +30,17 @@ int runMainWindow();
 
 // Destroys the windows, the last created first, and clears their instances.
 void destroyWindows();
+
+// Names the program's desktop entry and gives every window the program's icon.
+void setDesktopIdentity();
+
+// Makes the per-user folder, prepared on its first use, the current folder, so the main window
+// takes it as its start folder. A failure is shown in the error box; returns false then.
+bool enterUserFolder();
+
+// Everything after the application exists: the folder to work in, the windows, the main
+// window's loop. Returns the exit code.
+int runProgram(const StartOptions& options);
 
 // Starts the program and returns its exit code.
 int runApplication(int argc, char** argv);

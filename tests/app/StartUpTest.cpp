@@ -1,20 +1,81 @@
 #include "app/Application.h"
+#include "common/ScopedEnvironment.h"
 #include "common/ScriptedDialogs.h"
+#include "common/TempDir.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
+#include "store/Table.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QIcon>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace katalox;
 
 namespace {
+
+// Starts the program as `katalox --user-folder` does once the application exists, runs
+// `whileShown` when the main window's loop runs and then closes the main window. Returns the
+// exit code; the current folder is put back afterwards.
+int startInUserFolder(const std::function<void()>& whileShown) {
+    const std::string startFolder = platform::currentDirectory();
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        whileShown();
+        Form1->close();
+    });
+    closer.start(0);
+    const int exitCode = runProgram(StartOptions{.userFolder = true});
+    platform::setCurrentDirectory(startFolder);
+    return exitCode;
+}
+
+TEST(StartUpTest, AnEmptyHomeStartsInItsNewUserFolderOnAnEmptyCatalogueWithoutAQuestion) {
+    test::ScriptedDialogs dialogs;
+    test::TempDir home;
+    test::ScopedEnvironment environment;
+    environment.set("HOME", home.path());
+    environment.set("XDG_DATA_HOME", std::nullopt);
+    setDesktopIdentity();
+
+    const std::string folder = home.file(".local/share/katalox");
+    const int exitCode = startInUserFolder([&] {
+        EXPECT_EQ(Form1->AppDir, std::filesystem::canonical(folder).string());
+        EXPECT_TRUE(Form1->Table1->active());
+        ASSERT_EQ(Form1->TreeView1->topLevelItemCount(), 1);
+        EXPECT_EQ(Form1->TreeView1->topLevelItem(0)->text(0), "All Disks");
+        EXPECT_EQ(Form1->TreeView1->topLevelItem(0)->childCount(), 0);
+        EXPECT_EQ(Form1->windowIcon().availableSizes(),
+                  (QList<QSize>{{48, 48}, {128, 128}, {256, 256}}));
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(dialogs.shown().empty()) << dialogs.shown().front().text.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(folder + "/config.ini"));
+    EXPECT_EQ(Form1, nullptr);
+}
+
+TEST(StartUpTest, AUserFolderThatCannotBeCreatedEndsTheStartWithOneMessage) {
+    test::ScriptedDialogs dialogs;
+    test::TempDir dir;
+    test::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", dir.write("plain-file"));
+
+    EXPECT_EQ(startInUserFolder([] { ADD_FAILURE() << "the main window opened"; }), 1);
+    ASSERT_EQ(dialogs.shown().size(), 1u);
+    EXPECT_TRUE(dialogs.texts("error").value(0).startsWith(
+        QString::fromStdString("Cannot create folder \"" + dir.file("plain-file/katalox"))));
+    EXPECT_EQ(Form1, nullptr);
+}
 
 TEST(StartUpTest, WindowsComeInOrderAndAFailingOneDoesNotStopTheStart) {
     test::ScriptedDialogs dialogs;
