@@ -2,10 +2,11 @@
 BUILD      ?= build
 RELEASE    ?= build-release
 ASAN       ?= build-asan
+PACKAGING  ?= build-package
 RUNDIR     ?= run
 JOBS       ?= 2
 
-.PHONY: all deps build run test bench sanitize format clean
+.PHONY: all deps build run test install package bench sanitize format clean
 
 all: build
 
@@ -24,6 +25,18 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# Installs under PREFIX (default /usr/local); DESTDIR stages the files in another folder.
+PREFIX     ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package built in Release, checked by lintian.
+package: deps
+	cmake -S . -B $(PACKAGING) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(PACKAGING) -j$(JOBS) --target katalox katalox-newcatalog compressed_docs
+	cd $(PACKAGING) && cpack
+	lintian --fail-on error $(PACKAGING)/katalox_*.deb
+
 bench: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 	cmake --build $(RELEASE) -j$(JOBS)
@@ -38,4 +51,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(RELEASE) $(ASAN)
+	rm -rf $(BUILD) $(RELEASE) $(ASAN) $(PACKAGING)

@@ -8,6 +8,8 @@ packages=(
   libsqlite3-dev sqlite3 libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xauth imagemagick
+  desktop-file-utils appstream man-db groff-base gzip
+  dpkg-dev fakeroot file lintian
 )
 
 missing=()
