@@ -85,20 +85,16 @@ double windowInsertMs(TForm1& main, TForm2& form, katalox::test::ScriptedDialogs
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    katalox::test::ScriptedDialogs dialogs;
-    TForm1 main;
-    Form1 = &main;
-    TForm2 form;
-    form.show();
+    InsertWindows windows;
+    katalox::test::ScriptedDialogs& dialogs = windows.dialogs;
+    TForm1& main = windows.main;
+    TForm2& form = windows.form;
 
     ScratchDir scratch;
     const TreeDir treeDir(scratch.path() + "/files");
     const std::string tree = treeDir.path() + "/tree";
     std::printf("tree: %d files\n", makeScanTree(tree));
-    auto* folders = form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1");
-    folders->addTopFolder(tree);
-    if (!folders->selectPath(tree))
-        throw std::runtime_error("cannot select " + tree);
+    selectStartFolder(form, tree);
     form.findChild<QLineEdit*>("Edit3")->setText("bench");
     form.BitBtn2Click();
     std::vector<std::string> paths;
@@ -124,6 +120,5 @@ int main(int argc, char** argv) {
     report("insert.baseline.ms", baseline, "ms");
     report("insert.200k.ms", window, "ms");
     report("insert.vs_baseline", window / baseline, "x");
-    Form1 = nullptr;
     return 0;
 }

@@ -6,10 +6,10 @@
 
 namespace katalox::scanner {
 
-void walkMatchingFiles(const WalkRules& rules,
-                       const std::function<void(const std::string& path, const std::string& name,
-                                                std::uint64_t size)>& found,
-                       const bool& stopped) {
+void walkMatchingFiles(
+    const WalkRules& rules,
+    const std::function<void(const std::string& path, std::uint64_t size)>& found,
+    const bool& stopped) {
     const std::shared_ptr<FolderList> folders = ListAllDirs(rules.startFolder);
     const std::string pattern = rules.namePattern + "." + rules.extensionPattern;
     std::string path;
@@ -22,7 +22,7 @@ void walkMatchingFiles(const WalkRules& rules,
             if (name == "." || name == ".." || find.isDirectory())
                 continue;
             path.assign(folder).append(name);
-            found(path, name, find.size());
+            found(path, find.size());
         }
         platform::processMessages();
     }

@@ -13,12 +13,12 @@ struct WalkRules {
     std::string extensionPattern;
 };
 
-// Calls `found` with each matching file's full path, name and size, in the scan's order.
+// Calls `found` with each matching file's full path and size, in the scan's order.
 // Lets waiting window messages run between folders. Throws Error when another walk is running;
 // returns early when `stopped` becomes true.
-void walkMatchingFiles(const WalkRules& rules,
-                       const std::function<void(const std::string& path, const std::string& name,
-                                                std::uint64_t size)>& found,
-                       const bool& stopped);
+void walkMatchingFiles(
+    const WalkRules& rules,
+    const std::function<void(const std::string& path, std::uint64_t size)>& found,
+    const bool& stopped);
 
 } // namespace katalox::scanner

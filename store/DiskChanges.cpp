@@ -4,8 +4,9 @@
 #include "store/Dialect.h"
 #include "store/Transaction.h"
 
+#include <bit>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace katalox::store {
@@ -41,41 +42,85 @@ std::vector<StoredRecord> recordsUnder(Database& db, const std::string& table,
     return records;
 }
 
+namespace {
+
+// Each path's first record, in an open-addressing table of record numbers: a million records
+// are looked up several times faster than through a node per entry.
+class RecordsByPath {
+public:
+    explicit RecordsByPath(const std::vector<StoredRecord>& records)
+        : records_(records), slots_(std::bit_ceil(records.size() * 2 + 2), kEmpty),
+          mask_(slots_.size() - 1), matched_(records.size(), false) {
+        for (std::uint32_t i = 0; i < records.size(); ++i) {
+            std::uint32_t& slot = slotOf(records[i].path);
+            if (slot == kEmpty)
+                slot = i;
+            else
+                duplicates_.push_back(i);
+        }
+    }
+
+    // The first unmatched record of `path`, now matched; none when there is none.
+    const StoredRecord* match(const std::string& path) {
+        const std::uint32_t slot = slotOf(path);
+        if (slot == kEmpty || matched_[slot])
+            return nullptr;
+        matched_[slot] = true;
+        return &records_[slot];
+    }
+    bool known(const std::string& path) { return slotOf(path) != kEmpty; }
+
+    // The records no file matched, in Id order, then the second records of one path.
+    std::vector<StoredRecord> unmatched() const {
+        std::vector<StoredRecord> left;
+        std::vector<bool> duplicate(records_.size(), false);
+        for (const std::uint32_t i : duplicates_)
+            duplicate[i] = true;
+        for (std::size_t i = 0; i < records_.size(); ++i)
+            if (!matched_[i] && !duplicate[i])
+                left.push_back(records_[i]);
+        for (const std::uint32_t i : duplicates_)
+            left.push_back(records_[i]);
+        return left;
+    }
+
+private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+    std::uint32_t& slotOf(const std::string& path) {
+        std::size_t at = std::hash<std::string_view>()(path) & mask_;
+        while (slots_[at] != kEmpty && records_[slots_[at]].path != path)
+            at = (at + 1) & mask_;
+        return slots_[at];
+    }
+
+    const std::vector<StoredRecord>& records_;
+    std::vector<std::uint32_t> slots_;
+    std::size_t mask_;
+    std::vector<bool> matched_;
+    std::vector<std::uint32_t> duplicates_;
+};
+
+} // namespace
+
 DiskChanges compareRecords(const std::vector<StoredRecord>& records,
                            const std::vector<FoundOnDisk>& found) {
     DiskChanges changes;
-    // Each path's first record; the record is taken off once a file matches it.
-    std::unordered_map<std::string_view, const StoredRecord*> byPath;
-    byPath.reserve(records.size());
-    std::vector<const StoredRecord*> duplicates;
-    for (const StoredRecord& record : records)
-        if (!byPath.emplace(record.path, &record).second)
-            duplicates.push_back(&record);
-
-    std::vector<const StoredRecord*> resized;
+    RecordsByPath byPath(records);
     std::unordered_set<std::string_view> addedPaths;
     for (const FoundOnDisk& file : found) {
-        const auto it = byPath.find(file.path);
-        if (it == byPath.end()) {
-            if (addedPaths.insert(file.path).second)
+        const StoredRecord* record = byPath.match(file.path);
+        if (!record) {
+            // The same file found again through overlapping scans matches nothing twice.
+            if (!byPath.known(file.path) && addedPaths.insert(file.path).second)
                 changes.added.push_back(file);
-            continue;
-        }
-        if (!it->second)
-            continue; // the same file found again, through overlapping scans
-        if (it->second->size == file.size)
+        } else if (record->size == file.size) {
             ++changes.unchanged;
-        else
-            changes.changed.push_back({*it->second, file.size});
-        it->second = nullptr;
+        } else {
+            changes.changed.push_back({*record, file.size});
+        }
     }
-    for (const StoredRecord& record : records) {
-        const auto it = byPath.find(record.path);
-        if (it->second == &record)
-            changes.removed.push_back(record);
-    }
-    for (const StoredRecord* duplicate : duplicates)
-        changes.removed.push_back(*duplicate);
+    changes.removed = byPath.unmatched();
     return changes;
 }
 
@@ -106,7 +151,7 @@ void applyChanges(Database& db, const std::string& table, const std::string& dis
                                " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                                " VALUES (?1, ?2, ?3, ?4)");
     for (const FoundOnDisk& file : changes.added) {
-        add.bindText(1, file.name);
+        add.bindText(1, file.path.substr(file.path.rfind('/') + 1));
         add.bindText(2, file.path);
         add.bindText(3, diskId);
         add.bindInteger(4, file.size);

@@ -12,10 +12,10 @@ namespace katalox::store {
 
 class Database;
 
-// A file found on the disk, its name and path upper-cased as records store them.
+// A file found on the disk, its path upper-cased as records store it (the record's name is
+// the path's last component).
 struct FoundOnDisk {
     std::string path;
-    std::string name;
     std::int64_t size = 0;
 };
 
@@ -34,7 +34,7 @@ struct ResizedRecord {
 struct DiskChanges {
     std::vector<FoundOnDisk> added;     // in the order found
     std::vector<StoredRecord> removed;  // in Id order; a second record of one path is removed
-    std::vector<ResizedRecord> changed; // in Id order
+    std::vector<ResizedRecord> changed; // in the order found
     std::size_t unchanged = 0;
     bool none() const { return added.empty() && removed.empty() && changed.empty(); }
 };

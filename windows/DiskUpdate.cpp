@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace katalox {
 
 namespace {
@@ -59,6 +61,10 @@ bool DiskUpdate::anyConnected() const {
 
 bool DiskUpdate::compare(const bool& stopped) {
     std::vector<store::FoundOnDisk> found;
+    std::size_t recorded = 0;
+    for (const store::RecordedScan& scan : scans_)
+        recorded += static_cast<std::size_t>(std::max<std::int64_t>(scan.recordCount, 0));
+    found.reserve(recorded + recorded / 16);
     std::vector<std::string> storedFolders;
     rewritten_.clear();
     for (std::size_t i = 0; i < scans_.size(); ++i) {
@@ -69,15 +75,17 @@ bool DiskUpdate::compare(const bool& stopped) {
         // Records keep the paths of the scan: a file found now is named as it was then.
         const std::string storedFolder = platform::upperCase(scan.scannedFolder);
         storedFolders.push_back(storedFolder);
+        const bool samePlace = place.folderNow == scan.scannedFolder;
         scan.recordCount = 0;
         scan.totalSize = 0;
         scanner::walkMatchingFiles(
             {place.folderNow, scan.namePattern, scan.extensionPattern},
-            [&](const std::string& path, const std::string& name, std::uint64_t size) {
+            [&](const std::string& path, std::uint64_t size) {
                 const auto bytes = static_cast<std::int64_t>(size);
-                found.push_back(
-                    {storedFolder + platform::upperCase(path.substr(place.folderNow.size())),
-                     platform::upperCase(name), bytes});
+                found.push_back({samePlace ? platform::upperCase(path)
+                                           : storedFolder + platform::upperCase(path.substr(
+                                                                place.folderNow.size())),
+                                 bytes});
                 ++scan.recordCount;
                 scan.totalSize += bytes;
             },
