@@ -1,55 +1,18 @@
 #include "windows/DiskUpdate.h"
 
-#include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
 #include "store/Database.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
 namespace katalox {
 
-namespace {
-
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The folder text of `folder` below `mountPoint`, ending with the separator.
-std::string folderText(const std::string& mountPoint, const std::string& folder) {
-    std::string text = folder.empty() ? mountPoint : platform::joinPath(mountPoint, folder);
-    if (text.empty() || text.back() != platform::kPathSeparator)
-        text += platform::kPathSeparator;
-    return text;
-}
-
-DiskUpdate::Place locate(const store::RecordedScan& scan) {
-    const platform::VolumeFacts& volume = scan.volume;
-    DiskUpdate::Place place;
-    if (const auto mountPoint = platform::mountedNow(volume.uuid, volume.type, volume.mountPoint))
-        place.folderNow = folderText(*mountPoint, volume.folder);
-    else if (isFolder(scan.scannedFolder))
-        place.folderNow = scan.scannedFolder; // another volume, or one without a UUID
-    if (place.folderNow.empty() || !isFolder(place.folderNow)) {
-        place.folderNow.clear();
-        return place;
-    }
-    place.volumeNow = platform::volumeOf(place.folderNow);
-    place.otherVolume =
-        !volume.uuid.empty() && place.volumeNow && place.volumeNow->uuid != volume.uuid;
-    return place;
-}
-
-} // namespace
-
 DiskUpdate::DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId)
     : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
       scans_(store::recordedScans(*db_, diskId_)) {
     for (const store::RecordedScan& scan : scans_)
-        places_.push_back(locate(scan));
+        places_.push_back(locateScan(scan));
 }
 
 bool DiskUpdate::anyConnected() const {

@@ -2,9 +2,9 @@
 // What "Update This Disk..." does, apart from showing it: finds where each recorded scan of a
 // Disk ID lies now (by its volume's UUID), walks those folders again with the scans' patterns,
 // compares what it finds with the Disk ID's records and applies the differences.
-#include "platform/Volume.h"
 #include "store/DiskChanges.h"
 #include "store/RecordedDisks.h"
+#include "windows/DiskPlace.h"
 
 #include <functional>
 #include <memory>
@@ -20,12 +20,7 @@ namespace katalox {
 
 class DiskUpdate {
 public:
-    // Where one recorded scan's folder is now.
-    struct Place {
-        std::string folderNow; // a folder text; empty when the disk is not connected
-        std::optional<platform::VolumeFacts> volumeNow;
-        bool otherVolume = false; // the folder is there, but on a volume of another UUID
-    };
+    using Place = ScanPlace;
 
     // Reads the Disk ID's recorded scans from the catalogue file and locates each.
     DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId);

@@ -3,13 +3,17 @@
 #include "windows/TForm1.h"
 
 #include "platform/DisplayText.h"
+#include "platform/Error.h"
 #include "platform/RealPath.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ShellOpen.h"
 #include "scanner/DirLister.h"
 #include "store/DataSet.h"
 #include "store/DataSource.h"
+#include "store/Database.h"
+#include "store/Query.h"
 #include "widgets/DBGrid.h"
+#include "windows/DiskPlace.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -57,12 +61,24 @@ template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& r
         say(QStringLiteral("Select a file in the list first."));
 }
 
+// Where a path of the file's disk is now: through the mount point its volume has today when
+// the scan that wrote it is recorded, else as stored.
+std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& file,
+                                    const std::string& storedPath) {
+    try {
+        const auto db = katalox::store::Database::open(form.Query1->filePath());
+        return katalox::livePathOf(*db, file.diskId, storedPath);
+    } catch (const katalox::Error&) {
+        return katalox::platform::realPathOf(storedPath); // the recorded scans cannot be read
+    }
+}
+
 } // namespace
 
 void TForm1::openContainingFolder() {
-    withFileUnderCursor(*this, [](const CatalogueFile& file) {
+    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
         const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
-        if (const std::optional<std::string> real = katalox::platform::realPathOf(folder))
+        if (const std::optional<std::string> real = livePath(*this, file, folder))
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
         else
             sayNotConnected(file, folder);
@@ -70,22 +86,20 @@ void TForm1::openContainingFolder() {
 }
 
 void TForm1::copyPath() {
-    withFileUnderCursor(*this, [](const CatalogueFile& file) {
-        const std::string path =
-            katalox::platform::realPathOf(file.storedPath).value_or(file.storedPath);
+    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
+        const std::string path = livePath(*this, file, file.storedPath).value_or(file.storedPath);
         QGuiApplication::clipboard()->setText(displayText(path));
     });
 }
 
 void TForm1::openFile() {
-    withFileUnderCursor(*this, [](const CatalogueFile& file) {
-        if (const std::optional<std::string> real =
-                katalox::platform::realPathOf(file.storedPath)) {
+    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
+        if (const std::optional<std::string> real = livePath(*this, file, file.storedPath)) {
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
             return;
         }
         const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
-        if (const std::optional<std::string> realFolder = katalox::platform::realPathOf(folder))
+        if (const std::optional<std::string> realFolder = livePath(*this, file, folder))
             say(QStringLiteral("%1 is no longer in the folder %2.")
                     .arg(displayText(file.storedPath.substr(folder.size())),
                          displayText(*realFolder)));

@@ -6,14 +6,18 @@
 #include "common/OtherProgram.h"
 #include "platform/Utf8.h"
 #include "platform/Volume.h"
+#include "platform/gui/ShellOpen.h"
 #include "store/Database.h"
 #include "store/RecordedDisks.h"
 #include "windows/Forms.h"
 #include "windows/UpdateDiskWindow.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QListView>
 #include <QTabWidget>
+#include <QUrl>
 
 #include <QTest>
 
@@ -164,6 +168,20 @@ TEST_F(UpdateDiskTest, TheDiskIsFollowedByItsUuidWhereverItIsMounted) {
     EXPECT_EQ(presence(), QString::fromStdString("Connected at " + moved));
     updatePhotos();
     EXPECT_EQ(summary(), "Nothing has changed: 5 files as recorded.");
+
+    // The grid's ways to reach a file go where the disk is now, with the names' real case.
+    main.TreeView1->setCurrentItem(window.node("Photos"));
+    const int row = window.gridColumn(1).indexOf("OLD NAME.JPG");
+    ASSERT_GE(row, 0);
+    main.DBGrid1->setCurrentIndex(main.DBGrid1->model()->index(row, 0));
+    main.findChild<QAction*>("copyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), moved + "/old name.jpg");
+    QStringList opened;
+    katalox::platform::setShellOpenHook([&](const QString& address) { opened << address; });
+    main.findChild<QAction*>("openContainingFolder")->trigger();
+    katalox::platform::setShellOpenHook({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), moved + "/");
 
     mountAt("");
     EXPECT_EQ(presence(), "Not connected");
