@@ -27,8 +27,7 @@ void writeSchema(const std::string& path, const std::string& table) {
         " \"Disk ID\" TEXT, \"File Size\" INTEGER);"
         "CREATE INDEX " +
         quoteIdentifier(table + " Disk ID") + " ON " + quoted + " (\"Disk ID\");" +
-        createSearchIndexSql(table, kEveryRecordIndexed) + createUnlistedIndexSql(table) +
-        "COMMIT;";
+        createSearchIndexSql(table, 0) + createUnlistedIndexSql(table) + "COMMIT;";
     std::string message;
     try {
         const SqliteConnection db = openSqlite(path);

@@ -186,7 +186,15 @@ void Database::startSearchIndex() {
         }
         mark = searchIndexMark(*this, table);
     }
-    if (mark.present && (mark.upTo != kEveryRecordIndexed || !hasUnlistedIndex(*this, table)))
+    if (mark.present && (!hasUnlistedIndex(*this, table) || searchIndexNeedsWork(*this, table)))
+        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
+}
+
+void Database::tidySearchIndex() {
+    if (searchIndexBuilder_ && !searchIndexBuilder_->finished())
+        return;
+    const std::string table = tableNameOf(path_);
+    if (searchIndexNeedsWork(*this, table))
         searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
 }
 

@@ -42,6 +42,9 @@ public:
     void execute(const std::string& sql);
     // Commits pending records, then runs every statement of `sql` in turn.
     void executeScript(const std::string& sql);
+    // After records were added or deleted: brings the substring index up to date in the
+    // background.
+    void tidySearchIndex();
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept

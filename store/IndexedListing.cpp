@@ -226,7 +226,7 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
     }
     std::string candidates = "rowid IN (" + matching + ")";
     // Records the builder has not reached yet are searched without the index.
-    if (mark.upTo != kEveryRecordIndexed)
+    if (firstInteger(db, "SELECT max(rowid) FROM " + select.table) > mark.upTo)
         candidates = "(" + candidates + " OR rowid > " + std::to_string(mark.upTo) + ")";
     plan.clauses = " WHERE " + candidates + " AND (" + conditions + ") ORDER BY rowid";
     plan.indexUsed = true;

@@ -105,6 +105,7 @@ void Query::open() {
     const std::string sql = translateStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
     state->db = Database::open(filePath());
+    state->db->tidySearchIndex();
     state->result = runSelect(state->db, sql);
     state_ = std::move(state);
     setActive(true, state_->result->count());
@@ -125,6 +126,7 @@ void Query::execSQL() {
     statement.refuseParameters();
     while (statement.step()) {
     }
+    db->tidySearchIndex();
 }
 
 const std::vector<Field>& Query::fields() const {

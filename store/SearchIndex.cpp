@@ -39,8 +39,8 @@ std::int64_t stepInteger(sqlite3* db, const std::string& sql, int column = 0) {
 
 SearchIndexNames::SearchIndexNames(const std::string& name)
     : table(quoteIdentifier(name)), index(quoteIdentifier(name + "Search")),
-      mark(quoteIdentifier(name + "SearchMark")), indexName(name + "Search"),
-      insertTrigger(quoteIdentifier(name + "SearchInsert")),
+      mark(quoteIdentifier(name + "SearchMark")), stale(quoteIdentifier(name + "SearchStale")),
+      indexName(name + "Search"), insertTrigger(quoteIdentifier(name + "SearchInsert")),
       deleteTrigger(quoteIdentifier(name + "SearchDelete")),
       updateTrigger(quoteIdentifier(name + "SearchUpdate")) {}
 
@@ -50,18 +50,22 @@ std::string createTriggersSql(const std::string& table) {
     const std::string add = "INSERT INTO " + n.index + "(rowid, \"File Name\", \"File Path\") ";
     const std::string remove = "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
                                ", rowid, \"File Name\", \"File Path\") ";
+    // A record taking the Id of a deleted one first clears what the index still holds of it.
+    const std::string clearStale = remove + "SELECT 'delete', id, name, path FROM " + n.stale +
+                                   " WHERE id = new.\"Id\"; DELETE FROM " + n.stale +
+                                   " WHERE id = new.\"Id\"; ";
     return "CREATE TRIGGER " + n.insertTrigger + " AFTER INSERT ON " + n.table +
-           " WHEN new.\"Id\"" + indexed + " BEGIN " + add +
+           " WHEN new.\"Id\"" + indexed + " BEGIN " + clearStale + add +
            "VALUES (new.\"Id\", new.\"File Name\", new.\"File Path\"); END;"
            "CREATE TRIGGER " +
            n.deleteTrigger + " AFTER DELETE ON " + n.table + " WHEN old.\"Id\"" + indexed +
-           " BEGIN " + remove +
-           "VALUES ('delete', old.\"Id\", old.\"File Name\", old.\"File Path\"); END;"
+           " BEGIN INSERT OR REPLACE INTO " + n.stale +
+           " VALUES (old.\"Id\", old.\"File Name\", old.\"File Path\"); END;"
            "CREATE TRIGGER " +
            n.updateTrigger + " AFTER UPDATE OF \"Id\", \"File Name\", \"File Path\" ON " + n.table +
            " BEGIN " + remove +
            "SELECT 'delete', old.\"Id\", old.\"File Name\", old.\"File Path\" WHERE old.\"Id\"" +
-           indexed + "; " + add +
+           indexed + "; " + clearStale + add +
            "SELECT new.\"Id\", new.\"File Name\", new.\"File Path\" WHERE new.\"Id\"" + indexed +
            "; END;";
 }
@@ -78,9 +82,10 @@ std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
            " USING fts5(\"File Name\", \"File Path\", content=" + textLiteral(table) +
            ", content_rowid='Id', tokenize='trigram case_sensitive 1', detail=none, "
            "columnsize=0);"
-           "CREATE TABLE " +
-           n.mark + " (upTo INTEGER NOT NULL); INSERT INTO " + n.mark + " VALUES (" +
-           std::to_string(mark) + ");" + createTriggersSql(table);
+           "CREATE TABLE IF NOT EXISTS " +
+           n.mark + " (upTo INTEGER NOT NULL); DELETE FROM " + n.mark + "; INSERT INTO " + n.mark +
+           " VALUES (" + std::to_string(mark) + "); CREATE TABLE IF NOT EXISTS " + n.stale +
+           " (id INTEGER PRIMARY KEY, name, path);" + createTriggersSql(table);
 }
 
 IndexMark searchIndexMark(Database& db, const std::string& table) {
@@ -103,8 +108,8 @@ bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
     run(db, "BEGIN IMMEDIATE");
     try {
         const std::int64_t mark = stepInteger(db, "SELECT upTo FROM " + n.mark);
-        bool done = mark == kEveryRecordIndexed;
-        if (!done) {
+        bool done = false;
+        {
             const std::string above =
                 " FROM " + n.table + " WHERE \"Id\" > " + std::to_string(mark);
             const SqliteStatement step =
@@ -115,13 +120,13 @@ bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
             const std::int64_t found = sqlite3_column_int64(step.get(), 0);
             const std::int64_t last = sqlite3_column_int64(step.get(), 1);
             done = found < records;
-            if (found > 0)
+            if (found > 0) {
                 run(db, "INSERT INTO " + n.index +
                             "(rowid, \"File Name\", \"File Path\") SELECT "
                             "\"Id\", \"File Name\", \"File Path\"" +
                             above + " AND \"Id\" <= " + std::to_string(last));
-            run(db, "UPDATE " + n.mark +
-                        " SET upTo = " + std::to_string(done ? kEveryRecordIndexed : last));
+                run(db, "UPDATE " + n.mark + " SET upTo = " + std::to_string(last));
+            }
         }
         run(db, "COMMIT");
         return done;
@@ -129,6 +134,44 @@ bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
         if (!sqlite3_get_autocommit(db))
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
+    }
+}
+
+bool clearStaleRecords(sqlite3* db, const std::string& table, int records) {
+    const SearchIndexNames n(table);
+    const std::string first =
+        "SELECT id FROM " + n.stale + " ORDER BY id LIMIT " + std::to_string(records);
+    run(db, "BEGIN IMMEDIATE");
+    try {
+        run(db, "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
+                    ", rowid, \"File Name\", \"File Path\") SELECT 'delete', id, name, path FROM " +
+                    n.stale + " WHERE id IN (" + first + ")");
+        run(db, "DELETE FROM " + n.stale + " WHERE id IN (" + first + ")");
+        const bool done = stepInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM " + n.stale + ")") != 0;
+        run(db, "COMMIT");
+        return done;
+    } catch (const EngineError&) {
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+bool searchIndexNeedsWork(Database& db, const std::string& table) {
+    const IndexMark mark = searchIndexMark(db, table);
+    if (!mark.present)
+        return false;
+    Statement newest = db.prepare("SELECT max(rowid) FROM " + quoteIdentifier(table));
+    return (newest.step() && newest.columnInteger(0) > mark.upTo) || hasStaleRecords(db, table);
+}
+
+bool hasStaleRecords(Database& db, const std::string& table) {
+    try {
+        Statement statement =
+            db.prepare("SELECT EXISTS (SELECT 1 FROM " + SearchIndexNames(table).stale + ")");
+        return statement.step() && statement.columnInteger(0) != 0;
+    } catch (const EngineError&) {
+        return false;
     }
 }
 
@@ -143,7 +186,7 @@ void emptyTableAndIndex(Database& db, const std::string& table) {
     db.execute("DELETE FROM " + n.table);
     db.execute("INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
                ") VALUES ('delete-all')");
-    db.execute("UPDATE " + n.mark + " SET upTo = " + std::to_string(kEveryRecordIndexed));
+    db.execute("DELETE FROM " + n.stale);
     db.executeScript(createTriggersSql(table));
 }
 

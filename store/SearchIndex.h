@@ -2,7 +2,8 @@
 // The substring index beside a catalogue table: an FTS5 table with the trigram tokenizer over
 // "File Name" and "File Path" (external content on the table, letter case exact, no positions),
 // a mark telling up to which "Id" the records are indexed, and triggers in the file that keep
-// the indexed records right whoever writes the table. Records above the mark are indexed by
+// the indexed records right whoever writes the table (deleted records are taken out of the
+// index later, in the background). Records above the mark are indexed by
 // a builder in steps; until then listings search them without the index.
 #include <cstdint>
 #include <limits>
@@ -14,14 +15,12 @@ namespace katalox::store {
 
 class Database;
 
-// The mark once every record is indexed: the triggers then index every record written.
-inline constexpr std::int64_t kEveryRecordIndexed = std::numeric_limits<std::int64_t>::max();
-
 struct SearchIndexNames {
     explicit SearchIndexNames(const std::string& table);
     std::string table;     // all quoted
     std::string index;     // the FTS5 table
     std::string mark;      // one row, one column "upTo"
+    std::string stale;     // what the index still holds of deleted records: id, name, path
     std::string indexName; // the FTS5 table's name unquoted, as its special column
     std::string insertTrigger, deleteTrigger, updateTrigger;
 };
@@ -40,8 +39,18 @@ struct IndexMark {
 IndexMark searchIndexMark(Database& db, const std::string& table);
 
 // Indexes up to `records` records above the mark in one transaction on `db` and moves the
-// mark; returns true when every record is indexed. Throws EngineError on failure.
+// mark; returns true when every record is indexed. Records added later lie above the mark
+// (triggers index only those at or below it), so inserting costs no more than without the
+// index; the builder catches up afterwards. Throws EngineError on failure.
 bool indexMoreRecords(sqlite3* db, const std::string& table, int records);
+
+// Deleting records only notes what the index holds of them (the candidates it gives are
+// checked against the table anyway); this takes up to `records` of them out of the index in
+// one transaction and returns true when none is left.
+bool clearStaleRecords(sqlite3* db, const std::string& table, int records);
+bool hasStaleRecords(Database& db, const std::string& table);
+// True when records lie above the mark or deleted ones are still in the index.
+bool searchIndexNeedsWork(Database& db, const std::string& table);
 
 // Empties the table and its index inside the caller's transaction, without a per-record
 // trigger run.

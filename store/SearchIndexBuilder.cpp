@@ -32,6 +32,7 @@ void SearchIndexBuilder::build() {
         const SqliteConnection db = openSqlite(path_);
         sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
         bool unlistedIndexed = false;
+        bool everyRecordIndexed = false;
         while (!stop_) {
             try {
                 if (!unlistedIndexed) {
@@ -40,7 +41,9 @@ void SearchIndexBuilder::build() {
                         throw EngineError(sqlite3_errmsg(db.get()));
                     unlistedIndexed = true;
                 }
-                if (indexMoreRecords(db.get(), table_, kRecordsPerStep))
+                if (!everyRecordIndexed)
+                    everyRecordIndexed = indexMoreRecords(db.get(), table_, kRecordsPerStep);
+                else if (clearStaleRecords(db.get(), table_, kRecordsPerStep))
                     break;
                 std::this_thread::sleep_for(kPauseBetweenSteps);
             } catch (const EngineError&) {

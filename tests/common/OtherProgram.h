@@ -14,7 +14,10 @@ namespace katalox::test {
 
 class OtherProgram {
 public:
-    explicit OtherProgram(const std::string& path) : db_(store::openSqlite(path)) {}
+    // Waits for a lock as long as the program does: the program's index builder writes too.
+    explicit OtherProgram(const std::string& path) : db_(store::openSqlite(path)) {
+        sqlite3_busy_timeout(db_.get(), 2000);
+    }
 
     sqlite3* handle() const { return db_.get(); }
 
