@@ -6,7 +6,7 @@ PACKAGING  ?= build-package
 RUNDIR     ?= run
 JOBS       ?= 2
 
-.PHONY: all deps build run test install package bench sanitize format clean
+.PHONY: all deps build run test install package bench bench-large sanitize format clean
 
 all: build
 
@@ -41,6 +41,12 @@ bench: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 	cmake --build $(RELEASE) -j$(JOBS)
 	@scripts/run-benchmarks.sh $(RELEASE)/bench
+
+# Ten million records: generated once per run (several minutes), then listed and maintained.
+bench-large: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+	cmake --build $(RELEASE) -j$(JOBS) --target large_listing
+	QT_QPA_PLATFORM=offscreen $(RELEASE)/bench/large_listing
 
 sanitize: deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKATALOX_SANITIZE=ON

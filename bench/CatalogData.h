@@ -2,6 +2,7 @@
 // A generated catalogue for the benchmarks: records grouped by Disk ID as successive scans
 // leave them, with paths of 50 to 100 bytes, and a rare name for filtered listings.
 #include "store/CatalogFile.h"
+#include "store/SearchIndex.h"
 #include "store/SqliteHandles.h"
 
 #include <cstdint>
@@ -53,6 +54,62 @@ inline void makeCatalog(const std::string& file, std::int64_t records, int disks
         sqlite3_reset(insert.get());
     }
     execute(db.get(), "COMMIT");
+}
+
+} // namespace katalox::bench
+
+namespace katalox::bench {
+
+// An empty catalogue as made before the substring index existed: the baseline of the insert.
+inline void makeCatalogWithoutIndex(const std::string& file) {
+    store::createEmptyCatalog(file);
+    store::SqliteConnection db = store::openSqlite(file);
+    execute(db.get(),
+            (store::dropTriggersSql("Files") +
+             "DROP TABLE FilesSearch; DROP TABLE FilesSearchMark; DROP INDEX FilesUnlisted;")
+                .c_str());
+}
+
+// Records per large catalogue; one Disk ID holds kLargeDiskRecords of them, the others share
+// the rest in successive blocks, as scans leave them.
+inline constexpr std::int64_t kLargeDiskRecords = 100000;
+// One record in every kRareFolderEvery lies in the folder kRareFolder.
+inline constexpr int kRareFolderEvery = 2500;
+inline constexpr const char* kRareFolder = "TAXES/2021";
+
+// Creates `file` as a catalogue of `records` records over `disks` Disk IDs with paths of 40 to
+// 78 bytes, written by the engine itself in one statement; the substring index is built after
+// the records, in one go, as the builder would.
+inline void makeLargeCatalog(const std::string& file, std::int64_t records, int disks) {
+    store::createEmptyCatalog(file);
+    store::SqliteConnection db = store::openSqlite(file);
+    execute(db.get(), "PRAGMA journal_mode = OFF");
+    execute(db.get(), "PRAGMA synchronous = OFF");
+    execute(db.get(),
+            (store::dropTriggersSql("Files") + "UPDATE FilesSearchMark SET upTo = 0;").c_str());
+    const std::string n = std::to_string(records);
+    const std::string rest = std::to_string((records - kLargeDiskRecords) / (disks - 1) + 1);
+    const std::string sql =
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " + n +
+        " - 1), r AS (SELECT i, (i * 2654435761) % 4294967296 AS h, CASE WHEN i < " +
+        std::to_string(kLargeDiskRecords) + " THEN 0 ELSE 1 + (i - " +
+        std::to_string(kLargeDiskRecords) + ") / " + rest +
+        " END AS disk FROM n), f AS (SELECT i, h, disk, CASE WHEN i % " +
+        std::to_string(kRareEvery) + " = 0 THEN '" + kRareToken +
+        "_' ELSE 'FILE_' END || i || '.' || substr('JPGMP3PDFAVIZIPTXT', 1 + 3 * ((h >> 4) % 6), "
+        "3) AS name, CASE WHEN i % " +
+        std::to_string(kRareFolderEvery) + " = 7 THEN '" + kRareFolder +
+        "' ELSE CASE (h >> 8) % 5 WHEN 0 THEN 'PHOTOS/2019/HOLIDAY IN THE ALPS' WHEN 1 THEN "
+        "'MUSIC/ALBUMS/JAZZ' WHEN 2 THEN 'DOCUMENTS/INVOICES/ARCHIVE' WHEN 3 THEN "
+        "'VIDEO/FAMILY/BIRTHDAYS' ELSE 'PROJECTS/SOURCE/BACKUP/OLD' END END AS folder FROM r) "
+        "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") "
+        "SELECT name, '/MEDIA/ARCHIVE/DISK' || disk || '/' || folder || '/SUB' || ((h >> 12) % 97) "
+        "|| '/' || name, 'Backup Disk ' || (1000 + disk), (h >> 3) % 5000000 FROM f";
+    execute(db.get(), sql.c_str());
+    execute(db.get(), "INSERT INTO FilesSearch(FilesSearch) VALUES ('rebuild')");
+    execute(db.get(), ("UPDATE FilesSearchMark SET upTo = (SELECT max(Id) FROM Files);" +
+                       store::createTriggersSql("Files"))
+                          .c_str());
 }
 
 } // namespace katalox::bench
