@@ -203,10 +203,9 @@ void UpdateDiskWindow::applyChanges() {
     }
     update_.reset();
     hide();
-    if (Form1) {
+    // As after an insert, the tree is rebuilt; the next listing shows the changed records.
+    if (Form1)
         Form1->Update();
-        Form1->update2();
-    }
 }
 
 void UpdateDiskWindow::cancel() {
