@@ -55,6 +55,34 @@ inline int makeScanTree(const std::string& root) {
     return files;
 }
 
+// `folders` folders under `root`, each holding `entries` files that are hard links to one sparse
+// file of its own (a file takes at most 65,000 links): a million files in seconds, taking no
+// space, each link a path of its own. All files of a folder have the same size.
+inline void makeLinkedFolders(const std::string& root, int folders, int entries) {
+    for (int f = 0; f < folders; ++f) {
+        const std::string folder = root + "/folder" + std::to_string(f);
+        const std::string original = folder + "/original";
+        makeFolder(folder);
+        makeFile(original, static_cast<off_t>(f) * 4099);
+        for (int i = 1; i < entries; ++i) {
+            const std::string link = folder + "/name-of-a-listed-file-" + std::to_string(i);
+            if (::link(original.c_str(), link.c_str()) != 0)
+                throw std::runtime_error("cannot link " + link);
+        }
+    }
+}
+
+// A million files in 100 folders of 10,000.
+inline void makeWideMillionTree(const std::string& root) {
+    makeLinkedFolders(root, 100, 10000);
+}
+
+// A million files spread as on a full disk: 100 folders of 50 subfolders of 200 files.
+inline void makeMillionTree(const std::string& root) {
+    for (int part = 0; part < 100; ++part)
+        makeLinkedFolders(root + "/part" + std::to_string(part), 50, 200);
+}
+
 // A folder for a generated tree: on the memory file system when there is one, where a million
 // entries take seconds to make and remove instead of minutes (the cache is warm either way).
 class TreeDir {

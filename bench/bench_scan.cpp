@@ -20,27 +20,10 @@
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
-#include <unistd.h>
 
 using namespace katalox::bench;
 
 namespace {
-
-// A million directory entries cheaply: 100 folders, each holding 10,000 hard links to one empty
-// file of its own (a file takes at most 65,000 links).
-void makeMillionTree(const std::string& root) {
-    for (int f = 0; f < 100; ++f) {
-        const std::string folder = root + "/folder" + std::to_string(f);
-        const std::string original = folder + "/original";
-        makeFolder(folder);
-        makeFile(original);
-        for (int i = 1; i < 10000; ++i) {
-            const std::string link = folder + "/name-of-a-listed-file-" + std::to_string(i);
-            if (::link(original.c_str(), link.c_str()) != 0)
-                throw std::runtime_error("cannot link " + link);
-        }
-    }
-}
 
 // Processor time used so far by this process or by its finished children, in milliseconds.
 double cpuMs(int who) {
@@ -115,7 +98,7 @@ int main(int argc, char** argv) {
     std::printf("tree: %d files\n", files);
     const TreeDir millionDir(scratch.path() + "/million");
     const std::string million = millionDir.path() + "/tree";
-    makeMillionTree(million);
+    makeWideMillionTree(million);
     form.findChild<katalox::widgets::ShellTreeView*>("ShellTreeView1")->addTopFolder(million);
 
     findMs(tree); // warm the cache
