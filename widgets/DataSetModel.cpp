@@ -28,42 +28,56 @@ void DataSetModel::setDataSource(store::DataSource* dataSource) {
 void DataSetModel::rebuild() {
     beginResetModel();
     fields_.clear();
-    rowCount_ = 0;
-    indicatorRow_ = -1;
+    recordCount_ = 0;
+    windowStart_ = 0;
+    indicatorRecord_ = -1;
     store::DataSet* dataSet = dataSource_ ? dataSource_->dataSet() : nullptr;
     if (dataSet && dataSet->active()) {
         try {
             fields_ = dataSet->fields();
             // A view addresses rows with int; a larger result shows its first INT_MAX records.
             const std::int64_t count = dataSet->recordCount();
-            rowCount_ = fields_.empty() ? 0
-                                        : static_cast<int>(std::min<std::int64_t>(
-                                              count, std::numeric_limits<int>::max()));
+            recordCount_ = fields_.empty() ? 0
+                                           : static_cast<int>(std::min<std::int64_t>(
+                                                 count, std::numeric_limits<int>::max()));
         } catch (const std::exception&) {
             // Whoever opened the result meets the same error and reports it; the grid shows
             // nothing rather than a half-built result.
             fields_.clear();
-            rowCount_ = 0;
+            recordCount_ = 0;
         }
     }
     endResetModel();
 }
 
-void DataSetModel::setIndicatorRow(int row) {
-    if (row >= rowCount_)
-        row = -1;
-    if (row == indicatorRow_)
+void DataSetModel::setWindowStart(int record) {
+    record = std::clamp(record, 0, recordCount_ - rows());
+    if (record == windowStart_)
         return;
-    const int old = indicatorRow_;
-    indicatorRow_ = row;
-    if (old >= 0)
-        emit headerDataChanged(Qt::Vertical, old, old);
-    if (row >= 0)
-        emit headerDataChanged(Qt::Vertical, row, row);
+    windowStart_ = record;
+    const int last = rows() - 1;
+    emit dataChanged(index(0, 0), index(last, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, 0, last);
+}
+
+void DataSetModel::setIndicatorRecord(int record) {
+    if (record >= recordCount_)
+        record = -1;
+    if (record == indicatorRecord_)
+        return;
+    const int old = indicatorRecord_;
+    indicatorRecord_ = record;
+    for (const int shown : {old - windowStart_, record - windowStart_})
+        if (shown >= 0 && shown < rows())
+            emit headerDataChanged(Qt::Vertical, shown, shown);
+}
+
+int DataSetModel::rows() const {
+    return windowed() ? std::min(recordCount_, kWindowRows) : recordCount_;
 }
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rowCount_;
+    return parent.isValid() ? 0 : rows();
 }
 
 int DataSetModel::columnCount(const QModelIndex& parent) const {
@@ -71,7 +85,7 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount_ || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= rows() || index.column() >= columnCount())
         return {};
     if (role == Qt::TextAlignmentRole) {
         // Numbers line up on the right, as in any table of sizes.
@@ -85,7 +99,8 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     if (!dataSet || !dataSet->active())
         return {};
     try {
-        return platform::displayText(dataSet->valueAt(index.row(), index.column()).asString());
+        return platform::displayText(
+            dataSet->valueAt(windowStart_ + index.row(), index.column()).asString());
     } catch (const std::exception&) {
         // A painting view cannot take an error; a record that vanished shows empty cells.
         return {};
@@ -100,7 +115,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
             return {};
         return platform::displayText(fields_[static_cast<std::size_t>(section)].name);
     }
-    return section == indicatorRow_ ? kIndicator : QString();
+    return section + windowStart_ == indicatorRecord_ ? kIndicator : QString();
 }
 
 Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
