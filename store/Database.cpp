@@ -198,6 +198,10 @@ void Database::tidySearchIndex() {
         searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
 }
 
+void Database::stopSearchIndexBuilder() {
+    searchIndexBuilder_.reset();
+}
+
 std::int64_t Database::changeCount() const {
     return sqlite3_total_changes64(db_.get());
 }

@@ -45,6 +45,9 @@ public:
     // After records were added or deleted: brings the substring index up to date in the
     // background.
     void tidySearchIndex();
+    // Waits for the builder's current step and stops it, so that a change needing the file to
+    // itself is not refused because of our own background work; tidying starts it again.
+    void stopSearchIndexBuilder();
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept

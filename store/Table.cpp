@@ -204,6 +204,7 @@ void Table::emptyTable() {
     const SoleUse soleUse(*db);
     if (!soleUse.taken())
         refuse("database is locked");
+    db->stopSearchIndexBuilder();
     // Fail at once, leaving everything as it was, when another program holds the file.
     const NoWaiting noWaiting(*db);
     try {
