@@ -2,6 +2,7 @@
 // A generated catalogue for the benchmarks: records grouped by Disk ID as successive scans
 // leave them, with paths of 50 to 100 bytes, and a rare name for filtered listings.
 #include "store/CatalogFile.h"
+#include "store/DotGramIndex.h"
 #include "store/SearchIndex.h"
 #include "store/SqliteHandles.h"
 
@@ -107,6 +108,9 @@ inline void makeLargeCatalog(const std::string& file, std::int64_t records, int 
         "|| '/' || name, 'Backup Disk ' || (1000 + disk), (h >> 3) % 5000000 FROM f";
     execute(db.get(), sql.c_str());
     execute(db.get(), "INSERT INTO FilesSearch(FilesSearch) VALUES ('rebuild')");
+    execute(db.get(), "BEGIN");
+    store::indexDotGrams(db.get(), "Files", 0, records);
+    execute(db.get(), "COMMIT");
     execute(db.get(), ("UPDATE FilesSearchMark SET upTo = (SELECT max(Id) FROM Files);" +
                        store::createTriggersSql("Files"))
                           .c_str());

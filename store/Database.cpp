@@ -171,13 +171,13 @@ void Database::startSearchIndex() {
     const std::string table = tableNameOf(path_);
     IndexMark mark = searchIndexMark(*this, table);
     if (!mark.present) {
-        // A catalogue made before the index existed: the index starts empty and is filled in
-        // the background. Another program holding the file, or a table without the
-        // catalogue's fields, leaves the file as it is.
+        // A catalogue made before the index existed, or with an index of an older layout: the
+        // index starts empty and is filled in the background. Another program holding the
+        // file, or a table without the catalogue's fields, leaves the file as it is.
         try {
             prepare("SELECT \"Id\", \"File Name\", \"File Path\" FROM " + quoteIdentifier(table));
             const NoWaiting noWaiting(*this);
-            executeScript("BEGIN IMMEDIATE;" +
+            executeScript("BEGIN IMMEDIATE;" + dropSearchIndexSql(table) +
                           createSearchIndexSql(table, std::numeric_limits<std::int64_t>::min()) +
                           "COMMIT;");
         } catch (const EngineError&) {

@@ -76,6 +76,11 @@ bool hasUnlistedIndex(Database& db, const std::string& table) {
                                 table + "Unlisted' AND tbl_name = '" + table + "'") > 0;
 }
 
+std::string unlistedSelect(const std::string& table) {
+    return "SELECT rowid FROM " + quoteIdentifier(table) + " INDEXED BY " +
+           unlistedIndexName(table) + " WHERE (" + kWithoutText + ")";
+}
+
 bool matchesAnyText(const std::string& pattern) {
     return !pattern.empty() && pattern.find_first_not_of('%') == std::string::npos;
 }
@@ -86,9 +91,8 @@ std::optional<BlockStarts> everyRecordBlocks(Database& db, const std::string& ta
     const std::string quoted = quoteIdentifier(table);
     std::vector<std::int64_t> unlisted;
     try {
-        Statement left = db.prepare("SELECT rowid FROM " + quoted + " INDEXED BY " +
-                                    unlistedIndexName(table) + " WHERE (" + kWithoutText +
-                                    ") AND (" + conditions + ") IS NOT 1 ORDER BY rowid");
+        Statement left =
+            db.prepare(unlistedSelect(table) + " AND (" + conditions + ") IS NOT 1 ORDER BY rowid");
         while (left.step()) {
             if (unlisted.size() == kMostUnlisted)
                 return std::nullopt;

@@ -18,6 +18,8 @@ class Database;
 // The partial index of the records that such a listing leaves out, and whether a file has it.
 std::string createUnlistedIndexSql(const std::string& table);
 bool hasUnlistedIndex(Database& db, const std::string& table);
+// `SELECT rowid` of those records through that index, ready for `AND ...` or `ORDER BY`.
+std::string unlistedSelect(const std::string& table);
 
 // True when `pattern` matches any text: it holds nothing but "%".
 bool matchesAnyText(const std::string& pattern);

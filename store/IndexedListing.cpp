@@ -2,7 +2,10 @@
 
 #include "platform/Error.h"
 #include "store/Database.h"
+#include "store/DotGramListing.h"
+#include "store/DotGrams.h"
 #include "store/EveryRecord.h"
+#include "store/KeyedResult.h"
 #include "store/LikePattern.h"
 #include "store/SearchIndex.h"
 
@@ -127,6 +130,26 @@ std::vector<std::string> servedTrigrams(const std::vector<LikeTest>& tests) {
     return trigrams;
 }
 
+bool isPathField(const std::string& field) {
+    return ::strcasecmp(field.c_str(), "File Path") == 0;
+}
+
+// The token after a dot that proves the one test of a File Mask listing; every other test
+// matches any text.
+std::optional<std::string> provingDotGram(const std::vector<LikeTest>& tests) {
+    std::optional<std::string> gram;
+    for (const LikeTest& test : tests) {
+        if (test.escaped || !isIndexedField(test.field) ||
+            test.pattern.find('\0') != std::string::npos)
+            return std::nullopt;
+        if (matchesAnyText(test.pattern))
+            continue;
+        if (gram || !isPathField(test.field) || !(gram = dotGramOfPattern(test.pattern)))
+            return std::nullopt;
+    }
+    return gram;
+}
+
 // True when the engine runs the statement as written by scanning the table in row id order;
 // with an index search the rows come in that index's order and the statement runs as written.
 bool scansInRowIdOrder(Database& db, const WholeRowSelect& select) {
@@ -191,7 +214,8 @@ bool narrowsEnough(Database& db, const std::string& table, const std::string& ca
 } // namespace
 
 ListingPlan planListing(Database& db, const WholeRowSelect& select) {
-    ListingPlan plan{select.rest, std::nullopt};
+    ListingPlan plan;
+    plan.clauses = select.rest;
     std::size_t conditionsStart = 0;
     const auto tests = ConjunctionReader(select.rest).read(conditionsStart);
     if (!tests)
@@ -207,12 +231,29 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
         return !test.escaped && isIndexedField(test.field) && matchesAnyText(test.pattern);
     });
     const std::vector<std::string> trigrams = servedTrigrams(*tests);
-    const IndexMark mark = trigrams.empty() ? IndexMark{} : searchIndexMark(db, select.table);
+    const std::optional<std::string> gram = provingDotGram(*tests);
+    const IndexMark mark =
+        trigrams.empty() && !gram ? IndexMark{} : searchIndexMark(db, select.table);
     if (!mark.present) {
         plan.scanConditions = conditions;
         return plan;
     }
     const SearchIndexNames names(select.table);
+    if (gram) {
+        try {
+            plan.blocks =
+                dotGramBlocks(db, select.table, conditions,
+                              "SELECT rowid FROM " + names.dots + " WHERE " + names.dots +
+                                  " MATCH " + sqlText(quotedTerm(*gram)) + " ORDER BY rowid",
+                              mark.upTo, KeyedResult::blockRows);
+        } catch (const EngineError&) {
+            plan.blocks.reset();
+        }
+        if (plan.blocks || trigrams.empty()) {
+            plan.scanConditions = conditions;
+            return plan;
+        }
+    }
     std::string matching;
     try {
         matching = "SELECT rowid FROM " + names.index + " WHERE " + names.index + " MATCH " +

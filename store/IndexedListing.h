@@ -5,6 +5,7 @@
 // of the Like patterns on "File Name" and "File Path", and tests every condition as written on
 // them, in the order the statement as written gives its rows.
 #include "store/Dialect.h"
+#include "store/EveryRecord.h"
 
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ struct ListingPlan {
     bool indexUsed = false;
     // Every test is `Like '%'` on a field the index covers: every record with text is listed.
     bool everyRecord = false;
+    // A listing of a File Mask counted from the index of tokens after dots: read a block at a
+    // time with `scanConditions`.
+    std::optional<BlockStarts> blocks;
 };
 
 // The index serves the statement unless it has no usable pattern, the file no index, the

@@ -37,6 +37,9 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
     if (auto whole = matchWholeRowSelect(sql)) {
         const ListingPlan plan = planListing(*db, *whole);
         try {
+            if (plan.blocks)
+                return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
+                                                     std::move(*plan.blocks));
             if (plan.indexUsed)
                 return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
             if (plan.everyRecord) {

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
+#include "store/DotGramIndex.h"
 #include "store/SqliteHandles.h"
 
 namespace katalox::store {
@@ -40,7 +41,9 @@ std::int64_t stepInteger(sqlite3* db, const std::string& sql, int column = 0) {
 SearchIndexNames::SearchIndexNames(const std::string& name)
     : table(quoteIdentifier(name)), index(quoteIdentifier(name + "Search")),
       mark(quoteIdentifier(name + "SearchMark")), stale(quoteIdentifier(name + "SearchStale")),
-      indexName(name + "Search"), insertTrigger(quoteIdentifier(name + "SearchInsert")),
+      indexName(name + "Search"), dots(quoteIdentifier(name + "SearchDots")),
+      dotsName(name + "SearchDots"), dotsStale(quoteIdentifier(name + "SearchDotsStale")),
+      insertTrigger(quoteIdentifier(name + "SearchInsert")),
       deleteTrigger(quoteIdentifier(name + "SearchDelete")),
       updateTrigger(quoteIdentifier(name + "SearchUpdate")) {}
 
@@ -54,16 +57,22 @@ std::string createTriggersSql(const std::string& table) {
     const std::string clearStale = remove + "SELECT 'delete', id, name, path FROM " + n.stale +
                                    " WHERE id = new.\"Id\"; DELETE FROM " + n.stale +
                                    " WHERE id = new.\"Id\"; ";
+    // The tokens after dots are worked out by the program, not in SQL: a change only notes the
+    // record, with the path whose tokens the index holds, unless it is noted already.
+    const std::string noteDots = "INSERT OR IGNORE INTO " + n.dotsStale + " SELECT ";
+    const std::string noteNewDots = noteDots + "new.\"Id\", NULL WHERE new.\"Id\"" + indexed + "; ";
+    const std::string noteOldDots =
+        noteDots + "old.\"Id\", old.\"File Path\" WHERE old.\"Id\"" + indexed + "; ";
     return "CREATE TRIGGER " + n.insertTrigger + " AFTER INSERT ON " + n.table +
-           " WHEN new.\"Id\"" + indexed + " BEGIN " + clearStale + add +
+           " WHEN new.\"Id\"" + indexed + " BEGIN " + clearStale + noteNewDots + add +
            "VALUES (new.\"Id\", new.\"File Name\", new.\"File Path\"); END;"
            "CREATE TRIGGER " +
            n.deleteTrigger + " AFTER DELETE ON " + n.table + " WHEN old.\"Id\"" + indexed +
-           " BEGIN INSERT OR REPLACE INTO " + n.stale +
+           " BEGIN " + noteOldDots + "INSERT OR REPLACE INTO " + n.stale +
            " VALUES (old.\"Id\", old.\"File Name\", old.\"File Path\"); END;"
            "CREATE TRIGGER " +
            n.updateTrigger + " AFTER UPDATE OF \"Id\", \"File Name\", \"File Path\" ON " + n.table +
-           " BEGIN " + remove +
+           " BEGIN " + noteOldDots + noteNewDots + remove +
            "SELECT 'delete', old.\"Id\", old.\"File Name\", old.\"File Path\" WHERE old.\"Id\"" +
            indexed + "; " + clearStale + add +
            "SELECT new.\"Id\", new.\"File Name\", new.\"File Path\" WHERE new.\"Id\"" + indexed +
@@ -85,16 +94,27 @@ std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
            "CREATE TABLE IF NOT EXISTS " +
            n.mark + " (upTo INTEGER NOT NULL); DELETE FROM " + n.mark + "; INSERT INTO " + n.mark +
            " VALUES (" + std::to_string(mark) + "); CREATE TABLE IF NOT EXISTS " + n.stale +
-           " (id INTEGER PRIMARY KEY, name, path);" + createTriggersSql(table);
+           " (id INTEGER PRIMARY KEY, name, path); CREATE VIRTUAL TABLE " + n.dots +
+           " USING fts5(g1, g2, g3, content='', tokenize='trigram case_sensitive 1', detail=none, "
+           "columnsize=0); CREATE TABLE IF NOT EXISTS " +
+           n.dotsStale + " (id INTEGER PRIMARY KEY, path);" + createTriggersSql(table);
+}
+
+std::string dropSearchIndexSql(const std::string& table) {
+    const SearchIndexNames n(table);
+    std::string sql = dropTriggersSql(table);
+    for (const std::string* part : {&n.index, &n.mark, &n.stale, &n.dots, &n.dotsStale})
+        sql += "DROP TABLE IF EXISTS " + *part + ";";
+    return sql;
 }
 
 IndexMark searchIndexMark(Database& db, const std::string& table) {
     const SearchIndexNames n(table);
     try {
-        Statement statement = db.prepare("SELECT upTo FROM " + n.mark +
-                                         " WHERE EXISTS "
-                                         "(SELECT 1 FROM sqlite_master WHERE name = " +
-                                         textLiteral(n.indexName) + ")");
+        Statement statement =
+            db.prepare("SELECT upTo FROM " + n.mark +
+                       " WHERE (SELECT count(*) FROM sqlite_master WHERE name IN (" +
+                       textLiteral(n.indexName) + ", " + textLiteral(n.dotsName) + ")) = 2");
         if (!statement.step() || !statement.columnIsInteger(0))
             return {};
         return {true, statement.columnInteger(0)};
@@ -125,6 +145,7 @@ bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
                             "(rowid, \"File Name\", \"File Path\") SELECT "
                             "\"Id\", \"File Name\", \"File Path\"" +
                             above + " AND \"Id\" <= " + std::to_string(last));
+                indexDotGrams(db, table, mark, last);
                 run(db, "UPDATE " + n.mark + " SET upTo = " + std::to_string(last));
             }
         }
@@ -147,7 +168,9 @@ bool clearStaleRecords(sqlite3* db, const std::string& table, int records) {
                     ", rowid, \"File Name\", \"File Path\") SELECT 'delete', id, name, path FROM " +
                     n.stale + " WHERE id IN (" + first + ")");
         run(db, "DELETE FROM " + n.stale + " WHERE id IN (" + first + ")");
-        const bool done = stepInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM " + n.stale + ")") != 0;
+        const bool gramsDone = refreshStaleDotGrams(db, table, records);
+        const bool done =
+            gramsDone && stepInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM " + n.stale + ")") != 0;
         run(db, "COMMIT");
         return done;
     } catch (const EngineError&) {
@@ -167,8 +190,9 @@ bool searchIndexNeedsWork(Database& db, const std::string& table) {
 
 bool hasStaleRecords(Database& db, const std::string& table) {
     try {
-        Statement statement =
-            db.prepare("SELECT EXISTS (SELECT 1 FROM " + SearchIndexNames(table).stale + ")");
+        const SearchIndexNames n(table);
+        Statement statement = db.prepare("SELECT EXISTS (SELECT 1 FROM " + n.stale +
+                                         ") OR EXISTS (SELECT 1 FROM " + n.dotsStale + ")");
         return statement.step() && statement.columnInteger(0) != 0;
     } catch (const EngineError&) {
         return false;
@@ -187,6 +211,9 @@ void emptyTableAndIndex(Database& db, const std::string& table) {
     db.execute("INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
                ") VALUES ('delete-all')");
     db.execute("DELETE FROM " + n.stale);
+    db.execute("INSERT INTO " + n.dots + "(" + quoteIdentifier(n.dotsName) +
+               ") VALUES ('delete-all')");
+    db.execute("DELETE FROM " + n.dotsStale);
     db.executeScript(createTriggersSql(table));
 }
 

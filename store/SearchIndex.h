@@ -22,16 +22,23 @@ struct SearchIndexNames {
     std::string mark;      // one row, one column "upTo"
     std::string stale;     // what the index still holds of deleted records: id, name, path
     std::string indexName; // the FTS5 table's name unquoted, as its special column
+    std::string dots;      // the FTS5 table of the tokens after dots (see DotGrams.h)
+    std::string dotsName;  // unquoted
+    // Records at or below the mark whose tokens the dots index may not hold right: id, and
+    // the path whose tokens it holds for that id (NULL: none).
+    std::string dotsStale;
     std::string insertTrigger, deleteTrigger, updateTrigger;
 };
 
-// Statements making the index with its mark at `mark` and its triggers.
+// Statements making the index with its mark at `mark` and its triggers, and removing every
+// part of it (an index of an older layout is made again).
 std::string createSearchIndexSql(const std::string& table, std::int64_t mark);
+std::string dropSearchIndexSql(const std::string& table);
 std::string dropTriggersSql(const std::string& table);
 std::string createTriggersSql(const std::string& table);
 
-// The mark: every record with an "Id" up to it is indexed. Empty when the file has no index
-// (or it cannot be read).
+// The mark: every record with an "Id" up to it is indexed. Empty when the file has no index,
+// one of an older layout, or it cannot be read.
 struct IndexMark {
     bool present = false;
     std::int64_t upTo = 0;
@@ -46,7 +53,8 @@ bool indexMoreRecords(sqlite3* db, const std::string& table, int records);
 
 // Deleting records only notes what the index holds of them (the candidates it gives are
 // checked against the table anyway); this takes up to `records` of them out of the index in
-// one transaction and returns true when none is left.
+// one transaction, brings the tokens after dots of as many noted records up to date, and
+// returns true when none is left.
 bool clearStaleRecords(sqlite3* db, const std::string& table, int records);
 bool hasStaleRecords(Database& db, const std::string& table);
 // True when records lie above the mark or deleted ones are still in the index.

@@ -6,6 +6,8 @@
 #include "platform/Error.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
+#include "store/DotGramListing.h"
+#include "store/DotGrams.h"
 #include "store/EveryRecord.h"
 #include "store/IndexedListing.h"
 #include "store/ListingStatements.h"
@@ -97,8 +99,9 @@ protected:
             const auto whole = store::matchWholeRowSelect(store::translateStatement(text));
             if (!whole)
                 return std::nullopt;
-            if (store::planListing(*db, *whole).indexUsed)
-                ++served;
+            const store::ListingPlan plan = store::planListing(*db, *whole);
+            served += plan.indexUsed ? 1 : 0;
+            counted += plan.blocks ? 1 : 0;
             const store::SqliteStatement statement = store::prepareSqlite(
                 other.handle(), "SELECT rowid, \"File Size\" FROM " + whole->table + whole->rest);
             std::vector<std::int64_t> ids;
@@ -160,7 +163,36 @@ protected:
         ASSERT_EQ(blocks->count, static_cast<std::int64_t>(listed->size()));
         for (std::size_t row = 0; row < listed->size(); row += 7)
             ASSERT_EQ(blocks->starts[row / 7], (*listed)[row]) << row;
+        expectMaskCountsRight();
     }
+
+    // File Mask listings counted from the tokens after dots, block starts included, whether
+    // or not the builder has caught up with the latest changes.
+    void expectMaskCountsRight() {
+        const store::IndexMark mark = store::searchIndexMark(*db, "Files");
+        ASSERT_TRUE(mark.present);
+        for (const std::string mask : {"MP3", "M", "A", "3"}) {
+            const std::string pattern = "%." + mask + "%";
+            const auto listed =
+                asWritten({"select * from Files where Files.\"File Name\" Like \"%%\" "
+                           "and Files.\"File Path\" Like \"" +
+                           pattern + "\""});
+            const auto blocks = store::dotGramBlocks(
+                *db, "Files", "\"File Name\" Like '%%' and \"File Path\" Like '" + pattern + "'",
+                "SELECT rowid FROM FilesSearchDots WHERE FilesSearchDots MATCH '\"" +
+                    *store::dotGramOfPattern(pattern) + "\"' ORDER BY rowid",
+                mark.upTo, 7);
+            ASSERT_TRUE(listed.has_value());
+            if (!blocks)
+                continue; // too few to count this way
+            ++counted;
+            ASSERT_EQ(blocks->count, static_cast<std::int64_t>(listed->size())) << mask;
+            for (std::size_t row = 0; row < listed->size(); row += 7)
+                ASSERT_EQ(blocks->starts[row / 7], (*listed)[row]) << mask << " " << row;
+        }
+    }
+
+    void expectReindexedWhenOpened(const std::string& makeOld);
 
     void addRecords(int count) {
         std::vector<Record> added;
@@ -180,6 +212,7 @@ protected:
     Generator generate;
     std::vector<Record> records;
     int served = 0;
+    int counted = 0;
     int compared = 0;
 };
 
@@ -197,6 +230,7 @@ TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryCha
     expectIndexIntact();
 
     // Another program writes the table with plain SQL: odd values, new names, a moved Id.
+    db->stopSearchIndexBuilder(); // the changes stay unindexed until the next listing
     other.exec("INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\") VALUES "
                "('abcABC.mp3', '/x/abcABC.mp3', 'D1'), (12345, '/n/12345.MP3', 'D1')");
     other.exec("INSERT INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") VALUES "
@@ -206,6 +240,7 @@ TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryCha
     other.exec("UPDATE Files SET Id = 100000 WHERE Id = 11");
     other.exec("DELETE FROM Files WHERE Id % 11 = 0");
     records.push_back({"CABBA.MP3", "/CAB/CABBA.MP3", "D1", 0});
+    expectMaskCountsRight();
     compareListings(700);
     expectIndexIntact();
 
@@ -218,17 +253,18 @@ TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryCha
     compareListings(700);
     expectIndexIntact();
 
-    // The comparison is only worth something when both kinds of statement were seen.
+    // The comparison is only worth something when every kind of statement was seen.
     EXPECT_GT(served, compared / 5);
     EXPECT_LT(served, compared);
+    EXPECT_GT(counted, 10);
 }
 
-TEST_F(SearchIndexTest, OlderCatalogueIsIndexedInTheBackgroundAndListsRightMeanwhile) {
+// A catalogue whose index `makeOld` took away is indexed again in the background when opened,
+// listing right meanwhile, records written meanwhile included.
+void SearchIndexTest::expectReindexedWhenOpened(const std::string& makeOld) {
     query.close();
     db.reset();
-    other.exec(store::dropTriggersSql("Files") +
-               "DROP TABLE FilesSearch; DROP TABLE FilesSearchMark; "
-               "DROP TABLE FilesSearchStale; DROP INDEX FilesUnlisted;");
+    other.exec(makeOld);
     other.exec("BEGIN");
     const store::SqliteStatement insert = store::prepareSqlite(
         other.handle(), "INSERT INTO Files (\"File Name\", \"File Path\") VALUES (?, ?)");
@@ -249,6 +285,16 @@ TEST_F(SearchIndexTest, OlderCatalogueIsIndexedInTheBackgroundAndListsRightMeanw
     compareListings(100);
     EXPECT_GT(served, 0);
     expectIndexIntact();
+}
+
+TEST_F(SearchIndexTest, CatalogueMadeBeforeTheIndexIsIndexedWhenOpened) {
+    expectReindexedWhenOpened(store::dropSearchIndexSql("Files") + "DROP INDEX FilesUnlisted;");
+}
+
+TEST_F(SearchIndexTest, IndexWithoutTheTokensAfterDotsIsMadeAgainWhenOpened) {
+    addRecords(100);
+    expectReindexedWhenOpened(store::dropTriggersSql("Files") +
+                              "DROP TABLE FilesSearchDots; DROP TABLE FilesSearchDotsStale;");
 }
 
 } // namespace
