@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <unistd.h>
 
 using namespace katalox;
 
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
     } else {
         std::filesystem::copy_file(kept, file);
     }
+    // A catalogue lies on the disk, not in gigabytes of unwritten pages that the first commit
+    // below would have to flush.
+    ::sync();
     {
         const store::SqliteConnection db = store::openSqlite(file, SQLITE_OPEN_READONLY);
         const double records = static_cast<double>(kRecords);
