@@ -201,14 +201,18 @@ std::string matchQuery(Database& db, const SearchIndexNames& names,
     return query;
 }
 
-// True when the index narrows the table enough that reading its candidates one by one beats
-// one pass over the table.
-bool narrowsEnough(Database& db, const std::string& table, const std::string& candidates) {
-    const std::int64_t span = firstInteger(db, "SELECT (SELECT max(rowid) FROM " + table +
-                                                   ") - (SELECT min(rowid) FROM " + table + ")");
-    const std::int64_t limit = span / 5 + 1;
-    return firstInteger(db, "SELECT count(*) FROM (" + candidates + " LIMIT " +
-                                std::to_string(limit + 1) + ")") <= limit;
+// True when the index narrows the table enough that reading its candidates one by one, with
+// the records above the mark that it does not hold yet, beats one pass over the table.
+bool narrowsEnough(Database& db, const std::string& table, const std::string& candidates,
+                   std::int64_t mark) {
+    const std::int64_t oldest = firstInteger(db, "SELECT min(rowid) FROM " + table);
+    const std::int64_t newest = firstInteger(db, "SELECT max(rowid) FROM " + table);
+    const std::int64_t unindexed = newest <= mark  ? 0
+                                   : mark < oldest ? newest - oldest + 1
+                                                   : newest - mark;
+    const std::int64_t limit = (newest - oldest) / 5 + 1 - unindexed;
+    return limit > 0 && firstInteger(db, "SELECT count(*) FROM (" + candidates + " LIMIT " +
+                                             std::to_string(limit + 1) + ")") <= limit;
 }
 
 } // namespace
@@ -258,7 +262,7 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
     try {
         matching = "SELECT rowid FROM " + names.index + " WHERE " + names.index + " MATCH " +
                    sqlText(matchQuery(db, names, trigrams));
-        if (!narrowsEnough(db, select.table, matching)) {
+        if (!narrowsEnough(db, select.table, matching, mark.upTo)) {
             plan.scanConditions = conditions;
             return plan;
         }
