@@ -7,6 +7,7 @@
 #include "store/SqliteHandles.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -78,6 +79,17 @@ inline constexpr std::int64_t kLargeDiskRecords = 100000;
 inline constexpr int kRareFolderEvery = 2500;
 inline constexpr const char* kRareFolder = "TAXES/2021";
 
+// Indexes every record of a catalogue made by createEmptyCatalog in one go and moves the mark
+// past them, as the builder does in the background a while after records were added.
+inline void indexEveryRecord(sqlite3* db) {
+    execute(db, "INSERT INTO FilesSearch(FilesSearch) VALUES ('rebuild')");
+    execute(db, "BEGIN");
+    store::indexDotGrams(db, "Files", std::numeric_limits<std::int64_t>::min(),
+                         std::numeric_limits<std::int64_t>::max());
+    execute(db, "UPDATE FilesSearchMark SET upTo = (SELECT max(Id) FROM Files)");
+    execute(db, "COMMIT");
+}
+
 // Creates `file` as a catalogue of `records` records over `disks` Disk IDs with paths of 40 to
 // 78 bytes, written by the engine itself in one statement; the substring index is built after
 // the records, in one go, as the builder would.
@@ -107,13 +119,8 @@ inline void makeLargeCatalog(const std::string& file, std::int64_t records, int 
         "SELECT name, '/MEDIA/ARCHIVE/DISK' || disk || '/' || folder || '/SUB' || ((h >> 12) % 97) "
         "|| '/' || name, 'Backup Disk ' || (1000 + disk), (h >> 3) % 5000000 FROM f";
     execute(db.get(), sql.c_str());
-    execute(db.get(), "INSERT INTO FilesSearch(FilesSearch) VALUES ('rebuild')");
-    execute(db.get(), "BEGIN");
-    store::indexDotGrams(db.get(), "Files", 0, records);
-    execute(db.get(), "COMMIT");
-    execute(db.get(), ("UPDATE FilesSearchMark SET upTo = (SELECT max(Id) FROM Files);" +
-                       store::createTriggersSql("Files"))
-                          .c_str());
+    indexEveryRecord(db.get());
+    execute(db.get(), store::createTriggersSql("Files").c_str());
 }
 
 } // namespace katalox::bench
