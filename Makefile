@@ -46,7 +46,7 @@ bench: deps
 bench-large: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 	cmake --build $(RELEASE) -j$(JOBS) --target large_listing
-	QT_QPA_PLATFORM=offscreen $(RELEASE)/bench/large_listing
+	QT_QPA_PLATFORM=offscreen $(RELEASE)/bench/large_listing $(LARGE_CATALOG)
 
 sanitize: deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKATALOX_SANITIZE=ON
