@@ -42,9 +42,12 @@ std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const 
                                                      std::move(*plan.blocks));
             if (plan.indexUsed)
                 return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
+            // A result small enough to keep whole is read in one pass, which keeps its sizes
+            // at hand for totals; a larger one is described without reading it.
             if (plan.everyRecord) {
-                if (auto blocks = everyRecordBlocks(*db, whole->table, *plan.scanConditions,
-                                                    KeyedResult::blockRows))
+                auto blocks = everyRecordBlocks(*db, whole->table, *plan.scanConditions,
+                                                KeyedResult::blockRows);
+                if (blocks && blocks->count > std::int64_t{KeyedResult::defaultKeptWhole})
                     return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
                                                          std::move(*blocks));
             }
