@@ -30,7 +30,7 @@ void step(sqlite3* db, sqlite3_stmt* statement) {
     sqlite3_reset(statement);
 }
 
-// Adds (or, with `command` "delete", takes out) the tokens of one record.
+// Adds the tokens of one record to the index, or takes them out with the same values.
 class GramWriter {
 public:
     GramWriter(sqlite3* db, const SearchIndexNames& names)
