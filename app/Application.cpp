@@ -2,7 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
-#include "store/UserFolder.h"
+#include "store/settings/UserFolder.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"

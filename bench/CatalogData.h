@@ -1,10 +1,10 @@
 #pragma once
 // A generated catalogue for the benchmarks: records grouped by Disk ID as successive scans
 // leave them, with paths of 50 to 100 bytes, and a rare name for filtered listings.
-#include "store/CatalogFile.h"
-#include "store/DotGramIndex.h"
-#include "store/SearchIndex.h"
-#include "store/SqliteHandles.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/search/DotGramIndex.h"
+#include "store/search/SearchIndex.h"
+#include "store/sqlite/SqliteHandles.h"
 
 #include <cstdint>
 #include <limits>

@@ -3,9 +3,9 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "store/MaintenanceStatements.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/catalog/MaintenanceStatements.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 #include "windows/TForm1.h"
 
 #include <QApplication>

@@ -3,11 +3,11 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "store/ListingStatements.h"
+#include "store/catalog/ListingStatements.h"
 
-#include "store/CatalogFile.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 
 #include <sqlite3.h>
 

@@ -3,7 +3,7 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "store/Query.h"
+#include "store/dataset/Query.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
 

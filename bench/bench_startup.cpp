@@ -4,7 +4,7 @@
 #include "BenchUtil.h"
 #include "CatalogData.h"
 
-#include "store/Table.h"
+#include "store/dataset/Table.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
 

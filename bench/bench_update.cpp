@@ -5,9 +5,9 @@
 #include "ScanWindow.h"
 
 #include "common/ScriptedDialogs.h"
-#include "store/CatalogFile.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 #include "widgets/ShellTreeView.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"

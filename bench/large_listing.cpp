@@ -5,7 +5,7 @@
 #include "CatalogData.h"
 
 #include "common/ScriptedDialogs.h"
-#include "store/Query.h"
+#include "store/dataset/Query.h"
 #include "widgets/DBGrid.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"

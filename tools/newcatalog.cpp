@@ -1,6 +1,6 @@
 // katalox-newcatalog PATH: creates an empty catalogue table file at PATH.
 #include "platform/Error.h"
-#include "store/CatalogFile.h"
+#include "store/catalog/CatalogFile.h"
 
 #include <iostream>
 

@@ -3,7 +3,7 @@
 // link is bound to, read from the data set only when a cell is painted. A result larger than
 // the window threshold is shown through a window of rows starting at a chosen record, so the
 // view keeps a few hundred rows whatever the size of the result.
-#include "store/DataSource.h"
+#include "store/dataset/DataSource.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

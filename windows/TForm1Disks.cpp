@@ -5,9 +5,9 @@
 #include "platform/DisplayText.h"
 #include "platform/Volume.h"
 #include "platform/gui/Dialogs.h"
-#include "store/Database.h"
-#include "store/Query.h"
-#include "store/RecordedDisks.h"
+#include "store/sqlite/Database.h"
+#include "store/dataset/Query.h"
+#include "store/catalog/RecordedDisks.h"
 #include "windows/UpdateDiskWindow.h"
 
 #include <QStyle>

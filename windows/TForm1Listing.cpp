@@ -2,9 +2,9 @@
 #include "windows/TForm1.h"
 
 #include "platform/DisplayText.h"
-#include "store/DataSource.h"
-#include "store/ListingStatements.h"
-#include "store/Query.h"
+#include "store/dataset/DataSource.h"
+#include "store/catalog/ListingStatements.h"
+#include "store/dataset/Query.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"
 

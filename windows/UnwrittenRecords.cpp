@@ -2,7 +2,7 @@
 
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
 #include <QTimer>
 

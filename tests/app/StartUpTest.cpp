@@ -4,7 +4,7 @@
 #include "common/TempDir.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
-#include "store/Table.h"
+#include "store/dataset/Table.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 #include "windows/TForm10.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Another program with the catalogue open on a connection of its own: it checks what reached
 // the file, changes it behind the program's back, and can hold it while a command runs.
-#include "store/SqliteHandles.h"
+#include "store/sqlite/SqliteHandles.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // A fresh empty catalogue in a temporary folder, with helpers to fill and inspect it.
 #include "common/OtherProgram.h"
 #include "common/TempDir.h"
-#include "store/CatalogFile.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store/ConfigFile.h"
+#include "store/settings/ConfigFile.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
 

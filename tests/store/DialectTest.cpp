@@ -1,4 +1,4 @@
-#include "store/Dialect.h"
+#include "store/dialect/Dialect.h"
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>

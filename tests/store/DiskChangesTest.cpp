@@ -2,8 +2,8 @@
 // one transaction.
 #include "CatalogFixture.h"
 
-#include "store/Database.h"
-#include "store/DiskChanges.h"
+#include "store/sqlite/Database.h"
+#include "store/catalog/DiskChanges.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

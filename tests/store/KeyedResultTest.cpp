@@ -2,8 +2,8 @@
 // as the listing kept whole.
 #include "CatalogFixture.h"
 
-#include "store/Database.h"
-#include "store/KeyedResult.h"
+#include "store/sqlite/Database.h"
+#include "store/dataset/KeyedResult.h"
 
 #include <random>
 

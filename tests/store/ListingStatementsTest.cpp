@@ -1,4 +1,4 @@
-#include "store/ListingStatements.h"
+#include "store/catalog/ListingStatements.h"
 
 #include <gtest/gtest.h>
 

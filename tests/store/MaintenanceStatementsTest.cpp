@@ -1,5 +1,5 @@
 // The maintenance statements run against a real catalogue, and the size arithmetic.
-#include "store/MaintenanceStatements.h"
+#include "store/catalog/MaintenanceStatements.h"
 #include "store/CatalogFixture.h"
 
 #include <gtest/gtest.h>

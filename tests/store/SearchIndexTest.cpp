@@ -4,15 +4,15 @@
 #include "CatalogFixture.h"
 
 #include "platform/Error.h"
-#include "store/Database.h"
-#include "store/Dialect.h"
-#include "store/DotGramListing.h"
-#include "store/DotGrams.h"
-#include "store/EveryRecord.h"
-#include "store/IndexedListing.h"
-#include "store/ListingStatements.h"
-#include "store/MaintenanceStatements.h"
-#include "store/SearchIndex.h"
+#include "store/sqlite/Database.h"
+#include "store/dialect/Dialect.h"
+#include "store/search/DotGramListing.h"
+#include "store/search/DotGrams.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/IndexedListing.h"
+#include "store/catalog/ListingStatements.h"
+#include "store/catalog/MaintenanceStatements.h"
+#include "store/search/SearchIndex.h"
 
 #include <chrono>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "CatalogFixture.h"
 
 #include "platform/Error.h"
-#include "store/Database.h"
+#include "store/sqlite/Database.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "store/UserFolder.h"
+#include "store/settings/UserFolder.h"
 #include "common/ScopedEnvironment.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
-#include "store/ConfigFile.h"
-#include "store/Table.h"
+#include "store/settings/ConfigFile.h"
+#include "store/dataset/Table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store/Value.h"
+#include "store/sqlite/Value.h"
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>

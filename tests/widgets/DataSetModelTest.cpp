@@ -1,6 +1,6 @@
 #include "FakeDataSet.h"
 
-#include "store/DataSource.h"
+#include "store/dataset/DataSource.h"
 #include "widgets/DBGrid.h"
 #include "widgets/DataSetModel.h"
 

@@ -2,7 +2,7 @@
 // An in-memory data set for grid tests: rows of text, fields chosen per test, and a count
 // that can be made to fail.
 #include "platform/Error.h"
-#include "store/DataSet.h"
+#include "store/dataset/DataSet.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "store/DataSource.h"
+#include "store/dataset/DataSource.h"
 #include "widgets/DBGrid.h"
 
 #include <QComboBox>

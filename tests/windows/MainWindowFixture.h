@@ -3,10 +3,10 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
-#include "store/CatalogFile.h"
+#include "store/catalog/CatalogFile.h"
 #include "store/CatalogFixture.h" // Record
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
 

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "platform/gui/ShellOpen.h"
-#include "store/DataSource.h"
+#include "store/dataset/DataSource.h"
 #include "widgets/DBGrid.h"
 #include "widgets/ShellTreeView.h"
 #include "widgets/WindowHelpers.h"

@@ -3,9 +3,9 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/gui/ErrorBox.h"
-#include "store/CatalogFile.h"
-#include "store/Query.h"
-#include "store/Table.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 

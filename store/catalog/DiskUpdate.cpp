@@ -1,0 +1,72 @@
+#include "store/catalog/DiskUpdate.h"
+
+#include "platform/Utf8.h"
+#include "scanner/FileWalk.h"
+#include "store/sqlite/Database.h"
+
+#include <algorithm>
+
+namespace katalox {
+
+DiskUpdate::DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId)
+    : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
+      scans_(store::recordedScans(*db_, diskId_)) {
+    for (const store::RecordedScan& scan : scans_)
+        places_.push_back(locateScan(scan));
+}
+
+bool DiskUpdate::anyConnected() const {
+    for (const Place& place : places_)
+        if (!place.folderNow.empty())
+            return true;
+    return false;
+}
+
+bool DiskUpdate::compare(const bool& stopped) {
+    std::vector<store::FoundOnDisk> found;
+    std::size_t recorded = 0;
+    for (const store::RecordedScan& scan : scans_)
+        recorded += static_cast<std::size_t>(std::max<std::int64_t>(scan.recordCount, 0));
+    found.reserve(recorded + recorded / 16);
+    std::vector<std::string> storedFolders;
+    rewritten_.clear();
+    for (std::size_t i = 0; i < scans_.size(); ++i) {
+        const Place& place = places_[i];
+        if (place.folderNow.empty())
+            continue;
+        store::RecordedScan scan = scans_[i];
+        // Records keep the paths of the scan: a file found now is named as it was then.
+        const std::string storedFolder = platform::upperCase(scan.scannedFolder);
+        storedFolders.push_back(storedFolder);
+        const bool samePlace = place.folderNow == scan.scannedFolder;
+        scan.recordCount = 0;
+        scan.totalSize = 0;
+        scanner::walkMatchingFiles(
+            {place.folderNow, scan.namePattern, scan.extensionPattern},
+            [&](const std::string& path, std::uint64_t size) {
+                const auto bytes = static_cast<std::int64_t>(size);
+                found.push_back({samePlace ? platform::upperCase(path)
+                                           : storedFolder + platform::upperCase(path.substr(
+                                                                place.folderNow.size())),
+                                 bytes});
+                ++scan.recordCount;
+                scan.totalSize += bytes;
+            },
+            stopped);
+        if (stopped)
+            return false;
+        if (place.volumeNow)
+            scan.volume = *place.volumeNow;
+        scan.scannedAt = store::scanTimeNow();
+        rewritten_.push_back(std::move(scan));
+    }
+    changes_ =
+        store::compareRecords(store::recordsUnder(*db_, table_, diskId_, storedFolders), found);
+    return true;
+}
+
+void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
+    store::applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+}
+
+} // namespace katalox

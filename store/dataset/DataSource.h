@@ -1,0 +1,27 @@
+#pragma once
+// The grid's data link (DataSource1): which data set a grid shows.
+#include "store/dataset/DataSet.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace katalox::store {
+
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    DataSet* dataSet() const { return dataSet_; }
+    void setDataSet(DataSet* dataSet);
+
+signals:
+    // The bound data set changed, or it opened, closed or changed its fields.
+    void dataChanged();
+
+private:
+    QPointer<DataSet> dataSet_;
+    QMetaObject::Connection connection_;
+};
+
+} // namespace katalox::store

@@ -1,0 +1,158 @@
+#include "store/dataset/Query.h"
+
+#include "platform/Error.h"
+#include "platform/Paths.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/sqlite/Database.h"
+#include "store/dialect/Dialect.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/IndexedListing.h"
+#include "store/dataset/KeyedResult.h"
+#include "store/dataset/MaterialResult.h"
+
+namespace katalox::store {
+
+namespace {
+
+const std::vector<Field> noFields;
+
+// Statements name the table Files, which lives in Files.db in the query's folder.
+const char* const kStatementTableFile = "Files.db";
+
+std::string joinedLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        text += lines[i];
+    }
+    return text;
+}
+
+std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const std::string& sql) {
+    if (auto distinct = matchDistinctSelect(sql)) {
+        if (auto result = MaterialResult::distinctByIndex(*db, *distinct))
+            return result;
+    }
+    if (auto whole = matchWholeRowSelect(sql)) {
+        const ListingPlan plan = planListing(*db, *whole);
+        try {
+            if (plan.blocks)
+                return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
+                                                     std::move(*plan.blocks));
+            if (plan.indexUsed)
+                return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
+            // A result small enough to keep whole is read in one pass, which keeps its sizes
+            // at hand for totals; a larger one is described without reading it.
+            if (plan.everyRecord) {
+                auto blocks = everyRecordBlocks(*db, whole->table, *plan.scanConditions,
+                                                KeyedResult::blockRows);
+                if (blocks && blocks->count > std::int64_t{KeyedResult::defaultKeptWhole})
+                    return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
+                                                         std::move(*blocks));
+            }
+            return std::make_unique<KeyedResult>(db, whole->table, whole->rest,
+                                                 plan.scanConditions);
+        } catch (const EngineError&) {
+            // The statement as written below gives the same rows, or the engine's message.
+        }
+        try {
+            return std::make_unique<KeyedResult>(db, whole->table, whole->rest);
+        } catch (const EngineError&) {
+            // Not a plain table (a view, say): run the statement as written below, which
+            // also gives the engine's own message for a statement it refuses.
+        }
+    }
+    Statement statement = db->prepare(sql);
+    statement.refuseParameters();
+    if (statement.columnCount() == 0 || !statement.readOnly())
+        throw EngineError("The statement returns no records; it can only be executed");
+    return std::make_unique<MaterialResult>(statement);
+}
+
+} // namespace
+
+struct Query::State {
+    std::shared_ptr<Database> db;
+    std::unique_ptr<ResultSet> result;
+};
+
+Query::Query(QObject* parent) : DataSet(parent) {}
+
+Query::~Query() = default;
+
+void Query::setDatabaseName(const std::string& folder) {
+    requireClosed("the database name");
+    databaseName_ = folder;
+}
+
+std::string Query::filePath() const {
+    return platform::joinPath(databaseName_, kStatementTableFile);
+}
+
+void Query::clearSql() {
+    close();
+    sql_.clear();
+}
+
+void Query::addSql(const std::string& line) {
+    close();
+    sql_.push_back(line);
+}
+
+void Query::setSql(std::vector<std::string> lines) {
+    close();
+    sql_ = std::move(lines);
+}
+
+void Query::open() {
+    if (active())
+        return;
+    const std::string sql = translateStatement(joinedLines(sql_));
+    auto state = std::make_unique<State>();
+    state->db = Database::open(filePath());
+    state->db->tidySearchIndex();
+    state->result = runSelect(state->db, sql);
+    state_ = std::move(state);
+    setActive(true, state_->result->count());
+}
+
+void Query::close() {
+    if (!state_)
+        return;
+    state_.reset();
+    setActive(false);
+}
+
+void Query::execSQL() {
+    close();
+    const std::string sql = translateStatement(joinedLines(sql_));
+    std::shared_ptr<Database> db = Database::open(filePath());
+    Statement statement = db->prepare(sql);
+    statement.refuseParameters();
+    while (statement.step()) {
+    }
+    db->tidySearchIndex();
+}
+
+const std::vector<Field>& Query::fields() const {
+    return state_ ? state_->result->fields() : noFields;
+}
+
+std::int64_t Query::recordCount() const {
+    requireOpen();
+    return state_->result->count();
+}
+
+Value Query::currentValue(std::int64_t row, int column) const {
+    return state_->result->value(row, column);
+}
+
+Value Query::valueAt(std::int64_t row, int column) const {
+    if (!state_ || row < 0 || row >= state_->result->count() || column < 0 ||
+        column >= static_cast<int>(state_->result->fields().size()))
+        return Value();
+    return state_->result->value(row, column);
+}
+
+} // namespace katalox::store

@@ -1,0 +1,249 @@
+#include "store/dataset/Table.h"
+
+#include "platform/Error.h"
+#include "platform/Paths.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/sqlite/Database.h"
+#include "store/dialect/Dialect.h"
+#include "store/catalog/RecordedDisks.h"
+#include "store/dataset/RowIndex.h"
+#include "store/dataset/RowReader.h"
+#include "store/search/SearchIndex.h"
+
+namespace katalox::store {
+
+namespace {
+
+const std::vector<Field> noFields;
+
+// While alive, no other instance of the program can open the catalogue, unless one had it
+// open already, in which case nothing is taken.
+class SoleUse {
+public:
+    explicit SoleUse(Database& db) : db_(db), taken_(db.takeSoleUse()) {}
+    ~SoleUse() {
+        if (taken_)
+            db_.shareAgain();
+    }
+    SoleUse(const SoleUse&) = delete;
+    SoleUse& operator=(const SoleUse&) = delete;
+    bool taken() const { return taken_; }
+
+private:
+    Database& db_;
+    bool taken_;
+};
+
+// INSERT of the assigned fields, one parameter each.
+std::string insertStatement(const std::string& table, const std::vector<Field>& fields,
+                            const std::vector<bool>& assigned) {
+    std::string columns;
+    std::string marks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!assigned[i])
+            continue;
+        columns += (marks.empty() ? "" : ", ") + quoteIdentifier(fields[i].name);
+        marks += marks.empty() ? "?" : ", ?";
+    }
+    return "INSERT INTO " + quoteIdentifier(table) +
+           (marks.empty() ? " DEFAULT VALUES" : " (" + columns + ") VALUES (" + marks + ")");
+}
+
+} // namespace
+
+struct Table::State {
+    State(std::shared_ptr<Database> database, const std::string& table)
+        : db(std::move(database)), name(table), reader(db, table), index(db, table),
+          knownChanges(db->changeCount()) {}
+
+    // Recounts when something else on the connection wrote since we last looked.
+    void refresh() {
+        if (db->changeCount() != knownChanges) {
+            index.reload();
+            knownChanges = db->changeCount();
+        }
+    }
+
+    std::shared_ptr<Database> db;
+    std::string name;
+    RowReader reader;
+    RowIndex index;
+    std::int64_t knownChanges;
+    bool inserting = false;
+    std::vector<Value> buffer;
+    std::vector<bool> assigned;
+    // The insert statement of the last post and the fields it set: a run of posts setting
+    // the same fields builds it once.
+    std::vector<bool> insertFields;
+    std::string insertSql;
+};
+
+Table::Table(QObject* parent) : DataSet(parent) {}
+
+Table::~Table() {
+    // No signal from a half-destroyed object: only write what is pending.
+    if (!state_)
+        return;
+    try {
+        state_->db->commitPending();
+    } catch (const Error&) {
+        // Nobody is left to tell; records a busy file refused stay pending with their
+        // connection, to be written later.
+    }
+}
+
+void Table::setDatabaseName(const std::string& folder) {
+    requireClosed("the database name");
+    databaseName_ = folder;
+}
+
+void Table::setTableName(const std::string& fileName) {
+    requireClosed("the table name");
+    tableName_ = fileName;
+}
+
+void Table::setExclusive(bool exclusive) {
+    requireClosed("the exclusive flag");
+    exclusive_ = exclusive;
+}
+
+std::string Table::filePath() const {
+    return platform::joinPath(databaseName_, tableName_);
+}
+
+void Table::open() {
+    if (active())
+        return;
+    const std::string table = tableNameOf(tableName_);
+    state_ = std::make_unique<State>(Database::open(filePath()), table);
+    setActive(true, state_->index.count());
+}
+
+void Table::close() {
+    if (!state_)
+        return;
+    std::unique_ptr<State> closing = std::move(state_);
+    setActive(false);
+    try {
+        closing->db->commitPending(); // may throw; the table is closed either way
+    } catch (const EngineBusyError&) {
+        // The records stay pending and are written once the other program lets go.
+    }
+}
+
+void Table::insert() {
+    requireOpen();
+    state_->inserting = true;
+    state_->buffer.assign(state_->reader.fields().size(), Value());
+    state_->assigned.assign(state_->reader.fields().size(), false);
+}
+
+void Table::setFieldText(const std::string& fieldName, const std::string& text) {
+    setField(fieldName, Value(text));
+}
+
+void Table::setFieldInteger(const std::string& fieldName, std::int64_t value) {
+    setField(fieldName, Value(value));
+}
+
+void Table::setField(const std::string& fieldName, Value value) {
+    requireOpen();
+    const int field = requireField(fieldName);
+    if (!state_->inserting)
+        throw EngineError("Dataset not in edit or insert mode");
+    state_->buffer[static_cast<std::size_t>(field)] = std::move(value);
+    state_->assigned[static_cast<std::size_t>(field)] = true;
+}
+
+void Table::post() {
+    requireOpen();
+    State& state = *state_;
+    if (!state.inserting)
+        throw EngineError("Dataset not in edit or insert mode");
+    state.inserting = false;
+    if (state.insertSql.empty() || state.insertFields != state.assigned) {
+        state.insertSql = insertStatement(state.name, state.reader.fields(), state.assigned);
+        state.insertFields = state.assigned;
+    }
+    std::vector<Value> values;
+    values.reserve(state.buffer.size());
+    for (std::size_t i = 0; i < state.buffer.size(); ++i) {
+        if (state.assigned[i])
+            values.push_back(std::move(state.buffer[i]));
+    }
+    state.refresh();
+    const std::int64_t rowId = state.db->insertRow(state.insertSql, std::move(values));
+    state.index.append(rowId);
+    state.knownChanges = state.db->changeCount();
+    moveToRecord(state.index.count());
+}
+
+void Table::flushPosted() {
+    if (state_)
+        state_->db->commitPending();
+}
+
+void Table::emptyTable() {
+    if (active())
+        throw EngineError("Cannot perform this operation on an open dataset");
+    if (!exclusive_)
+        throw EngineError("Cannot empty the table: it is not opened for exclusive use");
+    const std::string path = filePath();
+    std::shared_ptr<Database> db = Database::open(path);
+    const std::string table = quoteIdentifier(tableNameOf(tableName_));
+    db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
+    const auto refuse = [&path](const std::string& reason) {
+        throw EngineError("Cannot empty the table \"" + path + "\": " + reason);
+    };
+    try {
+        db->commitPending(); // records of ours still waiting to be written come first
+    } catch (const EngineError& error) {
+        refuse(error.what());
+    }
+    // Another instance of the program showing or filling the table uses it too.
+    const SoleUse soleUse(*db);
+    if (!soleUse.taken())
+        refuse("database is locked");
+    db->stopSearchIndexBuilder();
+    // Fail at once, leaving everything as it was, when another program holds the file.
+    const NoWaiting noWaiting(*db);
+    try {
+        db->execute("BEGIN EXCLUSIVE");
+    } catch (const EngineError& error) {
+        refuse(error.what());
+    }
+    try {
+        emptyTableAndIndex(*db, tableNameOf(tableName_));
+        forgetAllRecordedDisks(*db);
+        db->execute("COMMIT");
+    } catch (const EngineError&) {
+        db->rollbackOpenTransaction();
+        throw;
+    }
+}
+
+std::size_t Table::unwrittenCount() const {
+    return state_ ? state_->db->pendingCount() : 0;
+}
+
+const std::vector<Field>& Table::fields() const {
+    return state_ ? state_->reader.fields() : noFields;
+}
+
+std::int64_t Table::recordCount() const {
+    requireOpen();
+    state_->refresh();
+    return state_->index.count();
+}
+
+Value Table::valueAt(std::int64_t row, int column) const {
+    if (!state_)
+        return Value();
+    state_->refresh();
+    if (row < 0 || row >= state_->index.count() || column < 0 ||
+        column >= static_cast<int>(state_->reader.fields().size()))
+        return Value();
+    return state_->reader.row(state_->index.rowIdAt(row))[static_cast<std::size_t>(column)];
+}
+
+} // namespace katalox::store

@@ -1,0 +1,335 @@
+#include "store/sqlite/Database.h"
+
+#include "platform/Error.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dialect/Dialect.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/SearchIndex.h"
+#include "store/search/SearchIndexBuilder.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+
+namespace katalox::store {
+
+namespace {
+
+// Live connections by resolved path; single-threaded like the rest of the program.
+std::map<std::string, std::weak_ptr<Database>>& registry() {
+    static std::map<std::string, std::weak_ptr<Database>> connections;
+    return connections;
+}
+
+std::string resolvedPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+// Connections holding records the file could not take yet, kept open until they are written.
+std::vector<std::shared_ptr<Database>>& keptUnwritten() {
+    static std::vector<std::shared_ptr<Database>> connections;
+    return connections;
+}
+
+void keepUnwrittenConnection(std::shared_ptr<Database> db) {
+    auto& kept = keptUnwritten();
+    if (std::find(kept.begin(), kept.end(), db) == kept.end())
+        kept.push_back(std::move(db));
+}
+
+// Lets go of the kept connections whose records are written; the last user of one closes it.
+void releaseWritten() {
+    std::vector<std::shared_ptr<Database>> written;
+    std::erase_if(keptUnwritten(), [&written](const std::shared_ptr<Database>& db) {
+        if (db->pendingCount() > 0)
+            return false;
+        written.push_back(db);
+        return true;
+    });
+}
+
+// The lock file every instance of the program locks shared while it has the catalogue open,
+// so that one instance can tell whether another one uses it. Invalid where it can be neither
+// created nor opened (a folder the user may not write); the file then counts as unused.
+platform::UniqueFd openUserLock(const std::string& catalogue) {
+    const std::string path = catalogue + ".lock";
+    platform::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        fd = platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd;
+}
+
+// Takes the shared lock, waiting as long as a statement waits while another instance holds the
+// file alone (emptying it).
+bool lockShared(int fd) {
+    constexpr int stepMs = 20;
+    for (int waited = 0;; waited += stepMs) {
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true; // a file system without locks: nothing can be marked
+        if (waited >= Database::busyTimeoutMs)
+            return false;
+        ::usleep(stepMs * 1000);
+    }
+}
+
+} // namespace
+
+std::shared_ptr<Database> Database::open(const std::string& path) {
+    const std::string key = resolvedPath(path);
+    auto& connections = registry();
+    if (auto it = connections.find(key); it != connections.end()) {
+        if (auto existing = it->second.lock())
+            return existing;
+    }
+    struct stat info {};
+    if (::stat(key.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw EngineError("unable to open database file \"" + path + "\": it is a folder");
+
+    SqliteConnection db;
+    try {
+        db = openSqlite(key);
+    } catch (const EngineError& error) {
+        throw EngineError(std::string(error.what()) + " \"" + path + "\"");
+    }
+    // A field name the table lacks must be an error, never quietly read as a text constant.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    std::shared_ptr<Database> database(new Database(std::move(db), key));
+    // The program upper-cases names, paths and filters itself; Like compares them exactly.
+    database->run("PRAGMA case_sensitive_like=ON");
+    database->userLock_ = openUserLock(key);
+    if (database->userLock_.valid() && !lockShared(database->userLock_.get()))
+        throw EngineBusyError("database is locked");
+    connections[key] = database;
+    database->startSearchIndex();
+    return database;
+}
+
+Database::Database(SqliteConnection db, std::string path)
+    : db_(std::move(db)), path_(std::move(path)) {
+    sqlite3_busy_timeout(db_.get(), busyTimeoutMs);
+}
+
+Database::~Database() {
+    try {
+        commitPending();
+    } catch (const Error&) {
+        // Nothing to tell from a destructor; the engine rolls the batch back on close.
+    }
+    insert_.reset();
+    searchIndexBuilder_.reset();
+    auto& connections = registry();
+    if (auto it = connections.find(path_); it != connections.end() && it->second.expired())
+        connections.erase(it);
+}
+
+void Database::run(const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_.get(), sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::string message = error ? error : sqlite3_errmsg(db_.get());
+        sqlite3_free(error);
+        throwEngineError(sqlite3_errcode(db_.get()), message);
+    }
+}
+
+Statement Database::prepare(const std::string& sql) {
+    Statement statement(db_.get(), sql);
+    if (!statement.readOnly())
+        commitPending(); // a change of ours never joins the batch of posted records
+    return statement;
+}
+
+void Database::execute(const std::string& sql) {
+    Statement statement = prepare(sql);
+    while (statement.step()) {
+    }
+}
+
+void Database::executeScript(const std::string& sql) {
+    commitPending();
+    run(sql.c_str());
+}
+
+void Database::startSearchIndex() {
+    // A file that cannot be written is searched without an index (or with the one it holds).
+    if (sqlite3_db_readonly(db_.get(), "main") != 0)
+        return;
+    const std::string table = tableNameOf(path_);
+    IndexMark mark = searchIndexMark(*this, table);
+    if (!mark.present) {
+        // A catalogue made before the index existed, or with an index of an older layout: the
+        // index starts empty and is filled in the background. Another program holding the
+        // file, or a table without the catalogue's fields, leaves the file as it is.
+        try {
+            prepare("SELECT \"Id\", \"File Name\", \"File Path\" FROM " + quoteIdentifier(table));
+            const NoWaiting noWaiting(*this);
+            executeScript("BEGIN IMMEDIATE;" + dropSearchIndexSql(table) +
+                          createSearchIndexSql(table, std::numeric_limits<std::int64_t>::min()) +
+                          "COMMIT;");
+        } catch (const EngineError&) {
+            rollbackOpenTransaction();
+            return;
+        }
+        mark = searchIndexMark(*this, table);
+    }
+    if (mark.present && (!hasUnlistedIndex(*this, table) || searchIndexNeedsWork(*this, table)))
+        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
+}
+
+void Database::tidySearchIndex() {
+    if (searchIndexBuilder_ && !searchIndexBuilder_->finished())
+        return;
+    const std::string table = tableNameOf(path_);
+    if (searchIndexNeedsWork(*this, table))
+        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
+}
+
+void Database::stopSearchIndexBuilder() {
+    searchIndexBuilder_.reset();
+}
+
+std::int64_t Database::changeCount() const {
+    return sqlite3_total_changes64(db_.get());
+}
+
+void Database::setBusyTimeout(int milliseconds) {
+    sqlite3_busy_timeout(db_.get(), milliseconds);
+}
+
+std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> values) {
+    if (sql != insertSql_ || !insert_) {
+        commitPending();
+        insert_ = std::make_unique<Statement>(db_.get(), sql);
+        insertSql_ = sql;
+    }
+    if (!inBatch_) {
+        run("BEGIN");
+        inBatch_ = true;
+    }
+    try {
+        stepInsert(values);
+    } catch (const EngineError&) {
+        keepPostedAfterFailure();
+        throw;
+    }
+    const std::int64_t rowId = sqlite3_last_insert_rowid(db_.get());
+    pending_.push_back(std::move(values));
+    if (pending_.size() >= batchSize)
+        commitPending();
+    return rowId;
+}
+
+void Database::stepInsert(const std::vector<Value>& values) {
+    insert_->reset();
+    for (std::size_t i = 0; i < values.size(); ++i)
+        insert_->bind(static_cast<int>(i) + 1, values[i]);
+    insert_->step();
+    insert_->reset();
+}
+
+void Database::keepPostedAfterFailure() {
+    // A failed statement normally undoes only itself; on a full disk the engine may roll the
+    // whole transaction back, and then the batch is written again. Either way one more
+    // commit is tried before the batch is given up.
+    try {
+        if (sqlite3_get_autocommit(db_.get())) {
+            run("BEGIN");
+            for (const auto& values : pending_)
+                stepInsert(values);
+        }
+        run("COMMIT");
+    } catch (const EngineError&) {
+        rollbackOpenTransaction();
+    }
+    pending_.clear();
+    inBatch_ = false;
+}
+
+void Database::rollbackOpenTransaction() {
+    if (!sqlite3_get_autocommit(db_.get()))
+        sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Database::commitPending() {
+    if (!inBatch_)
+        return;
+    try {
+        run("COMMIT");
+    } catch (const EngineBusyError&) {
+        // Another program still reads the file: the batch stays pending, and this connection
+        // stays open with it, until a later commit gets it written.
+        if (!sqlite3_get_autocommit(db_.get())) {
+            if (auto self = weak_from_this().lock())
+                keepUnwrittenConnection(std::move(self));
+            throw;
+        }
+        keepPostedAfterFailure();
+        throw;
+    } catch (const EngineError&) {
+        keepPostedAfterFailure();
+        throw;
+    }
+    pending_.clear();
+    inBatch_ = false;
+}
+
+void Database::retryUnwritten() {
+    for (const auto& db : std::vector(keptUnwritten())) {
+        const NoWaiting noWaiting(*db);
+        try {
+            db->commitPending();
+        } catch (const Error&) {
+            // Still held by another program; the next try may succeed.
+        }
+    }
+    releaseWritten();
+}
+
+Database::Unwritten Database::writeAllPending() {
+    std::vector<std::shared_ptr<Database>> open;
+    for (const auto& [path, connection] : registry()) {
+        if (auto db = connection.lock())
+            open.push_back(std::move(db));
+    }
+    Unwritten unwritten;
+    for (const auto& db : open) {
+        const std::size_t pending = db->pendingCount();
+        try {
+            db->commitPending();
+        } catch (const Error& error) {
+            unwritten.records += pending;
+            unwritten.reason = error.what();
+        }
+    }
+    releaseWritten();
+    return unwritten;
+}
+
+bool Database::takeSoleUse() {
+    if (!userLock_.valid() || ::flock(userLock_.get(), LOCK_EX | LOCK_NB) == 0)
+        return true;
+    // A refused change of lock may have dropped the shared one: take it again.
+    lockShared(userLock_.get());
+    return false;
+}
+
+void Database::shareAgain() {
+    if (userLock_.valid())
+        ::flock(userLock_.get(), LOCK_SH);
+}
+
+} // namespace katalox::store

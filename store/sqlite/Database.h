@@ -1,0 +1,121 @@
+#pragma once
+// One connection to a catalogue file, shared by every data set on that file so that a query
+// sees the records a table cursor has just posted. Posted records are written in batches, one
+// transaction per batch; any other statement that writes commits the batch first. A batch the
+// file cannot take yet (another program reads it) is kept and written later, never dropped.
+#include "platform/UniqueFd.h"
+#include "store/sqlite/SqliteHandles.h"
+#include "store/sqlite/Statement.h"
+#include "store/sqlite/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace katalox::store {
+
+class SearchIndexBuilder;
+
+class Database : public std::enable_shared_from_this<Database> {
+public:
+    // Records per transaction while inserting: large enough that commits cost little, small
+    // enough that a crash loses at most one batch.
+    static constexpr std::size_t batchSize = 50000;
+    // How long a statement waits for another program's lock before it fails.
+    static constexpr int busyTimeoutMs = 2000;
+
+    // The connection to the file at `path`, opened on first use and shared by path (after
+    // resolving links). Never creates a file; throws EngineError when it cannot be opened.
+    // While open it marks the file as in use by this program (see takeSoleUse()).
+    static std::shared_ptr<Database> open(const std::string& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    // Prepares `sql`. A statement that writes commits pending records first; one that only
+    // reads runs inside the open batch and sees its records, and never waits for a commit.
+    Statement prepare(const std::string& sql);
+    // Prepares and runs `sql` (no result rows) to completion.
+    void execute(const std::string& sql);
+    // Commits pending records, then runs every statement of `sql` in turn.
+    void executeScript(const std::string& sql);
+    // After records were added or deleted: brings the substring index up to date in the
+    // background.
+    void tidySearchIndex();
+    // Waits for the builder's current step and stops it, so that a change needing the file to
+    // itself is not refused because of our own background work; tidying starts it again.
+    void stopSearchIndexBuilder();
+
+    // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
+    // current batch and returns its row id. On failure every record posted before it is kept
+    // (committed) and EngineError carries the engine's message.
+    std::int64_t insertRow(const std::string& sql, std::vector<Value> values);
+    // Commits the current batch, if any. While another program holds the file this throws
+    // EngineBusyError and the batch stays pending: it is kept, with this connection, until
+    // retryUnwritten() or writeAllPending() gets it written.
+    void commitPending();
+    // Records posted but not yet written to the file.
+    std::size_t pendingCount() const { return pending_.size(); }
+    // Rolls back the open transaction, if the engine has not already done so after a failure.
+    void rollbackOpenTransaction();
+
+    // Tries once, without waiting, to write every batch a busy file kept back; meant to run
+    // now and then while the program runs. Errors stay for the next try.
+    static void retryUnwritten();
+    // What could not be written on the last try: how many records, and why.
+    struct Unwritten {
+        std::size_t records = 0;
+        std::string reason;
+    };
+    // Commits the pending records of every connection, waiting for locks as usual; for the
+    // program's end. Returns what is still not written.
+    static Unwritten writeAllPending();
+
+    // Whether no other instance of this program has the file open; if so, holds it alone
+    // until shareAgain(), so that none can open it meanwhile.
+    bool takeSoleUse();
+    void shareAgain();
+
+    // Counts every row changed through this connection; a data set compares it to notice
+    // changes made by others on the same connection.
+    std::int64_t changeCount() const;
+    void setBusyTimeout(int milliseconds);
+
+private:
+    Database(SqliteConnection db, std::string path);
+    void run(const char* sql);
+    void stepInsert(const std::vector<Value>& values);
+    void keepPostedAfterFailure();
+    void startSearchIndex();
+
+    // A lock file beside the catalogue, locked shared while this connection is open; released
+    // last, once the connection is closed.
+    platform::UniqueFd userLock_;
+    SqliteConnection db_;
+    std::string path_;
+    bool inBatch_ = false;
+    std::string insertSql_;
+    std::unique_ptr<Statement> insert_;
+    // The records of the open batch, kept to write them again if the engine rolls the
+    // transaction back on a failure (it may, on a full disk).
+    std::vector<std::vector<Value>> pending_;
+    // Indexes the records the substring index lacks; lives as long as the connection.
+    std::unique_ptr<SearchIndexBuilder> searchIndexBuilder_;
+};
+
+// While alive, statements on `db` fail at once instead of waiting for another program's lock.
+class NoWaiting {
+public:
+    explicit NoWaiting(Database& db) : db_(db) { db_.setBusyTimeout(0); }
+    ~NoWaiting() { db_.setBusyTimeout(Database::busyTimeoutMs); }
+    NoWaiting(const NoWaiting&) = delete;
+    NoWaiting& operator=(const NoWaiting&) = delete;
+
+private:
+    Database& db_;
+};
+
+} // namespace katalox::store
