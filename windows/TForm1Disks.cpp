@@ -5,9 +5,9 @@
 #include "platform/DisplayText.h"
 #include "platform/Volume.h"
 #include "platform/gui/Dialogs.h"
-#include "store/sqlite/Database.h"
-#include "store/dataset/Query.h"
 #include "store/catalog/RecordedDisks.h"
+#include "store/dataset/Query.h"
+#include "store/sqlite/Database.h"
 #include "windows/UpdateDiskWindow.h"
 
 #include <QStyle>

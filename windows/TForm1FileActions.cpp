@@ -8,12 +8,12 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ShellOpen.h"
 #include "scanner/DirLister.h"
+#include "store/catalog/DiskPlace.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
-#include "store/sqlite/Database.h"
 #include "store/dataset/Query.h"
+#include "store/sqlite/Database.h"
 #include "widgets/DBGrid.h"
-#include "store/catalog/DiskPlace.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

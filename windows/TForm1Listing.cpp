@@ -2,8 +2,8 @@
 #include "windows/TForm1.h"
 
 #include "platform/DisplayText.h"
-#include "store/dataset/DataSource.h"
 #include "store/catalog/ListingStatements.h"
+#include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"

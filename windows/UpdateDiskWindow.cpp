@@ -5,10 +5,10 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"
+#include "store/catalog/DiskUpdate.h"
 #include "store/sqlite/Database.h"
 #include "widgets/TextListModel.h"
 #include "widgets/WindowHelpers.h"
-#include "store/catalog/DiskUpdate.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
 

@@ -3,9 +3,12 @@
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
-#include "store/dialect/Dialect.h"
+#include "store/catalog/RecordedDisks.h"
 #include "store/search/EveryRecord.h"
 #include "store/search/SearchIndex.h"
+#include "store/search/SearchIndexUpkeep.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
 #include "store/sqlite/SqliteHandles.h"
 
 #include <cerrno>
@@ -42,6 +45,24 @@ void writeSchema(const std::string& path, const std::string& table) {
         throw FileError("Cannot create file \"" + path + "\". " + message);
 }
 
+// While alive, no other instance of the program can open the catalogue, unless one had it
+// open already, in which case nothing is taken.
+class SoleUse {
+public:
+    explicit SoleUse(Database& db) : db_(db), taken_(db.takeSoleUse()) {}
+    ~SoleUse() {
+        if (taken_)
+            db_.shareAgain();
+    }
+    SoleUse(const SoleUse&) = delete;
+    SoleUse& operator=(const SoleUse&) = delete;
+    bool taken() const { return taken_; }
+
+private:
+    Database& db_;
+    bool taken_;
+};
+
 } // namespace
 
 std::string tableNameOf(const std::string& path) {
@@ -74,6 +95,47 @@ void createEmptyCatalog(const std::string& path) {
         ::unlink(path.c_str());
         throw;
     }
+}
+
+std::shared_ptr<Database> openCatalogFile(const std::string& path) {
+    std::shared_ptr<Database> db = Database::open(path);
+    if (!db->upkeep())
+        db->setUpkeep(std::make_unique<SearchIndexUpkeep>(*db, tableNameOf(path)));
+    return db;
+}
+
+void emptyCatalogFile(const std::string& path, const std::string& table) {
+    std::shared_ptr<Database> db = openCatalogFile(path);
+    db->prepare("SELECT 1 FROM " + quoteIdentifier(table)); // a missing table fails first
+    const auto refuse = [&path](const std::string& reason) {
+        throw EngineError("Cannot empty the table \"" + path + "\": " + reason);
+    };
+    try {
+        db->commitPending(); // records of ours still waiting to be written come first
+    } catch (const EngineError& error) {
+        refuse(error.what());
+    }
+    // Another instance of the program showing or filling the table uses it too.
+    const SoleUse soleUse(*db);
+    if (!soleUse.taken())
+        refuse("database is locked");
+    db->pauseUpkeep();
+    // Fail at once, leaving everything as it was, when another program holds the file.
+    const NoWaiting noWaiting(*db);
+    try {
+        db->execute("BEGIN EXCLUSIVE");
+    } catch (const EngineError& error) {
+        refuse(error.what());
+    }
+    try {
+        emptyTableAndIndex(*db, table);
+        forgetAllRecordedDisks(*db);
+        db->execute("COMMIT");
+    } catch (const EngineError&) {
+        db->rollbackOpenTransaction();
+        throw;
+    }
+    db->noteChanges();
 }
 
 } // namespace katalox::store

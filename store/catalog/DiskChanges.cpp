@@ -1,7 +1,7 @@
 #include "store/catalog/DiskChanges.h"
 
 #include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 #include "store/sqlite/Transaction.h"
 
 #include <bit>

@@ -3,8 +3,8 @@
 // Disk ID lies now (by its volume's UUID), walks those folders again with the scans' patterns,
 // compares what it finds with the Disk ID's records and applies the differences.
 #include "store/catalog/DiskChanges.h"
-#include "store/catalog/RecordedDisks.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/catalog/RecordedDisks.h"
 
 #include <functional>
 #include <memory>

@@ -23,8 +23,8 @@ std::vector<std::string> diskIdTreeStatement();
 // asks for a dot followed by the mask, or matches every path when the mask is empty.
 std::vector<std::string> listingStatement(const ListingFilters& filters);
 
-// The Disk ID comparison after `Like "`: the value and the closing quote. A Disk ID holding a
-// pattern character is matched literally through an escape character.
-std::string literalLikeTail(const std::string& value);
+// The Disk ID comparison after `Like`: the value as a constant of the statement text. A Disk ID
+// holding a pattern character is matched literally through an escape character.
+std::string literalLikePattern(const std::string& value);
 
 } // namespace katalox::store

@@ -1,6 +1,6 @@
 #include "store/catalog/MaintenanceStatements.h"
 
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 
 namespace katalox::store {
 
@@ -9,13 +9,13 @@ std::vector<std::string> deleteEntryStatement(std::int64_t id) {
 }
 
 std::vector<std::string> deleteDiskIdStatement(const std::string& diskId) {
-    return {R"(Delete From Files Where Files."Disk ID" = ")" + doubledQuotes(diskId) + "\""};
+    return {R"(Delete From Files Where Files."Disk ID" = )" + quoted(diskId, '"')};
 }
 
 std::vector<std::string> renameDiskIdStatement(const std::string& diskId,
                                                const std::string& newName) {
-    return {R"(UPDATE Files SET Files."Disk ID" = ")" + doubledQuotes(newName) +
-            R"(" WHERE Files."Disk ID" = ")" + doubledQuotes(diskId) + "\""};
+    return {R"(UPDATE Files SET Files."Disk ID" = )" + quoted(newName, '"') +
+            R"( WHERE Files."Disk ID" = )" + quoted(diskId, '"')};
 }
 
 } // namespace katalox::store

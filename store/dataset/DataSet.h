@@ -41,6 +41,9 @@ public:
 signals:
     // Emitted after the data set opens or closes (a grid rebuilds its columns then).
     void stateChanged();
+    // Emitted when records were written to the file while the data set stayed open, and it
+    // shows them (a grid counts its rows again then).
+    void recordsChanged();
 
 protected:
     // Marks the data set open, with its first record current (none when it has no records), or

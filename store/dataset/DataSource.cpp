@@ -5,10 +5,14 @@ namespace katalox::store {
 void DataSource::setDataSet(DataSet* dataSet) {
     if (dataSet_ == dataSet)
         return;
-    disconnect(connection_);
+    disconnect(stateConnection_);
+    disconnect(recordsConnection_);
     dataSet_ = dataSet;
-    if (dataSet)
-        connection_ = connect(dataSet, &DataSet::stateChanged, this, &DataSource::dataChanged);
+    if (dataSet) {
+        stateConnection_ = connect(dataSet, &DataSet::stateChanged, this, &DataSource::dataChanged);
+        recordsConnection_ =
+            connect(dataSet, &DataSet::recordsChanged, this, &DataSource::dataChanged);
+    }
     emit dataChanged();
 }
 

@@ -16,12 +16,13 @@ public:
     void setDataSet(DataSet* dataSet);
 
 signals:
-    // The bound data set changed, or it opened, closed or changed its fields.
+    // The bound data set changed, or it opened, closed, changed its fields or its records.
     void dataChanged();
 
 private:
     QPointer<DataSet> dataSet_;
-    QMetaObject::Connection connection_;
+    QMetaObject::Connection stateConnection_;
+    QMetaObject::Connection recordsConnection_;
 };
 
 } // namespace katalox::store

@@ -1,6 +1,6 @@
 #include "store/dataset/KeyedResult.h"
 
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 
 namespace katalox::store {
 
@@ -19,11 +19,12 @@ KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table)
 }
 
 KeyedResult::KeyedResult(std::shared_ptr<Database> db, const std::string& table,
-                         const std::string& rest, std::optional<std::string> scanConditions,
-                         std::size_t keptWhole)
+                         const std::string& rest, const std::vector<Value>& parameters,
+                         std::optional<std::string> scanConditions, std::size_t keptWhole)
     : KeyedResult(db, table) {
     Statement statement = db->prepare(selectList_ + " FROM " + table + rest);
-    statement.refuseParameters();
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        statement.bind(static_cast<int>(i) + 1, parameters[i]);
     while (statement.step()) {
         if (!blockStarts_.empty()) {
             if (count_ % blockRows == 0)

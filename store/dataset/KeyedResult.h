@@ -3,10 +3,10 @@
 // integer fields (so totals over a million rows need no engine call); text fields are read
 // by row id when asked for. A very large result of a scan in row id order keeps only every
 // so many row ids and reads the rows between them again when asked for.
-#include "store/sqlite/Database.h"
-#include "store/search/EveryRecord.h"
 #include "store/dataset/ResultSet.h"
 #include "store/dataset/RowReader.h"
+#include "store/search/EveryRecord.h"
+#include "store/sqlite/Database.h"
 
 #include <memory>
 #include <optional>
@@ -20,13 +20,14 @@ public:
     // Results up to this size are kept whole (16 bytes a row with the catalogue's fields).
     static constexpr std::size_t defaultKeptWhole = 2000000;
     // Rows between two kept row ids of a larger result.
-    static constexpr std::int64_t blockRows = 4096;
+    static constexpr std::int64_t blockRows = kListingBlockRows;
 
-    // Runs `select rowid, <integer fields> from <table> <rest>`; throws EngineError when the
-    // engine refuses it (then the caller runs the statement as written instead).
-    // `scanConditions`: when `rest` is `where <scanConditions>` and its rows come in row id
-    // order, so that a large result can be read again a block at a time.
+    // Runs `select rowid, <integer fields> from <table> <rest>` with `parameters` (?1, ...);
+    // throws EngineError when the engine refuses it (then the caller runs the statement as
+    // written instead). `scanConditions`: when `rest` is `where <scanConditions>` and its rows
+    // come in row id order, so that a large result can be read again a block at a time.
     KeyedResult(std::shared_ptr<Database> db, const std::string& table, const std::string& rest,
+                const std::vector<Value>& parameters = {},
                 std::optional<std::string> scanConditions = std::nullopt,
                 std::size_t keptWhole = defaultKeptWhole);
 

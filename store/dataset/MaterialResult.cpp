@@ -1,6 +1,7 @@
 #include "store/dataset/MaterialResult.h"
 
 #include "store/dataset/RowReader.h"
+#include "store/sqlite/SqlText.h"
 
 namespace katalox::store {
 

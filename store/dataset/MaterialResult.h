@@ -1,9 +1,9 @@
 #pragma once
 // A result held whole in memory: for statements whose results are small (the distinct Disk
 // IDs) or that cannot be read back by row id.
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
 #include "store/dataset/ResultSet.h"
+#include "store/dialect/StatementSyntax.h"
+#include "store/sqlite/Database.h"
 
 #include <memory>
 

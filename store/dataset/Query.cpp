@@ -3,12 +3,12 @@
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "store/catalog/CatalogFile.h"
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
-#include "store/search/EveryRecord.h"
-#include "store/search/IndexedListing.h"
 #include "store/dataset/KeyedResult.h"
 #include "store/dataset/MaterialResult.h"
+#include "store/dialect/StatementSyntax.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/ListingPlanner.h"
+#include "store/sqlite/Database.h"
 
 namespace katalox::store {
 
@@ -29,41 +29,49 @@ std::string joinedLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db, const std::string& sql) {
-    if (auto distinct = matchDistinctSelect(sql)) {
-        if (auto result = MaterialResult::distinctByIndex(*db, *distinct))
+std::unique_ptr<ResultSet> runWholeRows(const std::shared_ptr<Database>& db,
+                                        const WholeRowSelect& whole) {
+    const ListingPlan plan = planListing(*db, whole);
+    try {
+        if (plan.blocks)
+            return std::make_unique<KeyedResult>(db, whole.table, *plan.scanConditions,
+                                                 std::move(*plan.blocks));
+        if (plan.indexUsed)
+            return std::make_unique<KeyedResult>(db, whole.table, plan.clauses, plan.parameters);
+        // A result small enough to keep whole is read in one pass, which keeps its sizes at
+        // hand for totals; a larger one is described without reading it.
+        if (plan.everyRecord) {
+            auto blocks =
+                everyRecordBlocks(*db, whole.table, *plan.scanConditions, KeyedResult::blockRows);
+            if (blocks && blocks->count > std::int64_t{KeyedResult::defaultKeptWhole})
+                return std::make_unique<KeyedResult>(db, whole.table, *plan.scanConditions,
+                                                     std::move(*blocks));
+        }
+        return std::make_unique<KeyedResult>(db, whole.table, whole.rest, std::vector<Value>{},
+                                             plan.scanConditions);
+    } catch (const EngineError&) {
+        // The statement as written below gives the same rows, or the engine's message.
+    }
+    try {
+        return std::make_unique<KeyedResult>(db, whole.table, whole.rest);
+    } catch (const EngineError&) {
+        // Not a plain table (a view, say): the caller runs the statement as written, which
+        // also gives the engine's own message for a statement it refuses.
+        return nullptr;
+    }
+}
+
+std::unique_ptr<ResultSet> runSelect(const std::shared_ptr<Database>& db,
+                                     const StatementSyntax& syntax) {
+    if (syntax.distinct) {
+        if (auto result = MaterialResult::distinctByIndex(*db, *syntax.distinct))
             return result;
     }
-    if (auto whole = matchWholeRowSelect(sql)) {
-        const ListingPlan plan = planListing(*db, *whole);
-        try {
-            if (plan.blocks)
-                return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
-                                                     std::move(*plan.blocks));
-            if (plan.indexUsed)
-                return std::make_unique<KeyedResult>(db, whole->table, plan.clauses);
-            // A result small enough to keep whole is read in one pass, which keeps its sizes
-            // at hand for totals; a larger one is described without reading it.
-            if (plan.everyRecord) {
-                auto blocks = everyRecordBlocks(*db, whole->table, *plan.scanConditions,
-                                                KeyedResult::blockRows);
-                if (blocks && blocks->count > std::int64_t{KeyedResult::defaultKeptWhole})
-                    return std::make_unique<KeyedResult>(db, whole->table, *plan.scanConditions,
-                                                         std::move(*blocks));
-            }
-            return std::make_unique<KeyedResult>(db, whole->table, whole->rest,
-                                                 plan.scanConditions);
-        } catch (const EngineError&) {
-            // The statement as written below gives the same rows, or the engine's message.
-        }
-        try {
-            return std::make_unique<KeyedResult>(db, whole->table, whole->rest);
-        } catch (const EngineError&) {
-            // Not a plain table (a view, say): run the statement as written below, which
-            // also gives the engine's own message for a statement it refuses.
-        }
+    if (syntax.wholeRows) {
+        if (auto result = runWholeRows(db, *syntax.wholeRows))
+            return result;
     }
-    Statement statement = db->prepare(sql);
+    Statement statement = db->prepare(syntax.sqlite);
     statement.refuseParameters();
     if (statement.columnCount() == 0 || !statement.readOnly())
         throw EngineError("The statement returns no records; it can only be executed");
@@ -108,11 +116,11 @@ void Query::setSql(std::vector<std::string> lines) {
 void Query::open() {
     if (active())
         return;
-    const std::string sql = translateStatement(joinedLines(sql_));
+    const StatementSyntax syntax = parseStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
-    state->db = Database::open(filePath());
-    state->db->tidySearchIndex();
-    state->result = runSelect(state->db, sql);
+    state->db = openCatalogFile(filePath());
+    state->db->tidy();
+    state->result = runSelect(state->db, syntax);
     state_ = std::move(state);
     setActive(true, state_->result->count());
 }
@@ -126,13 +134,13 @@ void Query::close() {
 
 void Query::execSQL() {
     close();
-    const std::string sql = translateStatement(joinedLines(sql_));
-    std::shared_ptr<Database> db = Database::open(filePath());
+    const std::string sql = parseStatement(joinedLines(sql_)).sqlite;
+    std::shared_ptr<Database> db = openCatalogFile(filePath());
     Statement statement = db->prepare(sql);
     statement.refuseParameters();
     while (statement.step()) {
     }
-    db->tidySearchIndex();
+    db->noteChanges();
 }
 
 const std::vector<Field>& Query::fields() const {

@@ -1,6 +1,6 @@
 #include "store/dataset/RowIndex.h"
 
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 
 namespace katalox::store {
 

@@ -1,6 +1,6 @@
 #include "store/dataset/RowReader.h"
 
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,36 +3,18 @@
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "store/catalog/CatalogFile.h"
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
-#include "store/catalog/RecordedDisks.h"
 #include "store/dataset/RowIndex.h"
 #include "store/dataset/RowReader.h"
-#include "store/search/SearchIndex.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+
+#include <functional>
 
 namespace katalox::store {
 
 namespace {
 
 const std::vector<Field> noFields;
-
-// While alive, no other instance of the program can open the catalogue, unless one had it
-// open already, in which case nothing is taken.
-class SoleUse {
-public:
-    explicit SoleUse(Database& db) : db_(db), taken_(db.takeSoleUse()) {}
-    ~SoleUse() {
-        if (taken_)
-            db_.shareAgain();
-    }
-    SoleUse(const SoleUse&) = delete;
-    SoleUse& operator=(const SoleUse&) = delete;
-    bool taken() const { return taken_; }
-
-private:
-    Database& db_;
-    bool taken_;
-};
 
 // INSERT of the assigned fields, one parameter each.
 std::string insertStatement(const std::string& table, const std::vector<Field>& fields,
@@ -52,9 +34,13 @@ std::string insertStatement(const std::string& table, const std::vector<Field>& 
 } // namespace
 
 struct Table::State {
-    State(std::shared_ptr<Database> database, const std::string& table)
+    State(std::shared_ptr<Database> database, const std::string& table,
+          std::function<void()> onChanges)
         : db(std::move(database)), name(table), reader(db, table), index(db, table),
-          knownChanges(db->changeCount()) {}
+          knownChanges(db->changeCount()), watch(db->watchChanges(std::move(onChanges))) {}
+    ~State() { db->unwatchChanges(watch); }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
 
     // Recounts when something else on the connection wrote since we last looked.
     void refresh() {
@@ -69,6 +55,9 @@ struct Table::State {
     RowReader reader;
     RowIndex index;
     std::int64_t knownChanges;
+    // Records written through the connection by others (the catalogue service inserting a
+    // scan) are announced, so that a grid showing the table counts again.
+    std::int64_t watch;
     bool inserting = false;
     std::vector<Value> buffer;
     std::vector<bool> assigned;
@@ -115,7 +104,8 @@ void Table::open() {
     if (active())
         return;
     const std::string table = tableNameOf(tableName_);
-    state_ = std::make_unique<State>(Database::open(filePath()), table);
+    state_ = std::make_unique<State>(openCatalogFile(filePath()), table,
+                                     [this] { emit recordsChanged(); });
     setActive(true, state_->index.count());
 }
 
@@ -188,38 +178,7 @@ void Table::emptyTable() {
         throw EngineError("Cannot perform this operation on an open dataset");
     if (!exclusive_)
         throw EngineError("Cannot empty the table: it is not opened for exclusive use");
-    const std::string path = filePath();
-    std::shared_ptr<Database> db = Database::open(path);
-    const std::string table = quoteIdentifier(tableNameOf(tableName_));
-    db->prepare("SELECT 1 FROM " + table); // a missing table is an error before anything starts
-    const auto refuse = [&path](const std::string& reason) {
-        throw EngineError("Cannot empty the table \"" + path + "\": " + reason);
-    };
-    try {
-        db->commitPending(); // records of ours still waiting to be written come first
-    } catch (const EngineError& error) {
-        refuse(error.what());
-    }
-    // Another instance of the program showing or filling the table uses it too.
-    const SoleUse soleUse(*db);
-    if (!soleUse.taken())
-        refuse("database is locked");
-    db->stopSearchIndexBuilder();
-    // Fail at once, leaving everything as it was, when another program holds the file.
-    const NoWaiting noWaiting(*db);
-    try {
-        db->execute("BEGIN EXCLUSIVE");
-    } catch (const EngineError& error) {
-        refuse(error.what());
-    }
-    try {
-        emptyTableAndIndex(*db, tableNameOf(tableName_));
-        forgetAllRecordedDisks(*db);
-        db->execute("COMMIT");
-    } catch (const EngineError&) {
-        db->rollbackOpenTransaction();
-        throw;
-    }
+    emptyCatalogFile(filePath(), tableNameOf(tableName_));
 }
 
 std::size_t Table::unwrittenCount() const {

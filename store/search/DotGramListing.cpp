@@ -1,8 +1,8 @@
 #include "store/search/DotGramListing.h"
 
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
 #include "store/search/SearchIndex.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
 
 #include <algorithm>
 #include <vector>
@@ -15,9 +15,15 @@ constexpr std::size_t kMostUnvouched = 100000;
 // A block of a listing holding one record in 20 is read in one scan of about 80,000 records.
 constexpr std::int64_t kDenseShare = 20;
 
-// Appends the row ids `sql` selects; false when there would be more than kMostUnvouched.
-bool appendRowIds(Database& db, const std::string& sql, std::vector<std::int64_t>& ids) {
-    Statement statement = db.prepare(sql + " LIMIT " + std::to_string(kMostUnvouched + 1));
+// Appends the row ids `sql` selects with its parameters (`?` each, in order); false when there
+// would be more than kMostUnvouched.
+bool appendRowIds(Database& db, const std::string& sql, const std::vector<std::int64_t>& parameters,
+                  std::vector<std::int64_t>& ids) {
+    Statement statement = db.prepare(sql + " LIMIT ?");
+    int index = 0;
+    for (const std::int64_t parameter : parameters)
+        statement.bindInteger(++index, parameter);
+    statement.bindInteger(++index, static_cast<std::int64_t>(kMostUnvouched) + 1);
     std::size_t read = 0;
     while (statement.step()) {
         if (++read > kMostUnvouched)
@@ -32,29 +38,24 @@ void sortUnique(std::vector<std::int64_t>& ids) {
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
 }
 
-std::int64_t firstInteger(Database& db, const std::string& sql) {
-    Statement statement = db.prepare(sql);
-    return statement.step() ? statement.columnInteger(0) : 0;
-}
-
 } // namespace
 
 std::optional<BlockStarts> dotGramBlocks(Database& db, const std::string& table,
-                                         const std::string& conditions, const std::string& matching,
+                                         const std::string& conditions, const std::string& gram,
                                          std::int64_t mark, std::int64_t blockRows) {
     const SearchIndexNames names(table);
-    const std::string aboveMark =
-        "SELECT rowid FROM " + names.table + " WHERE rowid > " + std::to_string(mark);
+    const std::string aboveMark = "SELECT rowid FROM " + names.table + " WHERE rowid > ?";
     const std::string noted = "SELECT rowid FROM " + names.table +
                               " WHERE rowid IN (SELECT id FROM " + names.dotsStale + ")";
     std::vector<std::int64_t> unvouched;
     std::vector<std::int64_t> listedUnvouched;
-    if (!appendRowIds(db, "SELECT id FROM " + names.dotsStale, unvouched) ||
-        !appendRowIds(db, unlistedSelect(table), unvouched) ||
-        !appendRowIds(db, aboveMark, unvouched))
+    if (!appendRowIds(db, "SELECT id FROM " + names.dotsStale, {}, unvouched) ||
+        !appendRowIds(db, unlistedSelect(table), {}, unvouched) ||
+        !appendRowIds(db, aboveMark, {mark}, unvouched))
         return std::nullopt;
-    for (const std::string& records : {noted, unlistedSelect(table), aboveMark})
-        appendRowIds(db, records + " AND (" + conditions + ")", listedUnvouched);
+    appendRowIds(db, noted + " AND (" + conditions + ")", {}, listedUnvouched);
+    appendRowIds(db, unlistedSelect(table) + " AND (" + conditions + ")", {}, listedUnvouched);
+    appendRowIds(db, aboveMark + " AND (" + conditions + ")", {mark}, listedUnvouched);
     sortUnique(unvouched);
     sortUnique(listedUnvouched);
 
@@ -66,7 +67,9 @@ std::optional<BlockStarts> dotGramBlocks(Database& db, const std::string& table,
     };
     auto skipped = unvouched.begin();
     auto added = listedUnvouched.begin();
-    Statement vouched = db.prepare(matching);
+    Statement vouched = db.prepare("SELECT rowid FROM " + names.dots + " WHERE " + names.dots +
+                                   " MATCH ?1 ORDER BY rowid");
+    vouched.bindText(1, quoted(gram, '"'));
     while (vouched.step()) {
         const std::int64_t id = vouched.columnInteger(0);
         if (id > mark)
@@ -80,9 +83,8 @@ std::optional<BlockStarts> dotGramBlocks(Database& db, const std::string& table,
     }
     for (; added != listedUnvouched.end(); ++added)
         list(*added);
-    const std::int64_t span =
-        firstInteger(db, "SELECT (SELECT max(rowid) FROM " + names.table +
-                             ") - (SELECT min(rowid) FROM " + names.table + ") + 1");
+    const std::int64_t span = db.integerOf("SELECT (SELECT max(rowid) FROM " + names.table +
+                                           ") - (SELECT min(rowid) FROM " + names.table + ") + 1");
     if (blocks.count * kDenseShare < span)
         return std::nullopt;
     return blocks;

@@ -14,12 +14,12 @@ namespace katalox::store {
 
 class Database;
 
-// `matching` selects the row ids holding the pattern's token, ascending; `mark` is the
-// index's mark. Empty when too many records are not vouched for, or when the listing holds so
-// small a share of the table that reading a block would mean a long scan (the candidates are
-// better read one by one then). Throws EngineError.
+// `gram` is the pattern's token (dotGramOfPattern); `mark` is the index's mark. Empty when too many
+// records are not vouched for, or when the listing holds so small a share of the table that reading
+// a block would mean a long scan (the candidates are better read one by one then). Throws
+// EngineError.
 std::optional<BlockStarts> dotGramBlocks(Database& db, const std::string& table,
-                                         const std::string& conditions, const std::string& matching,
+                                         const std::string& conditions, const std::string& gram,
                                          std::int64_t mark, std::int64_t blockRows);
 
 } // namespace katalox::store

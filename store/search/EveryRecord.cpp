@@ -2,7 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
+#include "store/sqlite/SqlText.h"
 
 #include <algorithm>
 
@@ -26,17 +26,12 @@ struct Run {
     std::int64_t last;
 };
 
-std::int64_t firstInteger(Database& db, const std::string& sql) {
-    Statement statement = db.prepare(sql);
-    return statement.step() ? statement.columnInteger(0) : 0;
-}
-
 std::optional<std::vector<Run>> runsOfRowIds(Database& db, const std::string& table) {
-    const std::int64_t count = firstInteger(db, "SELECT count(*) FROM " + table);
+    const std::int64_t count = db.integerOf("SELECT count(*) FROM " + table);
     if (count == 0)
         return std::vector<Run>{};
-    const std::int64_t first = firstInteger(db, "SELECT min(rowid) FROM " + table);
-    const std::int64_t last = firstInteger(db, "SELECT max(rowid) FROM " + table);
+    const std::int64_t first = db.integerOf("SELECT min(rowid) FROM " + table);
+    const std::int64_t last = db.integerOf("SELECT max(rowid) FROM " + table);
     if (last - first + 1 == count)
         return std::vector<Run>{{first, last}};
     // The smallest index holds every row id, grouped as the records were inserted.
@@ -72,8 +67,9 @@ std::string createUnlistedIndexSql(const std::string& table) {
 }
 
 bool hasUnlistedIndex(Database& db, const std::string& table) {
-    return firstInteger(db, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = '" +
-                                table + "Unlisted' AND tbl_name = '" + table + "'") > 0;
+    return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?1 "
+                        "AND tbl_name = ?2",
+                        {Value(table + "Unlisted"), Value(table)}) > 0;
 }
 
 std::string unlistedSelect(const std::string& table) {

@@ -24,6 +24,9 @@ std::string unlistedSelect(const std::string& table);
 // True when `pattern` matches any text: it holds nothing but "%".
 bool matchesAnyText(const std::string& pattern);
 
+// Rows between two kept row ids of a large listing read a block at a time.
+constexpr std::int64_t kListingBlockRows = 4096;
+
 struct BlockStarts {
     std::int64_t count = 0;
     std::vector<std::int64_t> starts; // the row id of every blockRows-th record listed

@@ -1,24 +1,14 @@
 #include "store/search/SearchIndex.h"
 
 #include "platform/Error.h"
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
 #include "store/search/DotGramIndex.h"
-#include "store/sqlite/SqliteHandles.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+#include "store/sqlite/Statement.h"
 
 namespace katalox::store {
 
 namespace {
-
-std::string textLiteral(const std::string& text) {
-    std::string literal = "'";
-    for (const char c : text) {
-        literal += c;
-        if (c == '\'')
-            literal += '\'';
-    }
-    return literal + "'";
-}
 
 void run(sqlite3* db, const std::string& sql) {
     char* error = nullptr;
@@ -29,11 +19,38 @@ void run(sqlite3* db, const std::string& sql) {
     }
 }
 
-std::int64_t stepInteger(sqlite3* db, const std::string& sql, int column = 0) {
-    const SqliteStatement statement = prepareSqlite(db, sql);
-    if (sqlite3_step(statement.get()) != SQLITE_ROW)
-        throw EngineError(sqlite3_errmsg(db));
-    return sqlite3_column_int64(statement.get(), column);
+// Runs `work` in one transaction that takes the write lock at once; undone on failure.
+template <typename Work> bool inImmediateTransaction(sqlite3* db, Work&& work) {
+    run(db, "BEGIN IMMEDIATE");
+    try {
+        const bool done = work();
+        run(db, "COMMIT");
+        return done;
+    } catch (const EngineError&) {
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// Steps `statement` once with its parameters bound and gives its first column.
+std::int64_t firstInteger(Statement& statement, std::initializer_list<std::int64_t> parameters) {
+    statement.reset();
+    int index = 0;
+    for (const std::int64_t parameter : parameters)
+        statement.bindInteger(++index, parameter);
+    if (!statement.step())
+        throw EngineError("The statement gave no row");
+    return statement.columnInteger(0);
+}
+
+void runBound(sqlite3* db, const std::string& sql, std::initializer_list<std::int64_t> parameters) {
+    Statement statement(db, sql);
+    int index = 0;
+    for (const std::int64_t parameter : parameters)
+        statement.bindInteger(++index, parameter);
+    while (statement.step()) {
+    }
 }
 
 } // namespace
@@ -88,7 +105,7 @@ std::string dropTriggersSql(const std::string& table) {
 std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
     const SearchIndexNames n(table);
     return "CREATE VIRTUAL TABLE " + n.index +
-           " USING fts5(\"File Name\", \"File Path\", content=" + textLiteral(table) +
+           " USING fts5(\"File Name\", \"File Path\", content=" + quoted(table, '\'') +
            ", content_rowid='Id', tokenize='trigram case_sensitive 1', detail=none, "
            "columnsize=0);"
            "CREATE TABLE IF NOT EXISTS " +
@@ -113,8 +130,9 @@ IndexMark searchIndexMark(Database& db, const std::string& table) {
     try {
         Statement statement =
             db.prepare("SELECT upTo FROM " + n.mark +
-                       " WHERE (SELECT count(*) FROM sqlite_master WHERE name IN (" +
-                       textLiteral(n.indexName) + ", " + textLiteral(n.dotsName) + ")) = 2");
+                       " WHERE (SELECT count(*) FROM sqlite_master WHERE name IN (?1, ?2)) = 2");
+        statement.bindText(1, n.indexName);
+        statement.bindText(2, n.dotsName);
         if (!statement.step() || !statement.columnIsInteger(0))
             return {};
         return {true, statement.columnInteger(0)};
@@ -125,75 +143,57 @@ IndexMark searchIndexMark(Database& db, const std::string& table) {
 
 bool indexMoreRecords(sqlite3* db, const std::string& table, int records) {
     const SearchIndexNames n(table);
-    run(db, "BEGIN IMMEDIATE");
-    try {
-        const std::int64_t mark = stepInteger(db, "SELECT upTo FROM " + n.mark);
-        bool done = false;
-        {
-            const std::string above =
-                " FROM " + n.table + " WHERE \"Id\" > " + std::to_string(mark);
-            const SqliteStatement step =
-                prepareSqlite(db, "SELECT count(*), max(\"Id\") FROM (SELECT \"Id\"" + above +
-                                      " ORDER BY \"Id\" LIMIT " + std::to_string(records) + ")");
-            if (sqlite3_step(step.get()) != SQLITE_ROW)
-                throw EngineError(sqlite3_errmsg(db));
-            const std::int64_t found = sqlite3_column_int64(step.get(), 0);
-            const std::int64_t last = sqlite3_column_int64(step.get(), 1);
-            done = found < records;
-            if (found > 0) {
-                run(db, "INSERT INTO " + n.index +
-                            "(rowid, \"File Name\", \"File Path\") SELECT "
-                            "\"Id\", \"File Name\", \"File Path\"" +
-                            above + " AND \"Id\" <= " + std::to_string(last));
-                indexDotGrams(db, table, mark, last);
-                run(db, "UPDATE " + n.mark + " SET upTo = " + std::to_string(last));
-            }
+    return inImmediateTransaction(db, [&] {
+        Statement markNow(db, "SELECT upTo FROM " + n.mark);
+        const std::int64_t mark = firstInteger(markNow, {});
+        Statement step(db, "SELECT count(*), max(\"Id\") FROM (SELECT \"Id\" FROM " + n.table +
+                               " WHERE \"Id\" > ?1 ORDER BY \"Id\" LIMIT ?2)");
+        const std::int64_t found = firstInteger(step, {mark, records});
+        const std::int64_t last = step.columnInteger(1);
+        if (found > 0) {
+            runBound(db,
+                     "INSERT INTO " + n.index +
+                         "(rowid, \"File Name\", \"File Path\") SELECT \"Id\", \"File Name\", "
+                         "\"File Path\" FROM " +
+                         n.table + " WHERE \"Id\" > ?1 AND \"Id\" <= ?2",
+                     {mark, last});
+            indexDotGrams(db, table, mark, last);
+            runBound(db, "UPDATE " + n.mark + " SET upTo = ?1", {last});
         }
-        run(db, "COMMIT");
-        return done;
-    } catch (const EngineError&) {
-        if (!sqlite3_get_autocommit(db))
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+        return found < records;
+    });
 }
 
 bool clearStaleRecords(sqlite3* db, const std::string& table, int records) {
     const SearchIndexNames n(table);
-    const std::string first =
-        "SELECT id FROM " + n.stale + " ORDER BY id LIMIT " + std::to_string(records);
-    run(db, "BEGIN IMMEDIATE");
-    try {
-        run(db, "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
-                    ", rowid, \"File Name\", \"File Path\") SELECT 'delete', id, name, path FROM " +
-                    n.stale + " WHERE id IN (" + first + ")");
-        run(db, "DELETE FROM " + n.stale + " WHERE id IN (" + first + ")");
+    const std::string first = "SELECT id FROM " + n.stale + " ORDER BY id LIMIT ?1";
+    return inImmediateTransaction(db, [&] {
+        runBound(
+            db,
+            "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
+                ", rowid, \"File Name\", \"File Path\") SELECT 'delete', id, name, path FROM " +
+                n.stale + " WHERE id IN (" + first + ")",
+            {records});
+        runBound(db, "DELETE FROM " + n.stale + " WHERE id IN (" + first + ")", {records});
         const bool gramsDone = refreshStaleDotGrams(db, table, records);
-        const bool done =
-            gramsDone && stepInteger(db, "SELECT NOT EXISTS (SELECT 1 FROM " + n.stale + ")") != 0;
-        run(db, "COMMIT");
-        return done;
-    } catch (const EngineError&) {
-        if (!sqlite3_get_autocommit(db))
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+        Statement left(db, "SELECT NOT EXISTS (SELECT 1 FROM " + n.stale + ")");
+        return gramsDone && firstInteger(left, {}) != 0;
+    });
 }
 
 bool searchIndexNeedsWork(Database& db, const std::string& table) {
     const IndexMark mark = searchIndexMark(db, table);
     if (!mark.present)
         return false;
-    Statement newest = db.prepare("SELECT max(rowid) FROM " + quoteIdentifier(table));
-    return (newest.step() && newest.columnInteger(0) > mark.upTo) || hasStaleRecords(db, table);
+    return db.integerOf("SELECT max(rowid) FROM " + quoteIdentifier(table)) > mark.upTo ||
+           hasStaleRecords(db, table);
 }
 
 bool hasStaleRecords(Database& db, const std::string& table) {
     try {
         const SearchIndexNames n(table);
-        Statement statement = db.prepare("SELECT EXISTS (SELECT 1 FROM " + n.stale +
-                                         ") OR EXISTS (SELECT 1 FROM " + n.dotsStale + ")");
-        return statement.step() && statement.columnInteger(0) != 0;
+        return db.integerOf("SELECT EXISTS (SELECT 1 FROM " + n.stale +
+                            ") OR EXISTS (SELECT 1 FROM " + n.dotsStale + ")") != 0;
     } catch (const EngineError&) {
         return false;
     }

@@ -1,11 +1,6 @@
 #include "store/sqlite/Database.h"
 
 #include "platform/Error.h"
-#include "store/catalog/CatalogFile.h"
-#include "store/dialect/Dialect.h"
-#include "store/search/EveryRecord.h"
-#include "store/search/SearchIndex.h"
-#include "store/search/SearchIndexBuilder.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -115,7 +110,6 @@ std::shared_ptr<Database> Database::open(const std::string& path) {
     if (database->userLock_.valid() && !lockShared(database->userLock_.get()))
         throw EngineBusyError("database is locked");
     connections[key] = database;
-    database->startSearchIndex();
     return database;
 }
 
@@ -131,7 +125,7 @@ Database::~Database() {
         // Nothing to tell from a destructor; the engine rolls the batch back on close.
     }
     insert_.reset();
-    searchIndexBuilder_.reset();
+    upkeep_.reset();
     auto& connections = registry();
     if (auto it = connections.find(path_); it != connections.end() && it->second.expired())
         connections.erase(it);
@@ -164,42 +158,46 @@ void Database::executeScript(const std::string& sql) {
     run(sql.c_str());
 }
 
-void Database::startSearchIndex() {
-    // A file that cannot be written is searched without an index (or with the one it holds).
-    if (sqlite3_db_readonly(db_.get(), "main") != 0)
-        return;
-    const std::string table = tableNameOf(path_);
-    IndexMark mark = searchIndexMark(*this, table);
-    if (!mark.present) {
-        // A catalogue made before the index existed, or with an index of an older layout: the
-        // index starts empty and is filled in the background. Another program holding the
-        // file, or a table without the catalogue's fields, leaves the file as it is.
-        try {
-            prepare("SELECT \"Id\", \"File Name\", \"File Path\" FROM " + quoteIdentifier(table));
-            const NoWaiting noWaiting(*this);
-            executeScript("BEGIN IMMEDIATE;" + dropSearchIndexSql(table) +
-                          createSearchIndexSql(table, std::numeric_limits<std::int64_t>::min()) +
-                          "COMMIT;");
-        } catch (const EngineError&) {
-            rollbackOpenTransaction();
-            return;
-        }
-        mark = searchIndexMark(*this, table);
-    }
-    if (mark.present && (!hasUnlistedIndex(*this, table) || searchIndexNeedsWork(*this, table)))
-        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
+bool Database::readOnly() const {
+    return sqlite3_db_readonly(db_.get(), "main") != 0;
 }
 
-void Database::tidySearchIndex() {
-    if (searchIndexBuilder_ && !searchIndexBuilder_->finished())
-        return;
-    const std::string table = tableNameOf(path_);
-    if (searchIndexNeedsWork(*this, table))
-        searchIndexBuilder_ = std::make_unique<SearchIndexBuilder>(path_, table);
+std::int64_t Database::integerOf(const std::string& sql, const std::vector<Value>& parameters) {
+    Statement statement = prepare(sql);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        statement.bind(static_cast<int>(i) + 1, parameters[i]);
+    return statement.step() ? statement.columnInteger(0) : 0;
 }
 
-void Database::stopSearchIndexBuilder() {
-    searchIndexBuilder_.reset();
+void Database::setUpkeep(std::unique_ptr<ConnectionUpkeep> upkeep) {
+    upkeep_ = std::move(upkeep);
+}
+
+void Database::tidy() {
+    if (upkeep_)
+        upkeep_->afterChanges();
+}
+
+void Database::noteChanges() {
+    tidy();
+    // A watcher may stop watching while it is told.
+    for (const auto& [watch, watcher] : std::map(watchers_))
+        if (watchers_.contains(watch))
+            watcher();
+}
+
+std::int64_t Database::watchChanges(std::function<void()> watcher) {
+    watchers_.emplace(++lastWatch_, std::move(watcher));
+    return lastWatch_;
+}
+
+void Database::unwatchChanges(std::int64_t watch) {
+    watchers_.erase(watch);
+}
+
+void Database::pauseUpkeep() {
+    if (upkeep_)
+        upkeep_->stop();
 }
 
 std::int64_t Database::changeCount() const {

@@ -9,13 +9,22 @@
 #include "store/sqlite/Value.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace katalox::store {
 
-class SearchIndexBuilder;
+// Work kept going beside a connection's statements for as long as it is open (the search
+// index's upkeep): told after records were changed, stopped while the file is needed alone.
+class ConnectionUpkeep {
+public:
+    virtual ~ConnectionUpkeep() = default;
+    virtual void afterChanges() = 0;
+    virtual void stop() = 0;
+};
 
 class Database : public std::enable_shared_from_this<Database> {
 public:
@@ -34,6 +43,8 @@ public:
     Database& operator=(const Database&) = delete;
 
     const std::string& path() const { return path_; }
+    // True when the file cannot be written through this connection.
+    bool readOnly() const;
 
     // Prepares `sql`. A statement that writes commits pending records first; one that only
     // reads runs inside the open batch and sees its records, and never waits for a commit.
@@ -42,12 +53,23 @@ public:
     void execute(const std::string& sql);
     // Commits pending records, then runs every statement of `sql` in turn.
     void executeScript(const std::string& sql);
-    // After records were added or deleted: brings the substring index up to date in the
-    // background.
-    void tidySearchIndex();
-    // Waits for the builder's current step and stops it, so that a change needing the file to
-    // itself is not refused because of our own background work; tidying starts it again.
-    void stopSearchIndexBuilder();
+    // The first column of the first row of `sql` run with `parameters` as an integer; 0 when
+    // it gives no row.
+    std::int64_t integerOf(const std::string& sql, const std::vector<Value>& parameters = {});
+
+    // The upkeep, set once by whoever opens the file as a catalogue; null until then.
+    ConnectionUpkeep* upkeep() const { return upkeep_.get(); }
+    void setUpkeep(std::unique_ptr<ConnectionUpkeep> upkeep);
+    // The file may have been changed (by us or by another program): the upkeep follows.
+    void tidy();
+    // After records were added, deleted or changed through this connection: the upkeep follows,
+    // and every watcher is told (a table cursor shown in a grid counts its records again).
+    void noteChanges();
+    std::int64_t watchChanges(std::function<void()> watcher);
+    void unwatchChanges(std::int64_t watch);
+    // Waits for the upkeep's current step and stops it, so that a change needing the file to
+    // itself is not refused because of our own background work; tidy() starts it again.
+    void pauseUpkeep();
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept
@@ -89,7 +111,6 @@ private:
     void run(const char* sql);
     void stepInsert(const std::vector<Value>& values);
     void keepPostedAfterFailure();
-    void startSearchIndex();
 
     // A lock file beside the catalogue, locked shared while this connection is open; released
     // last, once the connection is closed.
@@ -102,8 +123,9 @@ private:
     // The records of the open batch, kept to write them again if the engine rolls the
     // transaction back on a failure (it may, on a full disk).
     std::vector<std::vector<Value>> pending_;
-    // Indexes the records the substring index lacks; lives as long as the connection.
-    std::unique_ptr<SearchIndexBuilder> searchIndexBuilder_;
+    std::unique_ptr<ConnectionUpkeep> upkeep_;
+    std::map<std::int64_t, std::function<void()>> watchers_;
+    std::int64_t lastWatch_ = 0;
 };
 
 // While alive, statements on `db` fail at once instead of waiting for another program's lock.

@@ -2,8 +2,8 @@
 // one transaction.
 #include "CatalogFixture.h"
 
-#include "store/sqlite/Database.h"
 #include "store/catalog/DiskChanges.h"
+#include "store/sqlite/Database.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

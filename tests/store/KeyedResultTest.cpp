@@ -2,8 +2,8 @@
 // as the listing kept whole.
 #include "CatalogFixture.h"
 
-#include "store/sqlite/Database.h"
 #include "store/dataset/KeyedResult.h"
+#include "store/sqlite/Database.h"
 
 #include <random>
 
@@ -20,7 +20,7 @@ TEST_F(CatalogFixture, LargeResultReadBackByBlocksMatchesTheWholeResult) {
     const auto db = store::Database::open(dir.file("Files.db"));
     const std::string conditions = "\"File Name\" Like '%.%'";
     store::KeyedResult whole(db, "Files", " WHERE " + conditions);
-    store::KeyedResult blocks(db, "Files", " WHERE " + conditions, conditions, 10);
+    store::KeyedResult blocks(db, "Files", " WHERE " + conditions, {}, conditions, 10);
     ASSERT_EQ(blocks.count(), whole.count());
     ASSERT_GT(whole.count(), 2 * store::KeyedResult::blockRows);
 

@@ -2,8 +2,8 @@
 // is renamed or deleted and when the catalogue is emptied.
 #include "CatalogFixture.h"
 
-#include "store/sqlite/Database.h"
 #include "store/catalog/RecordedDisks.h"
+#include "store/sqlite/Database.h"
 
 using namespace katalox::store;
 

@@ -4,15 +4,16 @@
 #include "CatalogFixture.h"
 
 #include "platform/Error.h"
-#include "store/sqlite/Database.h"
-#include "store/dialect/Dialect.h"
+#include "store/catalog/ListingStatements.h"
+#include "store/catalog/MaintenanceStatements.h"
+#include "store/dialect/StatementSyntax.h"
 #include "store/search/DotGramListing.h"
 #include "store/search/DotGrams.h"
 #include "store/search/EveryRecord.h"
-#include "store/search/IndexedListing.h"
-#include "store/catalog/ListingStatements.h"
-#include "store/catalog/MaintenanceStatements.h"
+#include "store/search/ListingPlanner.h"
 #include "store/search/SearchIndex.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
 
 #include <chrono>
 #include <optional>
@@ -70,10 +71,9 @@ public:
             return {"select * from Files", "where Files.\"File Name\" Like \"%%\"",
                     "and Files.\"File Path\" Like \"%\""};
         const auto like = [&](const char* field) {
-            return std::string("Files.\"") + field + "\" Like \"" +
-                   store::doubledQuotes((chance(50) ? "%" : "") + filter(seen) +
-                                        (chance(50) ? "%" : "_")) +
-                   "\"";
+            return std::string("Files.\"") + field + "\" Like " +
+                   store::quoted((chance(50) ? "%" : "") + filter(seen) + (chance(50) ? "%" : "_"),
+                                 '"');
         };
         return {"select * from Files", "where " + like("File Path"), "and " + like("File Name")};
     }
@@ -85,7 +85,7 @@ private:
 class SearchIndexTest : public CatalogFixture {
 protected:
     SearchIndexTest()
-        : db(store::Database::open(dir.file("Files.db"))), other(dir.file("Files.db")) {
+        : db(store::openCatalogFile(dir.file("Files.db"))), other(dir.file("Files.db")) {
         other.exec("PRAGMA case_sensitive_like = ON");
         sqlite3_busy_timeout(other.handle(), 10000); // the builder writes meanwhile
     }
@@ -96,7 +96,7 @@ protected:
         for (const auto& line : lines)
             text += line + "\n";
         try {
-            const auto whole = store::matchWholeRowSelect(store::translateStatement(text));
+            const auto whole = store::parseStatement(text).wholeRows;
             if (!whole)
                 return std::nullopt;
             const store::ListingPlan plan = store::planListing(*db, *whole);
@@ -146,7 +146,7 @@ protected:
     void waitForTheBuilder() {
         for (int waited = 0; store::searchIndexNeedsWork(*db, "Files"); ++waited) {
             ASSERT_LT(waited, 600) << "the index never caught up";
-            db->tidySearchIndex();
+            db->tidy();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
@@ -179,9 +179,7 @@ protected:
                            pattern + "\""});
             const auto blocks = store::dotGramBlocks(
                 *db, "Files", "\"File Name\" Like '%%' and \"File Path\" Like '" + pattern + "'",
-                "SELECT rowid FROM FilesSearchDots WHERE FilesSearchDots MATCH '\"" +
-                    *store::dotGramOfPattern(pattern) + "\"' ORDER BY rowid",
-                mark.upTo, 7);
+                *store::dotGramOfPattern(pattern), mark.upTo, 7);
             ASSERT_TRUE(listed.has_value());
             if (!blocks)
                 continue; // too few for the span of row ids to count this way
@@ -234,7 +232,7 @@ TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryCha
     expectIndexIntact();
 
     // Another program writes the table with plain SQL: odd values, new names, a moved Id.
-    db->stopSearchIndexBuilder(); // the changes stay unindexed until the next listing
+    db->pauseUpkeep(); // the changes stay unindexed until the next listing
     other.exec("INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\") VALUES "
                "('abcABC.mp3', '/x/abcABC.mp3', 'D1'), (12345, '/n/12345.MP3', 'D1')");
     other.exec("INSERT INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") VALUES "
@@ -283,7 +281,7 @@ void SearchIndexTest::expectReindexedWhenOpened(const std::string& makeOld) {
     }
     other.exec("COMMIT");
 
-    db = store::Database::open(dir.file("Files.db")); // starts the index in the background
+    db = store::openCatalogFile(dir.file("Files.db")); // starts the index in the background
     compareListings(60);
     addRecords(50); // written while the builder runs
     waitForTheBuilder();

@@ -2,8 +2,8 @@
 #include "common/ScopedEnvironment.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
-#include "store/settings/ConfigFile.h"
 #include "store/dataset/Table.h"
+#include "store/settings/ConfigFile.h"
 
 #include <gtest/gtest.h>
 

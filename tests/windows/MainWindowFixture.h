@@ -3,8 +3,8 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
-#include "store/catalog/CatalogFile.h"
 #include "store/CatalogFixture.h" // Record
+#include "store/catalog/CatalogFile.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
 #include "widgets/DBGrid.h"

@@ -3,9 +3,9 @@
 #include "MainWindowFixture.h"
 #include "common/OtherProgram.h"
 
+#include "store/catalog/RecordedDisks.h"
 #include "store/dataset/DataSource.h"
 #include "store/sqlite/Database.h"
-#include "store/catalog/RecordedDisks.h"
 
 #include <QAction>
 #include <QLabel>

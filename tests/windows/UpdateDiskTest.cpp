@@ -7,8 +7,8 @@
 #include "platform/Utf8.h"
 #include "platform/Volume.h"
 #include "platform/gui/ShellOpen.h"
-#include "store/sqlite/Database.h"
 #include "store/catalog/RecordedDisks.h"
+#include "store/sqlite/Database.h"
 #include "windows/Forms.h"
 #include "windows/UpdateDiskWindow.h"
 

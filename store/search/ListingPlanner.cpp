@@ -1,0 +1,184 @@
+#include "store/search/ListingPlanner.h"
+
+#include "platform/Error.h"
+#include "store/search/DotGramListing.h"
+#include "store/search/DotGrams.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/LikePattern.h"
+#include "store/search/SearchIndex.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <strings.h>
+#include <vector>
+
+namespace katalox::store {
+
+namespace {
+
+bool isIndexedField(const std::string& field) {
+    return ::strcasecmp(field.c_str(), "File Name") == 0 ||
+           ::strcasecmp(field.c_str(), "File Path") == 0;
+}
+
+// The trigrams of every pattern the index can serve: all the tests must hold, so a record
+// listed holds every one of them.
+std::vector<std::string> servedTrigrams(const std::vector<LikeTest>& tests) {
+    std::vector<std::string> trigrams;
+    for (const LikeTest& test : tests) {
+        if (test.escaped || !isIndexedField(test.field) ||
+            test.pattern.find('\0') != std::string::npos)
+            continue;
+        for (std::string& trigram : trigramsOf(test.pattern)) {
+            if (std::find(trigrams.begin(), trigrams.end(), trigram) == trigrams.end())
+                trigrams.push_back(std::move(trigram));
+        }
+    }
+    return trigrams;
+}
+
+bool isPathField(const std::string& field) {
+    return ::strcasecmp(field.c_str(), "File Path") == 0;
+}
+
+// The token after a dot that proves the one test of a File Mask listing; every other test
+// matches any text.
+std::optional<std::string> provingDotGram(const std::vector<LikeTest>& tests) {
+    std::optional<std::string> gram;
+    for (const LikeTest& test : tests) {
+        if (test.escaped || !isIndexedField(test.field) ||
+            test.pattern.find('\0') != std::string::npos)
+            return std::nullopt;
+        if (matchesAnyText(test.pattern))
+            continue;
+        if (gram || !isPathField(test.field) || !(gram = dotGramOfPattern(test.pattern)))
+            return std::nullopt;
+    }
+    return gram;
+}
+
+// True when the engine runs the statement as written by scanning the table in row id order;
+// with an index search the rows come in that index's order and the statement runs as written.
+bool scansInRowIdOrder(Database& db, const WholeRowSelect& select) {
+    Statement plan =
+        db.prepare("EXPLAIN QUERY PLAN SELECT rowid FROM " + select.table + select.rest);
+    while (plan.step()) {
+        if (plan.columnValue(3).asString().find(" USING ") != std::string::npos)
+            return false;
+    }
+    return true;
+}
+
+// A term of a full-text query: the text matched exactly, whatever characters it holds.
+std::string queryTerm(const std::string& text) {
+    return quoted(text, '"');
+}
+
+// The full-text query for the records holding the rarest of `trigrams` (in either field). A
+// trigram held by many records narrows little and costs much, so each is first counted up to
+// a small number.
+std::string matchQuery(Database& db, const SearchIndexNames& names,
+                       const std::vector<std::string>& trigrams) {
+    constexpr int kCountedUpTo = 2000;
+    constexpr std::size_t kTrigramsUsed = 3;
+    Statement counting = db.prepare("SELECT count(*) FROM (SELECT rowid FROM " + names.index +
+                                    " WHERE " + names.index + " MATCH ?1 LIMIT ?2)");
+    std::vector<std::pair<std::int64_t, std::string>> ranked;
+    for (const std::string& trigram : trigrams) {
+        std::string term = queryTerm(trigram);
+        counting.reset();
+        counting.bindText(1, term);
+        counting.bindInteger(2, kCountedUpTo);
+        counting.step();
+        ranked.emplace_back(counting.columnInteger(0), std::move(term));
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string query;
+    for (std::size_t i = 0; i < std::min(kTrigramsUsed, ranked.size()); ++i)
+        query += (i > 0 ? " AND " : "") + ranked[i].second;
+    return query;
+}
+
+// True when the index narrows the table enough that reading its candidates one by one, with
+// the records above the mark that it does not hold yet, beats one pass over the table.
+// `candidates` selects them with the query as its one parameter.
+bool narrowsEnough(Database& db, const std::string& table, const std::string& candidates,
+                   const std::string& query, std::int64_t mark) {
+    const std::int64_t oldest = db.integerOf("SELECT min(rowid) FROM " + table);
+    const std::int64_t newest = db.integerOf("SELECT max(rowid) FROM " + table);
+    const std::int64_t unindexed = newest <= mark  ? 0
+                                   : mark < oldest ? newest - oldest + 1
+                                                   : newest - mark;
+    const std::int64_t limit = (newest - oldest) / 5 + 1 - unindexed;
+    return limit > 0 && db.integerOf("SELECT count(*) FROM (" + candidates + " LIMIT ?2)",
+                                     {Value(query), Value(limit + 1)}) <= limit;
+}
+
+} // namespace
+
+ListingPlan planListing(Database& db, const WholeRowSelect& select) {
+    ListingPlan plan;
+    plan.clauses = select.rest;
+    if (!select.likes)
+        return plan;
+    const std::vector<LikeTest>& tests = select.likes->tests;
+    try {
+        if (!scansInRowIdOrder(db, select))
+            return plan;
+    } catch (const EngineError&) {
+        return plan;
+    }
+    const std::string& conditions = select.likes->conditions;
+    plan.everyRecord = std::all_of(tests.begin(), tests.end(), [](const LikeTest& test) {
+        return !test.escaped && isIndexedField(test.field) && matchesAnyText(test.pattern);
+    });
+    const std::vector<std::string> trigrams = servedTrigrams(tests);
+    const std::optional<std::string> gram = provingDotGram(tests);
+    const IndexMark mark =
+        trigrams.empty() && !gram ? IndexMark{} : searchIndexMark(db, select.table);
+    if (!mark.present) {
+        plan.scanConditions = conditions;
+        return plan;
+    }
+    if (gram) {
+        try {
+            plan.blocks =
+                dotGramBlocks(db, select.table, conditions, *gram, mark.upTo, kListingBlockRows);
+        } catch (const EngineError&) {
+            plan.blocks.reset();
+        }
+        if (plan.blocks || trigrams.empty()) {
+            plan.scanConditions = conditions;
+            return plan;
+        }
+    }
+    const SearchIndexNames names(select.table);
+    const std::string matching =
+        "SELECT rowid FROM " + names.index + " WHERE " + names.index + " MATCH ?1";
+    std::string query;
+    try {
+        query = matchQuery(db, names, trigrams);
+        if (!narrowsEnough(db, select.table, matching, query, mark.upTo)) {
+            plan.scanConditions = conditions;
+            return plan;
+        }
+    } catch (const EngineError&) {
+        return plan;
+    }
+    std::string candidates = "rowid IN (" + matching + ")";
+    plan.parameters = {Value(query)};
+    // Records the builder has not reached yet are searched without the index.
+    if (db.integerOf("SELECT max(rowid) FROM " + select.table) > mark.upTo) {
+        candidates = "(" + candidates + " OR rowid > ?2)";
+        plan.parameters.push_back(Value(mark.upTo));
+    }
+    plan.clauses = " WHERE " + candidates + " AND (" + conditions + ") ORDER BY rowid";
+    plan.indexUsed = true;
+    return plan;
+}
+
+} // namespace katalox::store

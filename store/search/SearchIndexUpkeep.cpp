@@ -1,0 +1,49 @@
+#include "store/search/SearchIndexUpkeep.h"
+
+#include "platform/Error.h"
+#include "store/search/EveryRecord.h"
+#include "store/search/SearchIndex.h"
+#include "store/search/SearchIndexBuilder.h"
+#include "store/sqlite/SqlText.h"
+
+#include <limits>
+
+namespace katalox::store {
+
+SearchIndexUpkeep::SearchIndexUpkeep(Database& db, std::string table)
+    : db_(db), table_(std::move(table)) {
+    if (db_.readOnly())
+        return;
+    IndexMark mark = searchIndexMark(db_, table_);
+    if (!mark.present) {
+        try {
+            db_.prepare("SELECT \"Id\", \"File Name\", \"File Path\" FROM " +
+                        quoteIdentifier(table_));
+            const NoWaiting noWaiting(db_);
+            db_.executeScript(
+                "BEGIN IMMEDIATE;" + dropSearchIndexSql(table_) +
+                createSearchIndexSql(table_, std::numeric_limits<std::int64_t>::min()) + "COMMIT;");
+        } catch (const EngineError&) {
+            db_.rollbackOpenTransaction();
+            return;
+        }
+        mark = searchIndexMark(db_, table_);
+    }
+    if (mark.present && (!hasUnlistedIndex(db_, table_) || searchIndexNeedsWork(db_, table_)))
+        builder_ = std::make_unique<SearchIndexBuilder>(db_.path(), table_);
+}
+
+SearchIndexUpkeep::~SearchIndexUpkeep() = default;
+
+void SearchIndexUpkeep::afterChanges() {
+    if (builder_ && !builder_->finished())
+        return;
+    if (searchIndexNeedsWork(db_, table_))
+        builder_ = std::make_unique<SearchIndexBuilder>(db_.path(), table_);
+}
+
+void SearchIndexUpkeep::stop() {
+    builder_.reset();
+}
+
+} // namespace katalox::store
