@@ -46,10 +46,7 @@ int main(int argc, char** argv) {
     bench::indexEveryRecord(store::openSqlite(file).get());
 
     TForm1 form;
-    form.Table1->setDatabaseName(scratch.path());
-    form.Table1->setTableName("Files.db");
-    form.Table1->open();
-    form.Query1->setDatabaseName(scratch.path());
+    form.openCatalogue(scratch.path(), "Files.db");
     form.Update();
     form.update2(); // all disks, no filters: every record
     if (form.Query1->recordCount() != kRecords) {

@@ -67,12 +67,7 @@ double baselineMs(const std::vector<std::string>& paths, const std::string& cata
 
 double windowInsertMs(TForm1& main, TForm2& form, katalox::test::ScriptedDialogs& dialogs,
                       const std::string& folder) {
-    main.Table1->close();
-    main.Table1->setDatabaseName(folder);
-    main.Table1->setTableName("Files.db");
-    main.Table1->open();
-    main.Query1->close();
-    main.Query1->setDatabaseName(folder);
+    main.openCatalogue(folder, "Files.db");
     dialogs.answerConfirm(true);
     const double start = nowMs();
     form.BitBtn1Click();

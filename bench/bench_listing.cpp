@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     sqlitePass(db.get(), kAllSql); // both sides start with the file in the page cache
 
     TForm1 form;
-    form.Query1->setDatabaseName(scratch.path() + "/");
+    form.openCatalogue(scratch.path() + "/", "Files.db");
     form.Update();
     std::vector<double> tree;
     for (int round = 0; round < kRounds; ++round)

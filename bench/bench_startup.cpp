@@ -34,9 +34,7 @@ int measure(int argc, char** argv, const std::string& folder) {
     const double start = bench::nowMs();
     auto form = std::make_unique<TForm1>();
     form->FormCreate();
-    form->Table1->setDatabaseName(folder);
-    form->Table1->setTableName("Files.db");
-    form->Table1->open();
+    form->openCatalogue(folder, "Files.db");
     form->show();
     form->grab();
     const double painted = bench::nowMs();

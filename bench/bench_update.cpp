@@ -5,6 +5,7 @@
 #include "ScanWindow.h"
 
 #include "common/ScriptedDialogs.h"
+#include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
@@ -58,12 +59,7 @@ void changeTree(const std::string& root) {
 void useCatalogue(TForm1& main, const std::string& folder) {
     makeFolder(folder);
     katalox::store::createEmptyCatalog(folder + "/Files.db");
-    main.Table1->close();
-    main.Table1->setDatabaseName(folder);
-    main.Table1->setTableName("Files.db");
-    main.Table1->open();
-    main.Query1->close();
-    main.Query1->setDatabaseName(folder);
+    main.openCatalogue(folder, "Files.db");
 }
 
 double scanAndInsertMs(TForm2& form, katalox::test::ScriptedDialogs& dialogs) {
@@ -98,7 +94,7 @@ int main(int argc, char** argv) {
     changeTree(tree);
 
     const double start = nowMs();
-    main.diskUpdateWindow->updateDisk(main.Query1->filePath(), "bench");
+    main.diskUpdateWindow->updateDisk(main.catalog(), "bench");
     const QString summary = main.diskUpdateWindow->findChild<QLabel*>("summaryLabel")->text();
     const double compared = nowMs() - start;
     main.diskUpdateWindow->applyChanges();

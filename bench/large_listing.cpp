@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     Form1 = &form;
-    form.Query1->setDatabaseName(scratch.path() + "/");
+    form.openCatalogue(scratch.path() + "/", "Files.db");
     form.resize(800, 600);
     form.show();
     form.Update();

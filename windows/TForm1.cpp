@@ -4,12 +4,12 @@
 #include "platform/Paths.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
+#include "store/catalog/Catalog.h"
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
 #include "widgets/Anchors.h"
 #include "widgets/DBGrid.h"
-#include "widgets/DataSetModel.h"
 #include "widgets/TreeLinesStyle.h"
 #include "widgets/WindowHelpers.h"
 #include "windows/Forms.h"
@@ -190,6 +190,8 @@ void TForm1::connectHandlers() {
     for (const auto& [action, handler] : commands)
         connectGuarded(action, &QAction::triggered, this, handler);
     connectGuarded(updateThisDiskAction, &QAction::triggered, this, &TForm1::updateThisDisk);
+    // As after an insert, the tree is rebuilt once a disk's changes are applied.
+    connectGuarded(diskUpdateWindow, &UpdateDiskWindow::diskChanged, this, &TForm1::Update);
     connectGuarded(mountWatcher_, &katalox::platform::MountWatcher::mountsChanged, this,
                    &TForm1::showDiskPresence);
     connectGuarded(ui->SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
@@ -219,10 +221,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::catalogueChanged() {
-    // A statement result is fixed when it runs; the table cursor counts its records again.
-    if (DataSource1->dataSet() == Table1)
-        DBGrid1->dataSetModel()->refresh();
+void TForm1::openCatalogue(const std::string& folder, const std::string& tableName) {
+    Table1->close();
+    Query1->close();
+    Table1->setDatabaseName(folder);
+    Table1->setTableName(tableName);
+    Query1->setDatabaseName(folder);
+    Table1->open();
+}
+
+katalox::store::Catalog TForm1::catalog() const {
+    return katalox::store::Catalog(Query1->filePath());
 }
 
 void TForm1::Configuration1Click() {

@@ -26,6 +26,7 @@ namespace widgets {
 class DBGrid;
 }
 namespace store {
+class Catalog;
 class DataSource;
 class Query;
 class Table;
@@ -52,9 +53,15 @@ public:
     void Update();
     // Lists the records matching the filter boxes and the selected Disk ID.
     void update2();
-    // Records were written to the catalogue behind the window's back (an insert from the scan
-    // window): the grid counts again so that they show.
-    void catalogueChanged();
+
+    // Points the catalogue components at the table file `tableName` in `folder`: closes the
+    // table cursor and the statement object, sets their folder (the statements address
+    // Files.db there) and the table cursor's file, and opens the table cursor. When opening
+    // fails the components keep the new setting and the table cursor stays closed.
+    void openCatalogue(const std::string& folder, const std::string& tableName);
+    // The catalogue service on the file the tree and the listings show. Throws EngineError
+    // when it cannot be opened.
+    katalox::store::Catalog catalog() const;
 
     // Menu commands.
     void Configuration1Click();

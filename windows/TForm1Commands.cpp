@@ -5,19 +5,18 @@
 #include "platform/DisplayText.h"
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
+#include "store/catalog/Catalog.h"
 #include "store/catalog/MaintenanceStatements.h"
-#include "store/catalog/RecordedDisks.h"
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/Transaction.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"
 
 #include <QLabel>
 #include <QTreeWidget>
 
+#include <functional>
 #include <optional>
 
 namespace {
@@ -73,21 +72,16 @@ template <typename Command> void underDiskIdGuard(Command&& command) {
     }
 }
 
-// Asks, and on OK runs the statement in place and rebuilds the tree and the listing. The
-// recorded scans of the Disk ID follow the records in the same transaction.
-template <typename Upkeep>
+// Asks, and on OK runs the statement in place through the catalogue service, which keeps the
+// Disk ID's recorded scans in step in the same transaction, then rebuilds the tree and the
+// listing.
+template <typename Change>
 void confirmAndRun(TForm1& form, const std::string& question, DefaultButton defaultButton,
-                   Upkeep&& keepScansInStep) {
+                   Change&& change) {
     if (!confirmed(question, defaultButton))
         return; // the statement object stays closed, holding a statement that never ran
     form.Query1->close();
-    {
-        const auto db = katalox::store::Database::open(form.Query1->filePath());
-        katalox::store::Transaction transaction(*db);
-        form.Query1->execSQL();
-        keepScansInStep(*db);
-        transaction.commit();
-    }
+    change(form.catalog(), [&form] { form.Query1->execSQL(); });
     form.Update();
     form.update2();
 }
@@ -124,9 +118,10 @@ void TForm1::DeleteCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
-        confirmAndRun(
-            *this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
-            [&](katalox::store::Database& db) { katalox::store::forgetRecordedDisk(db, diskId); });
+        confirmAndRun(*this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
+                      [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
+                          catalog.deleteDisk(diskId, execute);
+                      });
     });
 }
 
@@ -144,8 +139,8 @@ void TForm1::RenameCatalog1Click() {
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::renameDiskIdStatement(diskId, newName));
         confirmAndRun(*this, renameDiskIdQuestion(diskId, newName), DefaultButton::Ok,
-                      [&](katalox::store::Database& db) {
-                          katalox::store::renameRecordedDisk(db, diskId, newName);
+                      [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
+                          catalog.renameDisk(diskId, newName, execute);
                       });
     });
 }

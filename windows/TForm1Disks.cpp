@@ -3,11 +3,8 @@
 #include "windows/TForm1.h"
 
 #include "platform/DisplayText.h"
-#include "platform/Volume.h"
 #include "platform/gui/Dialogs.h"
-#include "store/catalog/RecordedDisks.h"
-#include "store/dataset/Query.h"
-#include "store/sqlite/Database.h"
+#include "store/catalog/Catalog.h"
 #include "windows/UpdateDiskWindow.h"
 
 #include <QStyle>
@@ -16,32 +13,15 @@
 #include <map>
 #include <optional>
 
-namespace {
-
-// Where each recorded Disk ID's disk is mounted now; no value for a disk not connected.
-std::map<std::string, std::optional<std::string>> diskPlaces(const std::string& catalogue) {
-    std::map<std::string, std::optional<std::string>> places;
-    const auto mounts =
-        katalox::platform::readMountTable(katalox::platform::volumeSources().mountTable);
-    const auto db = katalox::store::Database::open(catalogue);
-    for (const katalox::store::RecordedScan& scan : katalox::store::allRecordedScans(*db)) {
-        std::optional<std::string>& place = places[scan.diskId];
-        if (!place)
-            place = katalox::platform::mountedNow(scan.volume.uuid, scan.volume.type,
-                                                  scan.volume.mountPoint, mounts);
-    }
-    return places;
-}
-
-} // namespace
-
 void TForm1::showDiskPresence() {
     QTreeWidgetItem* root = TreeView1->topLevelItem(0);
     if (!root)
         return;
+    // Where each recorded Disk ID's disk is mounted now; no value for a disk not connected.
     std::map<std::string, std::optional<std::string>> places;
     try {
-        places = diskPlaces(Query1->filePath());
+        for (const katalox::store::DiskPresence& disk : catalog().disks())
+            places.emplace(disk.diskId, disk.mountedAt);
     } catch (const std::exception&) {
         // A catalogue that cannot be read now shows its Disk IDs without marks.
     }
@@ -71,5 +51,5 @@ void TForm1::updateThisDisk() {
             QStringLiteral("Select the Disk ID of the disk to update"));
         return;
     }
-    diskUpdateWindow->updateDisk(Query1->filePath(), diskIdOfNode(node));
+    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node));
 }

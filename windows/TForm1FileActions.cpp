@@ -8,11 +8,9 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ShellOpen.h"
 #include "scanner/DirLister.h"
-#include "store/catalog/DiskPlace.h"
+#include "store/catalog/Catalog.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
-#include "store/dataset/Query.h"
-#include "store/sqlite/Database.h"
 #include "widgets/DBGrid.h"
 
 #include <QClipboard>
@@ -66,8 +64,7 @@ template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& r
 std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& file,
                                     const std::string& storedPath) {
     try {
-        const auto db = katalox::store::Database::open(form.Query1->filePath());
-        return katalox::livePathOf(*db, file.diskId, storedPath);
+        return form.catalog().livePath(file.diskId, storedPath);
     } catch (const katalox::Error&) {
         return katalox::platform::realPathOf(storedPath); // the recorded scans cannot be read
     }

@@ -15,9 +15,6 @@ class TForm2;
 namespace katalox::widgets {
 class ScanListModel;
 }
-namespace katalox::store {
-class Table;
-}
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -49,14 +46,6 @@ private:
     void setStatus(const QString& caption, const QColor& background);
     void fitLabels();
     void showSelectedLastLine();
-    struct Inserted {
-        std::int64_t records = 0;
-        std::int64_t totalSize = 0;
-    };
-    Inserted insertListedFiles(katalox::store::Table& table, const std::string& diskId);
-    // Records the scan just inserted and the volume it was made on beside the records.
-    void recordScan(katalox::store::Table& table, const std::string& diskId,
-                    const Inserted& inserted);
 
     std::unique_ptr<Ui::TForm2> ui;
     katalox::widgets::ScanListModel* lines_;

@@ -6,8 +6,6 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"
-#include "store/dataset/Query.h"
-#include "store/dataset/Table.h"
 #include "store/settings/ConfigFile.h"
 #include "ui_TForm3.h"
 #include "widgets/WindowHelpers.h"
@@ -106,22 +104,12 @@ void TForm3::saveconfig() {
     ConfigFile::write(ConfigFile::path(mainWindow().AppDir), tableName(), databaseFolder());
 }
 
-void TForm3::pointCatalogueAt(const std::string& folder, const std::string& tableName) {
-    TForm1& form1 = mainWindow();
-    form1.Table1->close();
-    form1.Query1->close();
-    form1.Table1->setDatabaseName(folder);
-    form1.Table1->setTableName(tableName);
-    form1.Query1->setDatabaseName(folder);
-}
-
 void TForm3::ChangeDB() {
     // A catalogue another program holds locked is busy, not unusable: it is tried for a few
     // seconds, then the engine's message reaches the caller and the setting stays as it is.
     for (int attempt = 1;; ++attempt) {
         try {
-            pointCatalogueAt(databaseFolder(), tableName());
-            mainWindow().Table1->open();
+            mainWindow().openCatalogue(databaseFolder(), tableName());
             mainWindow().Update();
             return;
         } catch (const katalox::EngineBusyError&) {
@@ -143,8 +131,7 @@ void TForm3::ChangeDB() {
     }
     // From here on an error leaves ChangeDB for its caller, keeping what was done before it.
     const std::string folder = ConfigFile::defaultFolder(appDir);
-    pointCatalogueAt(folder, ConfigFile::kDefaultTableName);
-    mainWindow().Table1->open();
+    mainWindow().openCatalogue(folder, ConfigFile::kDefaultTableName);
     mainWindow().Update();
     setTableName(ConfigFile::kDefaultTableName);
     setDatabaseFolder(folder);

@@ -44,8 +44,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Closes both catalogue components and points them at a folder and table file.
-    void pointCatalogueAt(const std::string& folder, const std::string& tableName);
     void setTableName(const std::string& name);
     void setDatabaseFolder(const std::string& folder);
     static TForm1& mainWindow();

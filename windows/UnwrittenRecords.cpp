@@ -2,15 +2,12 @@
 
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
+#include "store/catalog/Catalog.h"
 #include "store/sqlite/Database.h"
 
 #include <QTimer>
 
 namespace katalox {
-
-std::string recordCountText(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " record" : " records");
-}
 
 void keepRetryingUnwrittenRecords(QObject* owner) {
     auto* retry = new QTimer(owner);
@@ -24,7 +21,7 @@ void writeUnwrittenRecordsBeforeExit() {
         const store::Database::Unwritten unwritten = store::Database::writeAllPending();
         if (unwritten.records == 0)
             return;
-        const std::string question = recordCountText(unwritten.records) +
+        const std::string question = store::recordCountText(unwritten.records) +
                                      " could not be written to the catalogue: " + unwritten.reason +
                                      ".\nOK tries again; Cancel ends the program without them.";
         if (!platform::Dialogs::instance().confirm(platform::displayText(question)))

@@ -9,9 +9,6 @@ class QObject;
 
 namespace katalox {
 
-// "1 record", "3 records".
-std::string recordCountText(std::size_t count);
-
 // Tries every second, without waiting, to write what the catalogue could not take yet, for as
 // long as `owner` lives.
 void keepRetryingUnwrittenRecords(QObject* owner);

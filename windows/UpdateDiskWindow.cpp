@@ -5,12 +5,9 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"
-#include "store/catalog/DiskUpdate.h"
-#include "store/sqlite/Database.h"
+#include "store/catalog/Catalog.h"
 #include "widgets/TextListModel.h"
 #include "widgets/WindowHelpers.h"
-#include "windows/Forms.h"
-#include "windows/TForm1.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -24,9 +21,6 @@
 using katalox::platform::displayText;
 
 namespace {
-
-// The catalogue's table the tree and its commands work on.
-const char* const kTable = "Files";
 
 katalox::platform::Dialogs& dialogs() {
     return katalox::platform::Dialogs::instance();
@@ -95,17 +89,17 @@ UpdateDiskWindow::UpdateDiskWindow(QWidget* parent)
 
 UpdateDiskWindow::~UpdateDiskWindow() = default;
 
-void UpdateDiskWindow::updateDisk(const std::string& catalogue, const std::string& diskId) {
+void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog,
+                                  const std::string& diskId) {
     if (walking_)
         return; // one walk at a time; this window is already busy with one
-    auto update = std::make_unique<katalox::DiskUpdate>(katalox::store::Database::open(catalogue),
-                                                        kTable, diskId);
+    std::unique_ptr<katalox::store::DiskUpdate> update = catalog.diskUpdate(diskId);
     if (!readyToWalk(*update))
         return;
     update_ = std::move(update);
     setWindowTitle(QStringLiteral("Update Disk ") + quoted(diskId));
     QStringList folders;
-    for (const katalox::DiskUpdate::Place& place : update_->places())
+    for (const katalox::store::DiskUpdate::Place& place : update_->places())
         if (!place.folderNow.empty())
             folders << displayText(place.folderNow);
     folders_->setText(QStringLiteral("Reading ") + folders.join(QStringLiteral(", ")));
@@ -132,7 +126,7 @@ void UpdateDiskWindow::updateDisk(const std::string& catalogue, const std::strin
 }
 
 // Says why the disk cannot be walked, or asks when its folder lies on another volume.
-bool UpdateDiskWindow::readyToWalk(const katalox::DiskUpdate& update) {
+bool UpdateDiskWindow::readyToWalk(const katalox::store::DiskUpdate& update) {
     if (update.scans().empty()) {
         dialogs().showMessage(QStringLiteral("No scan of the Disk ID %1 is recorded, so it cannot "
                                              "be updated in place. Delete it and insert it again.")
@@ -146,7 +140,7 @@ bool UpdateDiskWindow::readyToWalk(const katalox::DiskUpdate& update) {
         return false;
     }
     for (std::size_t i = 0; i < update.places().size(); ++i) {
-        const katalox::DiskUpdate::Place& place = update.places()[i];
+        const katalox::store::DiskUpdate::Place& place = update.places()[i];
         if (!place.otherVolume)
             continue;
         const QString question =
@@ -203,9 +197,7 @@ void UpdateDiskWindow::applyChanges() {
     }
     update_.reset();
     hide();
-    // As after an insert, the tree is rebuilt; the next listing shows the changed records.
-    if (Form1)
-        Form1->Update();
+    emit diskChanged();
 }
 
 void UpdateDiskWindow::cancel() {

@@ -12,7 +12,10 @@ class QPushButton;
 class QTabWidget;
 
 namespace katalox {
+namespace store {
+class Catalog;
 class DiskUpdate;
+} // namespace store
 namespace widgets {
 class TextListModel;
 }
@@ -24,20 +27,24 @@ public:
     explicit UpdateDiskWindow(QWidget* parent = nullptr);
     ~UpdateDiskWindow() override;
 
-    // Locates the Disk ID's disk in the catalogue file `catalogue`, asks when another volume
-    // is found there, walks it and shows the changes. Tells by a message when the disk cannot
-    // be updated (no scan recorded, not connected).
-    void updateDisk(const std::string& catalogue, const std::string& diskId);
+    // Locates the Disk ID's disk through the catalogue's recorded scans, asks when another
+    // volume is found there, walks it and shows the changes. Tells by a message when the disk
+    // cannot be updated (no scan recorded, not connected).
+    void updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId);
 
     // The buttons' actions.
     void applyChanges();
     void cancel();
 
+signals:
+    // The changes were applied to the catalogue.
+    void diskChanged();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool readyToWalk(const katalox::DiskUpdate& update);
+    bool readyToWalk(const katalox::store::DiskUpdate& update);
     void showChanges();
 
     QLabel* folders_;
@@ -49,7 +56,7 @@ private:
     QProgressBar* progress_;
     QPushButton* apply_;
     QPushButton* cancel_;
-    std::unique_ptr<katalox::DiskUpdate> update_;
+    std::unique_ptr<katalox::store::DiskUpdate> update_;
     bool walking_ = false;
     bool stopped_ = false;
 };

@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-namespace katalox {
+namespace katalox::store {
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string folderText(const std::string& mountPoint, const std::string& folder)
 
 } // namespace
 
-ScanPlace locateScan(const store::RecordedScan& scan) {
+ScanPlace locateScan(const RecordedScan& scan) {
     const platform::VolumeFacts& volume = scan.volume;
     ScanPlace place;
     if (const auto mountPoint = platform::mountedNow(volume.uuid, volume.type, volume.mountPoint))
@@ -42,13 +42,13 @@ ScanPlace locateScan(const store::RecordedScan& scan) {
     return place;
 }
 
-std::optional<std::string> livePathOf(store::Database& db, const std::string& diskId,
+std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath) {
     // The scan whose folder holds the path most closely wrote it.
-    const store::RecordedScan* writer = nullptr;
+    const RecordedScan* writer = nullptr;
     std::string writerFolder;
-    const std::vector<store::RecordedScan> scans = store::recordedScans(db, diskId);
-    for (const store::RecordedScan& scan : scans) {
+    const std::vector<RecordedScan> scans = recordedScans(db, diskId);
+    for (const RecordedScan& scan : scans) {
         const std::string folder = platform::upperCase(scan.scannedFolder);
         if (storedPath.compare(0, folder.size(), folder) == 0 &&
             folder.size() > writerFolder.size()) {
@@ -66,4 +66,4 @@ std::optional<std::string> livePathOf(store::Database& db, const std::string& di
     return platform::realPathOf(storedPath);
 }
 
-} // namespace katalox
+} // namespace katalox::store

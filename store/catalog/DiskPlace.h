@@ -8,11 +8,9 @@
 #include <optional>
 #include <string>
 
-namespace katalox {
+namespace katalox::store {
 
-namespace store {
 class Database;
-}
 
 struct ScanPlace {
     std::string folderNow; // a folder text; empty when the disk is not connected
@@ -20,12 +18,12 @@ struct ScanPlace {
     bool otherVolume = false; // the folder is there, but on a volume of another UUID
 };
 
-ScanPlace locateScan(const store::RecordedScan& scan);
+ScanPlace locateScan(const RecordedScan& scan);
 
 // The real path of a catalogue path of `diskId` (upper-cased, as stored) on the live file
 // system: through the place where the volume of the scan that wrote it is mounted now, else
 // the path as stored. None when neither leads to it.
-std::optional<std::string> livePathOf(store::Database& db, const std::string& diskId,
+std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath);
 
-} // namespace katalox
+} // namespace katalox::store

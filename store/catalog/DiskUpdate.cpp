@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
-namespace katalox {
+namespace katalox::store {
 
-DiskUpdate::DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId)
+DiskUpdate::DiskUpdate(std::shared_ptr<Database> db, std::string table, std::string diskId)
     : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
-      scans_(store::recordedScans(*db_, diskId_)) {
-    for (const store::RecordedScan& scan : scans_)
+      scans_(recordedScans(*db_, diskId_)) {
+    for (const RecordedScan& scan : scans_)
         places_.push_back(locateScan(scan));
 }
 
@@ -23,9 +23,9 @@ bool DiskUpdate::anyConnected() const {
 }
 
 bool DiskUpdate::compare(const bool& stopped) {
-    std::vector<store::FoundOnDisk> found;
+    std::vector<FoundOnDisk> found;
     std::size_t recorded = 0;
-    for (const store::RecordedScan& scan : scans_)
+    for (const RecordedScan& scan : scans_)
         recorded += static_cast<std::size_t>(std::max<std::int64_t>(scan.recordCount, 0));
     found.reserve(recorded + recorded / 16);
     std::vector<std::string> storedFolders;
@@ -34,7 +34,7 @@ bool DiskUpdate::compare(const bool& stopped) {
         const Place& place = places_[i];
         if (place.folderNow.empty())
             continue;
-        store::RecordedScan scan = scans_[i];
+        RecordedScan scan = scans_[i];
         // Records keep the paths of the scan: a file found now is named as it was then.
         const std::string storedFolder = platform::upperCase(scan.scannedFolder);
         storedFolders.push_back(storedFolder);
@@ -57,16 +57,15 @@ bool DiskUpdate::compare(const bool& stopped) {
             return false;
         if (place.volumeNow)
             scan.volume = *place.volumeNow;
-        scan.scannedAt = store::scanTimeNow();
+        scan.scannedAt = scanTimeNow();
         rewritten_.push_back(std::move(scan));
     }
-    changes_ =
-        store::compareRecords(store::recordsUnder(*db_, table_, diskId_, storedFolders), found);
+    changes_ = compareRecords(recordsUnder(*db_, table_, diskId_, storedFolders), found);
     return true;
 }
 
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
-    store::applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+    applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
 }
 
-} // namespace katalox
+} // namespace katalox::store

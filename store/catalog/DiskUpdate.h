@@ -13,39 +13,35 @@
 #include <vector>
 
 namespace katalox::store {
-class Database;
-}
-
-namespace katalox {
 
 class DiskUpdate {
 public:
     using Place = ScanPlace;
 
     // Reads the Disk ID's recorded scans from the catalogue file and locates each.
-    DiskUpdate(std::shared_ptr<store::Database> db, std::string table, std::string diskId);
+    DiskUpdate(std::shared_ptr<Database> db, std::string table, std::string diskId);
 
     const std::string& diskId() const { return diskId_; }
-    const std::vector<store::RecordedScan>& scans() const { return scans_; }
+    const std::vector<RecordedScan>& scans() const { return scans_; }
     const std::vector<Place>& places() const { return places_; }
     bool anyConnected() const;
 
     // Walks every connected scan's folder and compares the files with the records under the
     // scans' folders. Returns false when `stopped` ended the walk early.
     bool compare(const bool& stopped);
-    const store::DiskChanges& changes() const { return changes_; }
+    const DiskChanges& changes() const { return changes_; }
 
     // Applies the changes in one transaction and records the scans anew.
     void apply(const std::function<void(std::size_t done)>& progress = {});
 
 private:
-    std::shared_ptr<store::Database> db_;
+    std::shared_ptr<Database> db_;
     std::string table_;
     std::string diskId_;
-    std::vector<store::RecordedScan> scans_;
+    std::vector<RecordedScan> scans_;
     std::vector<Place> places_;
-    store::DiskChanges changes_;
-    std::vector<store::RecordedScan> rewritten_; // the connected scans with today's facts
+    DiskChanges changes_;
+    std::vector<RecordedScan> rewritten_; // the connected scans with today's facts
 };
 
-} // namespace katalox
+} // namespace katalox::store

@@ -147,8 +147,19 @@ Statement Database::prepare(const std::string& sql) {
     return statement;
 }
 
-void Database::execute(const std::string& sql) {
-    Statement statement = prepare(sql);
+namespace {
+
+Statement bound(Database& db, const std::string& sql, const std::vector<Value>& parameters) {
+    Statement statement = db.prepare(sql);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        statement.bind(static_cast<int>(i) + 1, parameters[i]);
+    return statement;
+}
+
+} // namespace
+
+void Database::execute(const std::string& sql, const std::vector<Value>& parameters) {
+    Statement statement = bound(*this, sql, parameters);
     while (statement.step()) {
     }
 }
@@ -163,9 +174,7 @@ bool Database::readOnly() const {
 }
 
 std::int64_t Database::integerOf(const std::string& sql, const std::vector<Value>& parameters) {
-    Statement statement = prepare(sql);
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        statement.bind(static_cast<int>(i) + 1, parameters[i]);
+    Statement statement = bound(*this, sql, parameters);
     return statement.step() ? statement.columnInteger(0) : 0;
 }
 

@@ -49,8 +49,8 @@ public:
     // Prepares `sql`. A statement that writes commits pending records first; one that only
     // reads runs inside the open batch and sees its records, and never waits for a commit.
     Statement prepare(const std::string& sql);
-    // Prepares and runs `sql` (no result rows) to completion.
-    void execute(const std::string& sql);
+    // Prepares and runs `sql` (no result rows) to completion, with `parameters` (?1, ...).
+    void execute(const std::string& sql, const std::vector<Value>& parameters = {});
     // Commits pending records, then runs every statement of `sql` in turn.
     void executeScript(const std::string& sql);
     // The first column of the first row of `sql` run with `parameters` as an integer; 0 when

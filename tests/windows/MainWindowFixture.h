@@ -26,14 +26,7 @@ public:
 
     // Points the table cursor (left open, as the start leaves it) and the statement object at
     // the catalogue.
-    void openCatalogue() {
-        form.Table1->close();
-        form.Table1->setDatabaseName(dir.path());
-        form.Table1->setTableName("Files.db");
-        form.Table1->open();
-        form.Query1->close();
-        form.Query1->setDatabaseName(dir.path() + "/");
-    }
+    void openCatalogue() { form.openCatalogue(dir.path(), "Files.db"); }
 
     // Adds records through the main window's table cursor, then opens the catalogue afresh.
     void insert(const std::vector<Record>& records) {

@@ -19,7 +19,6 @@
 #include <QTreeWidget>
 
 #include <filesystem>
-#include <unistd.h>
 
 namespace {
 
@@ -187,30 +186,6 @@ TEST_F(InsertTest, OneFileReinsertedGivesASecondRecordAndAnEmptyDiskIdIsAllowed)
     EXPECT_EQ(std::get<2>(rows[0]), "first");
     EXPECT_EQ(std::get<2>(rows[1]), "");
     EXPECT_EQ(std::get<1>(rows[0]), std::get<1>(rows[1]));
-}
-
-TEST_F(InsertTest, SizesOfFourGigabytesAndMoreAreStoredExactly) {
-    const std::string big = dir.write("big/huge.iso");
-    ASSERT_EQ(::truncate(big.c_str(), (std::int64_t{5} << 30) + 7), 0); // sparse: no disk used
-    scanAndInsert(dir.file("big"), QStringLiteral("DVD"));
-    const auto rows = storedRows(catalogue);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(std::get<3>(rows[0]), (std::int64_t{5} << 30) + 7);
-}
-
-TEST_F(InsertTest, OddNamesReachTheCatalogueByteForByte) {
-    const std::vector<std::string> names = {"line\nbreak", "back\\slash", "star*", "what?",
-                                            "caf\xe9"};
-    for (const std::string& name : names)
-        dir.write("odd/" + name, "z");
-    scanAndInsert(dir.file("odd"), QStringLiteral("odd"));
-    std::vector<std::string> stored;
-    for (const Row& row : storedRows(catalogue))
-        stored.push_back(std::get<0>(row));
-    std::sort(stored.begin(), stored.end());
-    // Letters are upper-cased; the byte that is not valid UTF-8 stays as it was.
-    EXPECT_EQ(stored, (std::vector<std::string>{"BACK\\SLASH", "CAF\xe9", "LINE\nBREAK", "STAR*",
-                                                "WHAT?"}));
 }
 
 TEST_F(InsertTest, AFailureKeepsTheRecordsPostedBeforeItAndLeavesTheWindowOpen) {

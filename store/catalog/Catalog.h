@@ -1,0 +1,115 @@
+#pragma once
+// The catalogue service: one catalogue file, as the windows, the tests, the benchmarks and
+// command-line programs all use it. It inserts a scan's files under a Disk ID with the volume
+// they lie on, compares a disk with its recorded folders and applies the changes, tells which
+// disks are connected now, deletes, renames and empties, and reaches a recorded file on the
+// live file system. It holds no window and shows nothing: errors are exceptions carrying the
+// text the user will see.
+#include "platform/Error.h"
+#include "scanner/FileWalk.h"
+#include "store/catalog/DiskUpdate.h"
+#include "store/catalog/RecordedDisks.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace katalox::store {
+
+class Database;
+
+// A scan to insert: the Disk ID it goes under, and the folder and patterns it was made with,
+// recorded beside the records.
+struct ScanToInsert {
+    std::string diskId;
+    scanner::WalkRules rules;
+};
+
+struct InsertFigures {
+    std::int64_t records = 0; // records written, or waiting for a busy catalogue
+    std::int64_t totalSize = 0;
+    std::int64_t missing = 0; // listed files gone since the scan: no record
+    bool stopped = false;     // the progress callback asked to stop
+};
+
+// The records went in, but the row recording their scan beside them did not.
+class UnrecordedScanError : public Error {
+public:
+    using Error::Error;
+};
+
+// A Disk ID and where its disk is mounted now (none when it is not connected); a Disk ID
+// without a recorded scan is not among the disks.
+struct DiskPresence {
+    std::string diskId;
+    std::vector<RecordedScan> scans;
+    std::optional<std::string> mountedAt;
+};
+
+// "1 record", "3 records".
+std::string recordCountText(std::size_t count);
+
+class Catalog {
+public:
+    // The catalogue file at `path`, opened without creating it. Throws EngineError.
+    explicit Catalog(const std::string& path);
+    // The catalogue that config.ini in `folder` names (its folder joined with its table file).
+    // Throws FileError or Error as reading config.ini does, EngineError as opening does.
+    static Catalog configuredIn(const std::string& folder);
+
+    const std::string& path() const { return path_; }
+    // The table of the file ("Files.db" holds "Files").
+    const std::string& table() const { return table_; }
+    Database& database() const { return *db_; }
+
+    // `pathAt(i)` gives the i-th of `count` listed paths; each file that still exists becomes
+    // one record, in list order, committed in batches (a crash loses at most one), then the
+    // scan is recorded with its volume. `progress(i)` is told after each record and may
+    // return false to stop. An engine error stops the insert at that file and keeps every
+    // record before it; records a busy catalogue cannot take yet are kept and written once it
+    // lets go, and the insert fails saying how many wait. Throws UnrecordedScanError when
+    // only the scan's row failed.
+    using PathAt = std::function<std::string_view(std::size_t)>;
+    using InsertProgress = std::function<bool(std::size_t index)>;
+    InsertFigures insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
+                         const InsertProgress& progress = {});
+
+    // What "Update This Disk..." compares and applies for `diskId`.
+    std::unique_ptr<DiskUpdate> diskUpdate(const std::string& diskId) const;
+    // Every Disk ID with a recorded scan, in the order first recorded, and where it is now.
+    std::vector<DiskPresence> disks() const;
+    // The real path of a catalogue path of `diskId` (upper-cased, as stored) on the live file
+    // system; none when the disk is not connected or the file is gone.
+    std::optional<std::string> livePath(const std::string& diskId,
+                                        const std::string& storedPath) const;
+
+    // Delete or rename every record of `diskId` and keep the recorded scans in step, in one
+    // transaction. `change` runs the statement that changes the records (the main window's
+    // own); without it the service runs its own.
+    void deleteDisk(const std::string& diskId, const std::function<void()>& change = {});
+    void renameDisk(const std::string& diskId, const std::string& newName,
+                    const std::function<void()>& change = {});
+    // Removes every record and what lies beside them, or nothing when another program or
+    // another instance of this one has the file open.
+    void empty();
+
+private:
+    void insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
+                       const InsertProgress& progress, InsertFigures& figures);
+    void recordScan(const ScanToInsert& scan, const InsertFigures& figures);
+    // Runs `change`, or our own statement with its parameters, and `keepScans`, in one
+    // transaction.
+    void changeRecords(const std::function<void()>& change, const std::string& ownStatement,
+                       const std::vector<std::string>& parameters,
+                       const std::function<void(Database&)>& keepScans);
+
+    std::string path_;
+    std::string table_;
+    std::shared_ptr<Database> db_;
+};
+
+} // namespace katalox::store

@@ -1,0 +1,196 @@
+// The catalogue service without any window: inserting a scan, updating a disk from its
+// recorded folders, and keeping the recorded scans in step with the records.
+#include "common/OtherProgram.h"
+#include "common/TempDir.h"
+#include "platform/Error.h"
+#include "platform/Utf8.h"
+#include "scanner/FileWalk.h"
+#include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/settings/ConfigFile.h"
+#include "store/sqlite/Database.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace katalox::test {
+namespace {
+
+using Row = OtherProgram::Record;
+
+class CatalogTest : public ::testing::Test {
+protected:
+    static std::string created(const std::string& path) {
+        store::createEmptyCatalog(path);
+        return path;
+    }
+
+    // What a scan of `folder` with the patterns lists, in order.
+    std::vector<std::string> listed(const scanner::WalkRules& rules) {
+        std::vector<std::string> paths;
+        const bool stopped = false;
+        scanner::walkMatchingFiles(
+            rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); },
+            stopped);
+        return paths;
+    }
+
+    store::InsertFigures insert(const std::string& diskId, const scanner::WalkRules& rules,
+                                const store::Catalog::InsertProgress& progress = {}) {
+        const std::vector<std::string> paths = listed(rules);
+        return catalog.insert({diskId, rules}, paths.size(),
+                              [&](std::size_t i) { return std::string_view(paths[i]); }, progress);
+    }
+
+    std::vector<Row> rows() { return OtherProgram(file).records(); }
+
+    TempDir dir;
+    const std::string file = created(dir.file("Files.db"));
+    store::Catalog catalog{file};
+};
+
+TEST_F(CatalogTest, InsertWritesOneRecordPerFileAndRecordsTheScan) {
+    dir.write("disk/Report.doc", "12345");
+    dir.write("disk/caf\xe9 line\nbreak*?.txt", "z"); // not UTF-8, and odd characters
+    const std::string huge = dir.write("disk/sub/huge.iso");
+    ASSERT_EQ(::truncate(huge.c_str(), (std::int64_t{5} << 30) + 7), 0); // sparse
+    const scanner::WalkRules rules{dir.file("disk/"), "*", "*"};
+
+    std::vector<std::size_t> told;
+    const store::InsertFigures figures = insert("Backup disk", rules, [&](std::size_t i) {
+        told.push_back(i);
+        return true;
+    });
+    EXPECT_EQ(figures.records, 3);
+    EXPECT_EQ(figures.totalSize, 5 + 1 + (std::int64_t{5} << 30) + 7);
+    EXPECT_EQ(told, (std::vector<std::size_t>{0, 1, 2}));
+    std::vector<Row> stored = rows();
+    std::sort(stored.begin(), stored.end());
+    const std::string upper = platform::upperCase(dir.path());
+    EXPECT_EQ(stored, (std::vector<Row>{
+                          {"CAF\xe9 LINE\nBREAK*?.TXT", upper + "/DISK/CAF\xe9 LINE\nBREAK*?.TXT",
+                           "Backup disk", 1},
+                          {"HUGE.ISO", upper + "/DISK/SUB/HUGE.ISO", "Backup disk",
+                           (std::int64_t{5} << 30) + 7},
+                          {"REPORT.DOC", upper + "/DISK/REPORT.DOC", "Backup disk", 5}}));
+
+    const std::vector<store::DiskPresence> disks = catalog.disks();
+    ASSERT_EQ(disks.size(), 1u);
+    ASSERT_EQ(disks[0].scans.size(), 1u);
+    const store::RecordedScan& scan = disks[0].scans[0];
+    EXPECT_EQ(scan.scannedFolder, rules.startFolder);
+    EXPECT_EQ(scan.recordCount, 3);
+    EXPECT_FALSE(scan.volume.type.empty());
+    EXPECT_TRUE(disks[0].mountedAt); // the folder's volume is mounted now
+}
+
+TEST_F(CatalogTest, InsertSkipsVanishedFilesAndStopsWhenAsked) {
+    const std::vector<std::string> paths{dir.write("a"), dir.file("gone"), dir.write("b"),
+                                         dir.write("c")};
+    const auto pathAt = [&](std::size_t i) { return std::string_view(paths[i]); };
+    const store::InsertFigures figures =
+        catalog.insert({"d", {dir.path() + "/", "*", "*"}}, paths.size(), pathAt,
+                       [](std::size_t i) { return i < 2; });
+    EXPECT_EQ(figures.missing, 1);
+    EXPECT_TRUE(figures.stopped);
+    EXPECT_EQ(figures.records, 2); // a and b: the stop comes after the record it is told of
+    EXPECT_EQ(rows().size(), 2u);
+}
+
+TEST_F(CatalogTest, AFailureKeepsTheRecordsBeforeItAndABusyFileKeepsThemForLater) {
+    for (int i = 0; i < 30; ++i)
+        dir.write("many/f" + std::to_string(100 + i));
+    OtherProgram(file).exec("CREATE TRIGGER refuse BEFORE INSERT ON Files WHEN "
+                            "NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    const scanner::WalkRules rules{dir.file("many/"), "*", "*"};
+    const std::vector<std::string> paths = listed(rules);
+    const auto failing = std::find(paths.begin(), paths.end(), dir.file("many/f120"));
+    try {
+        insert("partial", rules);
+        FAIL() << "the insert went through";
+    } catch (const EngineError& error) {
+        EXPECT_NE(std::string(error.what()).find("disk full"), std::string::npos);
+    }
+    EXPECT_EQ(rows().size(), static_cast<std::size_t>(failing - paths.begin()));
+    EXPECT_TRUE(catalog.disks().empty()); // no scan recorded for a failed insert
+
+    OtherProgram(file).exec("DROP TRIGGER refuse; DELETE FROM Files");
+    OtherProgram reader(file);
+    reader.exec("BEGIN; SELECT count(*) FROM Files;"); // another program reads and keeps at it
+    try {
+        insert("busy", rules);
+        FAIL() << "the insert went through";
+    } catch (const EngineError& error) {
+        EXPECT_NE(std::string(error.what()).find("30 records not written yet"), std::string::npos);
+    }
+    reader.exec("COMMIT");
+    store::Database::retryUnwritten();
+    EXPECT_EQ(rows().size(), 30u);
+}
+
+TEST_F(CatalogTest, AnUpdateFindsAndAppliesExactlyWhatChanged) {
+    dir.write("disk/keep.jpg", "1");
+    dir.write("disk/grow.jpg", "12");
+    dir.write("disk/gone.jpg", "123");
+    dir.write("disk/notes.txt", "not matched");
+    insert("Photos", {dir.file("disk/"), "*", "jpg"});
+    dir.write("disk/grow.jpg", "12345");
+    std::filesystem::remove(dir.file("disk/gone.jpg"));
+    dir.write("disk/sub/new.jpg", "1234");
+
+    std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate("Photos");
+    ASSERT_TRUE(update->anyConnected());
+    ASSERT_TRUE(update->compare(false));
+    const store::DiskChanges& changes = update->changes();
+    const std::string upper = platform::upperCase(dir.path());
+    ASSERT_EQ(changes.added.size(), 1u);
+    EXPECT_EQ(changes.added[0].path, upper + "/DISK/SUB/NEW.JPG");
+    ASSERT_EQ(changes.removed.size(), 1u);
+    EXPECT_EQ(changes.removed[0].path, upper + "/DISK/GONE.JPG");
+    ASSERT_EQ(changes.changed.size(), 1u);
+    EXPECT_EQ(changes.changed[0].newSize, 5);
+    EXPECT_EQ(changes.unchanged, 1u);
+    update->apply();
+
+    std::vector<Row> stored = rows();
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (std::vector<Row>{{"GROW.JPG", upper + "/DISK/GROW.JPG", "Photos", 5},
+                                        {"KEEP.JPG", upper + "/DISK/KEEP.JPG", "Photos", 1},
+                                        {"NEW.JPG", upper + "/DISK/SUB/NEW.JPG", "Photos", 4}}));
+    EXPECT_EQ(catalog.disks().at(0).scans.at(0).recordCount, 3);
+    std::unique_ptr<store::DiskUpdate> again = catalog.diskUpdate("Photos");
+    ASSERT_TRUE(again->compare(false));
+    EXPECT_TRUE(again->changes().none());
+}
+
+TEST_F(CatalogTest, DeleteRenameAndEmptyKeepTheRecordedScansInStep) {
+    dir.write("a/x");
+    dir.write("b/y");
+    insert("A", {dir.file("a/"), "*", "*"});
+    insert("B", {dir.file("b/"), "*", "*"});
+    catalog.renameDisk("A", "A's \"new\" name");
+    catalog.deleteDisk("B");
+    std::vector<Row> stored = rows();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(std::get<2>(stored[0]), "A's \"new\" name");
+    const std::vector<store::DiskPresence> disks = catalog.disks();
+    ASSERT_EQ(disks.size(), 1u);
+    EXPECT_EQ(disks[0].diskId, "A's \"new\" name");
+
+    catalog.empty();
+    EXPECT_TRUE(rows().empty());
+    EXPECT_TRUE(catalog.disks().empty());
+}
+
+TEST_F(CatalogTest, OpensTheCatalogueConfigIniNames) {
+    store::ConfigFile::write(store::ConfigFile::path(dir.path()), "Files.db", dir.path() + "/");
+    EXPECT_EQ(store::Catalog::configuredIn(dir.path()).path(), file);
+    EXPECT_THROW(store::Catalog::configuredIn(dir.file("nowhere")), FileError);
+    store::ConfigFile::write(store::ConfigFile::path(dir.path()), "Missing.db", dir.path());
+    EXPECT_THROW(store::Catalog::configuredIn(dir.path()), EngineError);
+}
+
+} // namespace
+} // namespace katalox::test
