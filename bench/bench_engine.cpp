@@ -166,7 +166,8 @@ void queryFigures(const bench::ScratchDir& dir, const std::string& path) {
         query.open();
         count = query.recordCount();
     });
-    const double bytesPerRow = (bench::residentMb() - residentBefore) * 1024 * 1024 / count;
+    const double bytesPerRow =
+        (bench::residentMb() - residentBefore) * 1024 * 1024 / static_cast<double>(count);
     const store::SqliteConnection owned = store::openSqlite(path);
     sqlite3* db = owned.get();
     const double rawAll = bestOf(3, [&] { rawStepAll(db, listingSql("")); });

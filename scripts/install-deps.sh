@@ -10,6 +10,7 @@ packages=(
   xvfb xauth imagemagick
   desktop-file-utils appstream man-db groff-base gzip
   dpkg-dev fakeroot file lintian
+  clang-format
 )
 
 missing=()

@@ -20,7 +20,11 @@
 #include "windows/UpdateDiskWindow.h"
 #include "windows/WebAddresses.h"
 
+// The generated layout names its window Form1, as the window's instance is named.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 #include "ui_TForm1.h"
+#pragma GCC diagnostic pop
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

@@ -164,10 +164,10 @@ void Catalog::deleteDisk(const std::string& diskId, const std::function<void()>&
 
 void Catalog::renameDisk(const std::string& diskId, const std::string& newName,
                          const std::function<void()>& change) {
-    changeRecords(change,
-                  "UPDATE " + quoteIdentifier(table_) +
-                      " SET \"Disk ID\" = ?2 WHERE \"Disk ID\" = ?1",
-                  {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); });
+    changeRecords(
+        change,
+        "UPDATE " + quoteIdentifier(table_) + " SET \"Disk ID\" = ?2 WHERE \"Disk ID\" = ?1",
+        {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); });
 }
 
 void Catalog::empty() {

@@ -11,10 +11,10 @@ using katalox::test::TempDir;
 
 TEST(RealPath, FindsMixedCaseAndNonUtf8NamesFromTheirUpperCasedForm) {
     TempDir dir;
-    for (const std::string& file : {"Music/Rock/Song.mp3",
-                                    "\xC3\xA9t\xC3\xA9/\xC3\x87"
-                                    "a.txt",
-                                    "caf\xE9/R\xE9sum\xE9.Doc", "plain/README"}) {
+    for (const char* file : {"Music/Rock/Song.mp3",
+                             "\xC3\xA9t\xC3\xA9/\xC3\x87"
+                             "a.txt",
+                             "caf\xE9/R\xE9sum\xE9.Doc", "plain/README"}) {
         const std::string real = dir.write(file);
         EXPECT_EQ(realPathOf(upperCase(real)), real) << file;
     }

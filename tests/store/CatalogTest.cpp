@@ -1,11 +1,11 @@
 // The catalogue service without any window: inserting a scan, updating a disk from its
 // recorded folders, and keeping the recorded scans in step with the records.
+#include "store/catalog/Catalog.h"
 #include "common/OtherProgram.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
-#include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/settings/ConfigFile.h"
 #include "store/sqlite/Database.h"
@@ -32,16 +32,16 @@ protected:
         std::vector<std::string> paths;
         const bool stopped = false;
         scanner::walkMatchingFiles(
-            rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); },
-            stopped);
+            rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); }, stopped);
         return paths;
     }
 
     store::InsertFigures insert(const std::string& diskId, const scanner::WalkRules& rules,
                                 const store::Catalog::InsertProgress& progress = {}) {
         const std::vector<std::string> paths = listed(rules);
-        return catalog.insert({diskId, rules}, paths.size(),
-                              [&](std::size_t i) { return std::string_view(paths[i]); }, progress);
+        return catalog.insert(
+            {diskId, rules}, paths.size(),
+            [&](std::size_t i) { return std::string_view(paths[i]); }, progress);
     }
 
     std::vector<Row> rows() { return OtherProgram(file).records(); }
@@ -69,12 +69,12 @@ TEST_F(CatalogTest, InsertWritesOneRecordPerFileAndRecordsTheScan) {
     std::vector<Row> stored = rows();
     std::sort(stored.begin(), stored.end());
     const std::string upper = platform::upperCase(dir.path());
-    EXPECT_EQ(stored, (std::vector<Row>{
-                          {"CAF\xe9 LINE\nBREAK*?.TXT", upper + "/DISK/CAF\xe9 LINE\nBREAK*?.TXT",
-                           "Backup disk", 1},
-                          {"HUGE.ISO", upper + "/DISK/SUB/HUGE.ISO", "Backup disk",
-                           (std::int64_t{5} << 30) + 7},
-                          {"REPORT.DOC", upper + "/DISK/REPORT.DOC", "Backup disk", 5}}));
+    EXPECT_EQ(stored,
+              (std::vector<Row>{{"CAF\xe9 LINE\nBREAK*?.TXT",
+                                 upper + "/DISK/CAF\xe9 LINE\nBREAK*?.TXT", "Backup disk", 1},
+                                {"HUGE.ISO", upper + "/DISK/SUB/HUGE.ISO", "Backup disk",
+                                 (std::int64_t{5} << 30) + 7},
+                                {"REPORT.DOC", upper + "/DISK/REPORT.DOC", "Backup disk", 5}}));
 
     const std::vector<store::DiskPresence> disks = catalog.disks();
     ASSERT_EQ(disks.size(), 1u);
@@ -102,8 +102,9 @@ TEST_F(CatalogTest, InsertSkipsVanishedFilesAndStopsWhenAsked) {
 TEST_F(CatalogTest, AFailureKeepsTheRecordsBeforeItAndABusyFileKeepsThemForLater) {
     for (int i = 0; i < 30; ++i)
         dir.write("many/f" + std::to_string(100 + i));
-    OtherProgram(file).exec("CREATE TRIGGER refuse BEFORE INSERT ON Files WHEN "
-                            "NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    OtherProgram(file).exec(
+        "CREATE TRIGGER refuse BEFORE INSERT ON Files WHEN "
+        "NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
     const scanner::WalkRules rules{dir.file("many/"), "*", "*"};
     const std::vector<std::string> paths = listed(rules);
     const auto failing = std::find(paths.begin(), paths.end(), dir.file("many/f120"));

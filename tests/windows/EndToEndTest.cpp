@@ -100,7 +100,7 @@ TEST_F(EndToEndTest, ScanInsertListFilterDeleteRenameTotalEmpty) {
     EXPECT_EQ(form.Label3->text(), "Size: 1 MB ");
 
     // Delete the beach picture from the filtered listing.
-    const int beach = gridColumn(1).indexOf("BEACH.JPG");
+    const auto beach = static_cast<int>(gridColumn(1).indexOf("BEACH.JPG"));
     ASSERT_GE(beach, 0);
     form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(beach, 0));
     dialogs.answerConfirm(true);

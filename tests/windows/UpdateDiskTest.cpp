@@ -171,7 +171,7 @@ TEST_F(UpdateDiskTest, TheDiskIsFollowedByItsUuidWhereverItIsMounted) {
 
     // The grid's ways to reach a file go where the disk is now, with the names' real case.
     main.TreeView1->setCurrentItem(window.node("Photos"));
-    const int row = window.gridColumn(1).indexOf("OLD NAME.JPG");
+    const auto row = static_cast<int>(window.gridColumn(1).indexOf("OLD NAME.JPG"));
     ASSERT_GE(row, 0);
     main.DBGrid1->setCurrentIndex(main.DBGrid1->model()->index(row, 0));
     main.findChild<QAction*>("copyPath")->trigger();
