@@ -21,15 +21,15 @@ namespace katalox::store {
 namespace {
 
 void writeSchema(const std::string& path, const std::string& table) {
-    const std::string quoted = quoteIdentifier(table);
+    const std::string name = quoteIdentifier(table);
     const std::string sql =
         "BEGIN;"
         "CREATE TABLE " +
-        quoted +
+        name +
         " (\"Id\" INTEGER PRIMARY KEY AUTOINCREMENT, \"File Name\" TEXT, \"File Path\" TEXT,"
         " \"Disk ID\" TEXT, \"File Size\" INTEGER);"
         "CREATE INDEX " +
-        quoteIdentifier(table + " Disk ID") + " ON " + quoted + " (\"Disk ID\");" +
+        quoteIdentifier(table + " Disk ID") + " ON " + name + " (\"Disk ID\");" +
         createSearchIndexSql(table, 0) + createUnlistedIndexSql(table) + "COMMIT;";
     std::string message;
     try {

@@ -127,7 +127,7 @@ DiskChanges compareRecords(const std::vector<StoredRecord>& records,
 void applyChanges(Database& db, const std::string& table, const std::string& diskId,
                   const DiskChanges& changes, const std::vector<RecordedScan>& scans,
                   const std::function<void(std::size_t done)>& progress) {
-    const std::string quoted = quoteIdentifier(table);
+    const std::string name = quoteIdentifier(table);
     std::size_t done = 0;
     auto stepDone = [&](Statement& statement) {
         statement.step();
@@ -136,18 +136,18 @@ void applyChanges(Database& db, const std::string& table, const std::string& dis
             progress(done);
     };
     Transaction transaction(db);
-    Statement remove = db.prepare("DELETE FROM " + quoted + " WHERE \"Id\" = ?1");
+    Statement remove = db.prepare("DELETE FROM " + name + " WHERE \"Id\" = ?1");
     for (const StoredRecord& record : changes.removed) {
         remove.bindInteger(1, record.id);
         stepDone(remove);
     }
-    Statement resize = db.prepare("UPDATE " + quoted + " SET \"File Size\" = ?1 WHERE \"Id\" = ?2");
+    Statement resize = db.prepare("UPDATE " + name + " SET \"File Size\" = ?1 WHERE \"Id\" = ?2");
     for (const ResizedRecord& change : changes.changed) {
         resize.bindInteger(1, change.newSize);
         resize.bindInteger(2, change.record.id);
         stepDone(resize);
     }
-    Statement add = db.prepare("INSERT INTO " + quoted +
+    Statement add = db.prepare("INSERT INTO " + name +
                                " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                                " VALUES (?1, ?2, ?3, ?4)");
     for (const FoundOnDisk& file : changes.added) {

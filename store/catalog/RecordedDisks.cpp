@@ -31,12 +31,7 @@ bool tableExists(Database& db) {
 }
 
 void createTable(Database& db) {
-    std::string sql = kCreate;
-    for (std::size_t start = 0; start < sql.size();) {
-        const std::size_t end = sql.find(';', start);
-        db.execute(sql.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end == std::string::npos ? sql.size() : end + 1;
-    }
+    db.executeScript(kCreate);
 }
 
 std::int64_t clamped(std::uint64_t value) {
