@@ -84,8 +84,11 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
         // The whole 64-bit size, so files of 2 GiB and more keep their true size.
         const auto size = static_cast<std::int64_t>(
             std::min<std::uint64_t>(found->size, std::numeric_limits<std::int64_t>::max()));
-        db_->insertRow(sql, {Value(platform::upperCase(found->name)),
-                             Value(platform::upperCase(path)), Value(scan.diskId), Value(size)});
+        // The name is the path's last part; upper-casing never makes or moves a separator.
+        std::string upperPath = platform::upperCase(path);
+        std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
+        db_->insertRow(sql, {Value(std::move(upperName)), Value(std::move(upperPath)),
+                             Value(scan.diskId), Value(size)});
         ++figures.records;
         figures.totalSize += size;
         if (progress && !progress(i)) {

@@ -162,7 +162,9 @@ void Table::post() {
             values.push_back(std::move(state.buffer[i]));
     }
     state.refresh();
-    const std::int64_t rowId = state.db->insertRow(state.insertSql, std::move(values));
+    const int rowIdField = state.reader.rowIdField();
+    const bool rowIdGiven = rowIdField >= 0 && state.assigned[static_cast<std::size_t>(rowIdField)];
+    const std::int64_t rowId = state.db->insertRow(state.insertSql, std::move(values), rowIdGiven);
     state.index.append(rowId);
     state.knownChanges = state.db->changeCount();
     moveToRecord(state.index.count());

@@ -96,6 +96,20 @@ std::string createTriggersSql(const std::string& table) {
            "; END;";
 }
 
+bool hasSearchTriggers(Database& db, const std::string& table) {
+    const SearchIndexNames n(table);
+    return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                        "tbl_name = ?1 AND name IN (?2, ?3, ?4)",
+                        {Value(table), Value(table + "SearchInsert"), Value(table + "SearchDelete"),
+                         Value(table + "SearchUpdate")}) == 3;
+}
+
+bool newRecordsLieAboveTheMark(Database& db, const std::string& table) {
+    const SearchIndexNames n(table);
+    return db.integerOf("SELECT upTo <= newest AND newest < 9223372036854775807 FROM " + n.mark +
+                        ", (SELECT coalesce(max(rowid), 0) AS newest FROM " + n.table + ")") != 0;
+}
+
 std::string dropTriggersSql(const std::string& table) {
     const SearchIndexNames n(table);
     return "DROP TRIGGER IF EXISTS " + n.insertTrigger + "; DROP TRIGGER IF EXISTS " +

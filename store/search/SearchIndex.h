@@ -36,6 +36,11 @@ std::string createSearchIndexSql(const std::string& table, std::int64_t mark);
 std::string dropSearchIndexSql(const std::string& table);
 std::string dropTriggersSql(const std::string& table);
 std::string createTriggersSql(const std::string& table);
+// True when the file holds every trigger of the index.
+bool hasSearchTriggers(Database& db, const std::string& table);
+// True when a record added without an Id of its own gets one above the mark: the engine gives
+// it more than the highest Id there is (unless that is the highest Id possible).
+bool newRecordsLieAboveTheMark(Database& db, const std::string& table);
 
 // The mark: every record with an "Id" up to it is indexed. Empty when the file has no index,
 // one of an older layout, or it cannot be read.

@@ -46,4 +46,16 @@ void SearchIndexUpkeep::stop() {
     builder_.reset();
 }
 
+void SearchIndexUpkeep::batchOpening(Database& db) {
+    triggersDropped_ = hasSearchTriggers(db, table_) && newRecordsLieAboveTheMark(db, table_);
+    if (triggersDropped_)
+        db.runInBatch(dropTriggersSql(table_));
+}
+
+void SearchIndexUpkeep::batchClosing(Database& db) {
+    if (triggersDropped_)
+        db.runInBatch(createTriggersSql(table_));
+    triggersDropped_ = false;
+}
+
 } // namespace katalox::store

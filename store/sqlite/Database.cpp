@@ -217,17 +217,22 @@ void Database::setBusyTimeout(int milliseconds) {
     sqlite3_busy_timeout(db_.get(), milliseconds);
 }
 
-std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> values) {
+std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> values,
+                                 bool rowIdGiven) {
     if (sql != insertSql_ || !insert_) {
         commitPending();
         insert_ = std::make_unique<Statement>(db_.get(), sql);
         insertSql_ = sql;
     }
-    if (!inBatch_) {
-        run("BEGIN");
-        inBatch_ = true;
-    }
     try {
+        if (!inBatch_) {
+            run("BEGIN");
+            inBatch_ = true;
+            if (!rowIdGiven)
+                openBatch();
+        }
+        if (rowIdGiven)
+            closeBatch();
         stepInsert(values);
     } catch (const EngineError&) {
         keepPostedAfterFailure();
@@ -243,9 +248,26 @@ std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> valu
 void Database::stepInsert(const std::vector<Value>& values) {
     insert_->reset();
     for (std::size_t i = 0; i < values.size(); ++i)
-        insert_->bind(static_cast<int>(i) + 1, values[i]);
+        insert_->bindKept(static_cast<int>(i) + 1, values[i]);
     insert_->step();
     insert_->reset();
+}
+
+void Database::openBatch() {
+    if (upkeep_) {
+        upkeep_->batchOpening(*this);
+        batchOpened_ = true;
+    }
+}
+
+void Database::closeBatch() {
+    if (batchOpened_ && !sqlite3_get_autocommit(db_.get()))
+        upkeep_->batchClosing(*this);
+    batchOpened_ = false;
+}
+
+void Database::runInBatch(const std::string& sql) {
+    run(sql.c_str());
 }
 
 void Database::keepPostedAfterFailure() {
@@ -254,10 +276,12 @@ void Database::keepPostedAfterFailure() {
     // commit is tried before the batch is given up.
     try {
         if (sqlite3_get_autocommit(db_.get())) {
+            batchOpened_ = false; // the rollback put back what the upkeep took out
             run("BEGIN");
             for (const auto& values : pending_)
                 stepInsert(values);
         }
+        closeBatch();
         run("COMMIT");
     } catch (const EngineError&) {
         rollbackOpenTransaction();
@@ -269,12 +293,15 @@ void Database::keepPostedAfterFailure() {
 void Database::rollbackOpenTransaction() {
     if (!sqlite3_get_autocommit(db_.get()))
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db_.get()))
+        batchOpened_ = false;
 }
 
 void Database::commitPending() {
     if (!inBatch_)
         return;
     try {
+        closeBatch();
         run("COMMIT");
     } catch (const EngineBusyError&) {
         // Another program still reads the file: the batch stays pending, and this connection

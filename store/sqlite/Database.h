@@ -17,6 +17,8 @@
 
 namespace katalox::store {
 
+class Database;
+
 // Work kept going beside a connection's statements for as long as it is open (the search
 // index's upkeep): told after records were changed, stopped while the file is needed alone.
 class ConnectionUpkeep {
@@ -24,6 +26,11 @@ public:
     virtual ~ConnectionUpkeep() = default;
     virtual void afterChanges() = 0;
     virtual void stop() = 0;
+    // Run inside each batch of posted records as it opens and before it is committed (see
+    // Database::runInBatch()): work that every record posted would otherwise cost can be
+    // taken out of the batch and put back before anyone else sees the file.
+    virtual void batchOpening(Database&) {}
+    virtual void batchClosing(Database&) {}
 };
 
 class Database : public std::enable_shared_from_this<Database> {
@@ -70,11 +77,16 @@ public:
     // Waits for the upkeep's current step and stops it, so that a change needing the file to
     // itself is not refused because of our own background work; tidy() starts it again.
     void pauseUpkeep();
+    // Runs `sql` inside the open batch of posted records, for the upkeep's batch hooks.
+    void runInBatch(const std::string& sql);
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept
-    // (committed) and EngineError carries the engine's message.
-    std::int64_t insertRow(const std::string& sql, std::vector<Value> values);
+    // (committed) and EngineError carries the engine's message. `rowIdGiven`: the values set
+    // the row id, so the record may take the id of an earlier one; what the upkeep took out
+    // of the batch is put back first.
+    std::int64_t insertRow(const std::string& sql, std::vector<Value> values,
+                           bool rowIdGiven = false);
     // Commits the current batch, if any. While another program holds the file this throws
     // EngineBusyError and the batch stays pending: it is kept, with this connection, until
     // retryUnwritten() or writeAllPending() gets it written.
@@ -111,6 +123,9 @@ private:
     void run(const char* sql);
     void stepInsert(const std::vector<Value>& values);
     void keepPostedAfterFailure();
+    void openBatch();
+    // Puts back what the upkeep took out of the open batch, before it is committed.
+    void closeBatch();
 
     // A lock file beside the catalogue, locked shared while this connection is open; released
     // last, once the connection is closed.
@@ -118,6 +133,8 @@ private:
     SqliteConnection db_;
     std::string path_;
     bool inBatch_ = false;
+    // The upkeep has taken work out of the open batch and has not put it back yet.
+    bool batchOpened_ = false;
     std::string insertSql_;
     std::unique_ptr<Statement> insert_;
     // The records of the open batch, kept to write them again if the engine rolls the

@@ -20,6 +20,14 @@ void Statement::bind(int index, const Value& value) {
         bindText(index, value.asString());
 }
 
+void Statement::bindKept(int index, const Value& value) {
+    if (const std::string* text = value.text())
+        sqlite3_bind_text(stmt_.get(), index, text->data(), static_cast<int>(text->size()),
+                          SQLITE_STATIC);
+    else
+        bind(index, value);
+}
+
 void Statement::bindInteger(int index, std::int64_t value) {
     sqlite3_bind_int64(stmt_.get(), index, value);
 }

@@ -14,6 +14,8 @@ public:
     Statement(sqlite3* db, const std::string& sql);
 
     void bind(int index, const Value& value); // 1-based, as the engine numbers parameters
+    // The same without copying text: the value must stay where it is until the next reset().
+    void bindKept(int index, const Value& value);
     void bindInteger(int index, std::int64_t value);
     void bindText(int index, const std::string& text);
     // Throws EngineError when the statement has parameters (":name", "?"): statements the
@@ -24,6 +26,7 @@ public:
 
     // Steps once: true when a row is ready, false when done. Throws EngineError on failure.
     bool step();
+    // Readies the statement to run again, its parameters unbound.
     void reset();
 
     int columnCount() const;

@@ -16,6 +16,8 @@ public:
 
     bool isNull() const { return std::holds_alternative<std::monostate>(data_); }
     bool isInteger() const { return std::holds_alternative<std::int64_t>(data_); }
+    // The text of a text value; null for any other.
+    const std::string* text() const { return std::get_if<std::string>(&data_); }
 
     // Text form: integers in decimal, NULL as the empty text.
     std::string asString() const;

@@ -259,6 +259,8 @@ TEST_F(CatalogFixture, AKilledInsertLeavesTheCommittedBatches) {
     EXPECT_EQ(
         countOutside("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"),
         1);
+    // The search index's triggers, left out of each batch, are back in every committed one.
+    EXPECT_EQ(countOutside("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), 3);
     table.open();
     EXPECT_EQ(table.recordCount(), 2 * batch);
 }
@@ -286,6 +288,7 @@ TEST_F(CatalogFixture, AFullDiskKeepsEveryRecordPostedBeforeTheFailure) {
         countOutside("SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"),
         1);
     EXPECT_EQ(countOutside("SELECT max(\"File Size\") FROM Files"), posted - 1);
+    EXPECT_EQ(countOutside("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), 3);
 }
 
 TEST_F(CatalogFixture, AReadOnlyCatalogueRefusesTheFirstRecord) {
