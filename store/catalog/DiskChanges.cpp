@@ -44,62 +44,75 @@ std::vector<StoredRecord> recordsUnder(Database& db, const std::string& table,
 
 namespace {
 
-// Each path's first record, in an open-addressing table of record numbers: a million records
-// are looked up several times faster than through a node per entry.
+// The records by path, in an open-addressing table of record numbers with the records of one
+// path chained in Id order: a million records are looked up several times faster than through
+// a node per entry. Records of one path are a multiset: two files whose names differ only in
+// letter case have the same upper-cased path and a record each.
 class RecordsByPath {
 public:
     explicit RecordsByPath(const std::vector<StoredRecord>& records)
-        : records_(records), slots_(std::bit_ceil(records.size() * 2 + 2), kEmpty),
-          mask_(slots_.size() - 1), matched_(records.size(), false) {
+        : records_(records), slots_(std::bit_ceil(records.size() * 2 + 2), kNone),
+          mask_(slots_.size() - 1), next_(records.size(), kNone), matched_(records.size(), false) {
+        std::vector<std::uint32_t> last(slots_.size(), kNone);
         for (std::uint32_t i = 0; i < records.size(); ++i) {
-            std::uint32_t& slot = slotOf(records[i].path);
-            if (slot == kEmpty)
-                slot = i;
+            const std::size_t slot = slotOf(records[i].path);
+            if (slots_[slot] == kNone)
+                slots_[slot] = i;
             else
-                duplicates_.push_back(i);
+                next_[last[slot]] = i;
+            last[slot] = i;
         }
     }
 
-    // The first unmatched record of `path`, now matched; none when there is none.
-    const StoredRecord* match(const std::string& path) {
-        const std::uint32_t slot = slotOf(path);
-        if (slot == kEmpty || matched_[slot])
-            return nullptr;
-        matched_[slot] = true;
-        return &records_[slot];
+    // An unmatched record of `path`, now matched: one of `size` when `sameSizeOnly`, else the
+    // first; none when there is none.
+    const StoredRecord* match(const std::string& path, std::int64_t size, bool sameSizeOnly) {
+        for (std::uint32_t i = slots_[slotOf(path)]; i != kNone; i = next_[i]) {
+            if (!matched_[i] && (!sameSizeOnly || records_[i].size == size)) {
+                matched_[i] = true;
+                return &records_[i];
+            }
+        }
+        return nullptr;
     }
-    bool known(const std::string& path) { return slotOf(path) != kEmpty; }
 
-    // The records no file matched, in Id order, then the second records of one path.
+    // The records no file matched, in Id order.
     std::vector<StoredRecord> unmatched() const {
         std::vector<StoredRecord> left;
-        std::vector<bool> duplicate(records_.size(), false);
-        for (const std::uint32_t i : duplicates_)
-            duplicate[i] = true;
         for (std::size_t i = 0; i < records_.size(); ++i)
-            if (!matched_[i] && !duplicate[i])
+            if (!matched_[i])
                 left.push_back(records_[i]);
-        for (const std::uint32_t i : duplicates_)
-            left.push_back(records_[i]);
         return left;
     }
 
 private:
-    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+    static constexpr std::uint32_t kNone = UINT32_MAX;
 
-    std::uint32_t& slotOf(const std::string& path) {
+    std::size_t slotOf(const std::string& path) const {
         std::size_t at = std::hash<std::string_view>()(path) & mask_;
-        while (slots_[at] != kEmpty && records_[slots_[at]].path != path)
+        while (slots_[at] != kNone && records_[slots_[at]].path != path)
             at = (at + 1) & mask_;
-        return slots_[at];
+        return at;
     }
 
     const std::vector<StoredRecord>& records_;
-    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint32_t> slots_; // the first record of each path
     std::size_t mask_;
+    std::vector<std::uint32_t> next_; // the next record of the same path
     std::vector<bool> matched_;
-    std::vector<std::uint32_t> duplicates_;
 };
+
+// The files found, each once: the same file found again through overlapping scans counts once.
+std::vector<const FoundOnDisk*> distinctFiles(const std::vector<FoundOnDisk>& found) {
+    std::vector<const FoundOnDisk*> files;
+    files.reserve(found.size());
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(found.size());
+    for (const FoundOnDisk& file : found)
+        if (seen.insert(file.livePath.empty() ? file.path : file.livePath).second)
+            files.push_back(&file);
+    return files;
+}
 
 } // namespace
 
@@ -107,18 +120,21 @@ DiskChanges compareRecords(const std::vector<StoredRecord>& records,
                            const std::vector<FoundOnDisk>& found) {
     DiskChanges changes;
     RecordsByPath byPath(records);
-    std::unordered_set<std::string_view> addedPaths;
-    for (const FoundOnDisk& file : found) {
-        const StoredRecord* record = byPath.match(file.path);
-        if (!record) {
-            // The same file found again through overlapping scans matches nothing twice.
-            if (!byPath.known(file.path) && addedPaths.insert(file.path).second)
-                changes.added.push_back(file);
-        } else if (record->size == file.size) {
+    const std::vector<const FoundOnDisk*> files = distinctFiles(found);
+    // Files whose record holds their size are matched first, so that of two records of one
+    // path the one of the right size goes to the file that has it.
+    std::vector<const FoundOnDisk*> unsized;
+    for (const FoundOnDisk* file : files) {
+        if (byPath.match(file->path, file->size, true))
             ++changes.unchanged;
-        } else {
-            changes.changed.push_back({*record, file.size});
-        }
+        else
+            unsized.push_back(file);
+    }
+    for (const FoundOnDisk* file : unsized) {
+        if (const StoredRecord* record = byPath.match(file->path, file->size, false))
+            changes.changed.push_back({*record, file->size});
+        else
+            changes.added.push_back(*file);
     }
     changes.removed = byPath.unmatched();
     return changes;

@@ -13,10 +13,13 @@ namespace katalox::store {
 class Database;
 
 // A file found on the disk, its path upper-cased as records store it (the record's name is
-// the path's last component).
+// the path's last component), and where it was found (empty when not known).
 struct FoundOnDisk {
+    FoundOnDisk(std::string upperPath, std::int64_t bytes, std::string foundAt = {})
+        : path(std::move(upperPath)), size(bytes), livePath(std::move(foundAt)) {}
     std::string path;
     std::int64_t size = 0;
+    std::string livePath;
 };
 
 struct StoredRecord {
@@ -32,8 +35,9 @@ struct ResizedRecord {
 };
 
 struct DiskChanges {
-    std::vector<FoundOnDisk> added;     // in the order found
-    std::vector<StoredRecord> removed;  // in Id order; a second record of one path is removed
+    std::vector<FoundOnDisk> added; // in the order found
+    std::vector<StoredRecord>
+        removed; // in Id order, records beyond the files of their path included
     std::vector<ResizedRecord> changed; // in the order found
     std::size_t unchanged = 0;
     bool none() const { return added.empty() && removed.empty() && changed.empty(); }
@@ -45,7 +49,8 @@ std::vector<StoredRecord> recordsUnder(Database& db, const std::string& table,
                                        const std::string& diskId,
                                        const std::vector<std::string>& folders);
 
-// What differs between the records and the files found (a file found twice counts once).
+// What differs between the records and the files found: records and files of one path are
+// matched one to one, those of the same size first (a file found twice counts once).
 DiskChanges compareRecords(const std::vector<StoredRecord>& records,
                            const std::vector<FoundOnDisk>& found);
 

@@ -48,7 +48,7 @@ bool DiskUpdate::compare(const bool& stopped) {
                 found.push_back({samePlace ? platform::upperCase(path)
                                            : storedFolder + platform::upperCase(path.substr(
                                                                 place.folderNow.size())),
-                                 bytes});
+                                 bytes, path});
                 ++scan.recordCount;
                 scan.totalSize += bytes;
             },

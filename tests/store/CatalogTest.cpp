@@ -166,6 +166,29 @@ TEST_F(CatalogTest, AnUpdateFindsAndAppliesExactlyWhatChanged) {
     EXPECT_TRUE(again->changes().none());
 }
 
+TEST_F(CatalogTest, FilesWhoseNamesDifferOnlyInLetterCaseKeepARecordEach) {
+    dir.write("disk/dir/a.txt", "12345");
+    dir.write("disk/dir/A.TXT", "1234567");
+    dir.write("disk/dir/b.txt", "1");
+    insert("Case", {dir.file("disk/"), "*", "*"});
+    ASSERT_EQ(rows().size(), 3u);
+
+    std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate("Case");
+    ASSERT_TRUE(update->compare(false));
+    EXPECT_TRUE(update->changes().none());
+    EXPECT_EQ(update->changes().unchanged, 3u);
+
+    // One of the two changes: exactly that one is changed, whichever order they are found in.
+    dir.write("disk/dir/A.TXT", "123456789");
+    update = catalog.diskUpdate("Case");
+    ASSERT_TRUE(update->compare(false));
+    ASSERT_EQ(update->changes().changed.size(), 1u);
+    EXPECT_EQ(update->changes().changed[0].record.size, 7);
+    EXPECT_TRUE(update->changes().added.empty() && update->changes().removed.empty());
+    update->apply();
+    EXPECT_EQ(rows().size(), 3u);
+}
+
 TEST_F(CatalogTest, DeleteRenameAndEmptyKeepTheRecordedScansInStep) {
     dir.write("a/x");
     dir.write("b/y");
