@@ -1,5 +1,6 @@
 #include "platform/Volume.h"
 
+#include <blkid/blkid.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -70,6 +71,44 @@ std::string linkNameFor(const std::string& folder, const MountedFileSystem& moun
     return {};
 }
 
+// What the device's own superblock says, read with libblkid: for a system without udev, whose
+// /dev/disk folders are empty. Empty when the device cannot be read.
+struct ProbedVolume {
+    std::string uuid;
+    std::string label;
+};
+
+ProbedVolume probeDevice(const std::string& device) {
+    ProbedVolume probed;
+    if (device.compare(0, 5, "/dev/") != 0)
+        return probed; // "tmpfs", "none", a fake: nothing to probe
+    blkid_probe probe = blkid_new_probe_from_filename(device.c_str());
+    if (!probe)
+        return probed;
+    blkid_probe_enable_superblocks(probe, 1);
+    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_UUID | BLKID_SUBLKS_LABEL);
+    if (blkid_do_safeprobe(probe) == 0) {
+        const char* value = nullptr;
+        if (blkid_probe_lookup_value(probe, "UUID", &value, nullptr) == 0 && value)
+            probed.uuid = value;
+        if (blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 && value)
+            probed.label = value;
+    }
+    blkid_free_probe(probe);
+    return probed;
+}
+
+// The UUID and label of a mounted file system: from the /dev/disk links udev makes, else from
+// the device itself.
+ProbedVolume identityOf(const MountedFileSystem& mount) {
+    const VolumeSources& sources = volumeSources();
+    ProbedVolume identity{linkNameFor(sources.byUuid, mount),
+                          decodedLinkName(linkNameFor(sources.byLabel, mount))};
+    if (identity.uuid.empty() && identity.label.empty())
+        identity = probeDevice(mount.source);
+    return identity;
+}
+
 // The mount a real path lies on: among those of its device the one with the longest mount
 // point above it, else (a table that does not list the device) the longest of any.
 const MountedFileSystem* mountOf(const std::string& real, std::uint64_t device,
@@ -117,8 +156,9 @@ std::optional<VolumeFacts> volumeOf(const std::string& folder) {
     if (!mount)
         return std::nullopt;
     VolumeFacts facts;
-    facts.uuid = linkNameFor(sources.byUuid, *mount);
-    facts.label = decodedLinkName(linkNameFor(sources.byLabel, *mount));
+    const ProbedVolume identity = identityOf(*mount);
+    facts.uuid = identity.uuid;
+    facts.label = identity.label;
     facts.type = mount->type;
     facts.mountPoint = mount->mountPoint;
     facts.folder = belowMountPoint(real, mount->mountPoint);
@@ -140,12 +180,25 @@ std::optional<std::string> mountedNow(const std::string& uuid, const std::string
         for (const MountedFileSystem& mount : mounts)
             if (linkNamesDevice(link, mount))
                 return mount.mountPoint;
+        struct stat info {};
+        if (::lstat(link.c_str(), &info) == 0)
+            return std::nullopt; // udev names the volume, and it is not mounted
+        for (const MountedFileSystem& mount : mounts)
+            if (probeDevice(mount.source).uuid == uuid)
+                return mount.mountPoint;
         return std::nullopt;
     }
     for (const MountedFileSystem& mount : mounts)
         if (mount.mountPoint == mountPoint && mount.type == type)
             return mount.mountPoint;
     return std::nullopt;
+}
+
+bool sameVolume(const VolumeFacts& recorded, const VolumeFacts& found) {
+    if (!recorded.uuid.empty() && !found.uuid.empty())
+        return recorded.uuid == found.uuid;
+    return !recorded.type.empty() && recorded.label == found.label && recorded.type == found.type &&
+           recorded.capacity == found.capacity;
 }
 
 } // namespace katalox::platform

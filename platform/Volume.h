@@ -34,8 +34,13 @@ struct VolumeFacts {
 // mount of the table.
 std::optional<VolumeFacts> volumeOf(const std::string& folder);
 
-// Where the volume is mounted now: by its UUID when it has one, else its recorded mount point
-// when a file system of the same type is mounted there. None when it is not connected.
+// True when a volume found now is the one recorded: the same UUID when both have one, else the
+// same label, file-system type and capacity.
+bool sameVolume(const VolumeFacts& recorded, const VolumeFacts& found);
+
+// Where the volume is mounted now: by its UUID when it has one (through udev's links, else by
+// reading each mounted device), else its recorded mount point when a file system of the same
+// type is mounted there. None when it is not connected.
 std::optional<std::string> mountedNow(const std::string& uuid, const std::string& type,
                                       const std::string& mountPoint);
 std::optional<std::string> mountedNow(const std::string& uuid, const std::string& type,

@@ -46,7 +46,21 @@ void say(const QString& text) {
     katalox::platform::Dialogs::instance().showMessage(text);
 }
 
-void sayNotConnected(const CatalogueFile& file, const std::string& folder) {
+// Names the disk's volume when a scan of it is recorded, else the folder looked for.
+void sayNotConnected(const TForm1& form, const CatalogueFile& file, const std::string& folder) {
+    try {
+        for (const katalox::store::DiskPresence& disk : form.catalog().disks()) {
+            if (disk.diskId == file.diskId && !disk.scans.empty()) {
+                say(QStringLiteral("The disk \"%1\" is not connected (%2). Connect it and try "
+                                   "again.")
+                        .arg(displayText(file.diskId), displayText(katalox::store::describeVolume(
+                                                           disk.scans.back().volume, true))));
+                return;
+            }
+        }
+    } catch (const katalox::Error&) {
+        // The recorded scans cannot be read: the folder is named instead.
+    }
     say(QStringLiteral("The disk \"%1\" is not connected: the folder %2 was not found.")
             .arg(displayText(file.diskId), displayText(folder)));
 }
@@ -78,7 +92,7 @@ void TForm1::openContainingFolder() {
         if (const std::optional<std::string> real = livePath(*this, file, folder))
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
         else
-            sayNotConnected(file, folder);
+            sayNotConnected(*this, file, folder);
     });
 }
 
@@ -101,6 +115,6 @@ void TForm1::openFile() {
                     .arg(displayText(file.storedPath.substr(folder.size())),
                          displayText(*realFolder)));
         else
-            sayNotConnected(file, folder);
+            sayNotConnected(*this, file, folder);
     });
 }

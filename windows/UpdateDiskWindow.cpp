@@ -18,6 +18,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using katalox::platform::displayText;
 
 namespace {
@@ -100,7 +102,7 @@ void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog,
     setWindowTitle(QStringLiteral("Update Disk ") + quoted(diskId));
     QStringList folders;
     for (const katalox::store::DiskUpdate::Place& place : update_->places())
-        if (!place.folderNow.empty())
+        if (place.state != katalox::store::ScanPlace::State::NotConnected)
             folders << displayText(place.folderNow);
     folders_->setText(QStringLiteral("Reading ") + folders.join(QStringLiteral(", ")));
     summary_->setText(QStringLiteral("Looking for changes..."));
@@ -125,7 +127,7 @@ void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog,
         showChanges();
 }
 
-// Says why the disk cannot be walked, or asks when its folder lies on another volume.
+// Says why the disk cannot be walked, or asks when another volume lies at its recorded place.
 bool UpdateDiskWindow::readyToWalk(const katalox::store::DiskUpdate& update) {
     if (update.scans().empty()) {
         dialogs().showMessage(QStringLiteral("No scan of the Disk ID %1 is recorded, so it cannot "
@@ -133,22 +135,30 @@ bool UpdateDiskWindow::readyToWalk(const katalox::store::DiskUpdate& update) {
                                   .arg(quoted(update.diskId())));
         return false;
     }
-    if (!update.anyConnected()) {
+    using State = katalox::store::ScanPlace::State;
+    const auto& places = update.places();
+    if (std::none_of(places.begin(), places.end(),
+                     [](const auto& place) { return place.state != State::NotConnected; })) {
         dialogs().showMessage(
-            QStringLiteral("The disk %1 is not connected: %2 cannot be found.")
-                .arg(quoted(update.diskId()), quoted(update.scans().front().scannedFolder)));
+            QStringLiteral("The disk %1 is not connected (%2). Connect it and choose Update This "
+                           "Disk... again.")
+                .arg(quoted(update.diskId()), displayText(katalox::store::describeVolume(
+                                                  update.scans().front().volume, true))));
         return false;
     }
-    for (std::size_t i = 0; i < update.places().size(); ++i) {
-        const katalox::store::DiskUpdate::Place& place = update.places()[i];
-        if (!place.otherVolume)
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const katalox::store::ScanPlace& place = places[i];
+        if (place.state != State::OtherVolume)
             continue;
         const QString question =
-            QStringLiteral("%1 lies on another volume (UUID %2) than the disk scanned as %3 "
-                           "(UUID %4). Compare it with the records of %3 anyway?")
-                .arg(quoted(place.folderNow), displayText(place.volumeNow->uuid),
-                     quoted(update.diskId()), displayText(update.scans()[i].volume.uuid));
-        if (!dialogs().confirm(question))
+            QStringLiteral("%1 now holds another volume (%2), not the disk %3 (%4). Compare its "
+                           "files with the records of %3 anyway? The disk's volume stays "
+                           "recorded as it is.")
+                .arg(quoted(place.folderNow),
+                     displayText(katalox::store::describeVolume(*place.volumeNow, false)),
+                     quoted(update.diskId()),
+                     displayText(katalox::store::describeVolume(update.scans()[i].volume, true)));
+        if (!dialogs().confirm(question, katalox::platform::DefaultButton::Cancel))
             return false;
     }
     return true;

@@ -1,7 +1,8 @@
 #pragma once
 // Where a recorded scan's folder is now: the volume is found by its UUID wherever it is
 // mounted today, so a disk mounted at /media/ann/PHOTOS when scanned and at
-// /run/media/ann/PHOTOS now is still reached; catalogue paths are mapped onto that place.
+// /run/media/ann/PHOTOS now is still reached; catalogue paths are mapped onto that place. A
+// folder is only taken for the disk when the volume it lies on is the recorded one.
 #include "platform/Volume.h"
 #include "store/catalog/RecordedDisks.h"
 
@@ -13,16 +14,26 @@ namespace katalox::store {
 class Database;
 
 struct ScanPlace {
-    std::string folderNow; // a folder text; empty when the disk is not connected
-    std::optional<platform::VolumeFacts> volumeNow;
-    bool otherVolume = false; // the folder is there, but on a volume of another UUID
+    enum class State {
+        Connected,    // the recorded volume is mounted, with the scanned folder on it
+        NotConnected, // the recorded volume is not mounted
+        OtherVolume,  // not mounted, but another volume holds files at the recorded place
+    };
+    State state = State::NotConnected;
+    std::string folderNow; // a folder text: where the scan's folder is, or the other volume's
+    std::optional<platform::VolumeFacts> volumeNow; // the volume at folderNow
 };
 
 ScanPlace locateScan(const RecordedScan& scan);
 
+// "label PHOTOS, UUID 1234-ABCD, last mounted at /media/ann/PHOTOS": what tells the user
+// which disk a scan was made on.
+std::string describeVolume(const platform::VolumeFacts& volume, bool lastMounted);
+
 // The real path of a catalogue path of `diskId` (upper-cased, as stored) on the live file
-// system: through the place where the volume of the scan that wrote it is mounted now, else
-// the path as stored. None when neither leads to it.
+// system: through the place where the volume of the scan that wrote it is mounted now. None
+// when that volume is not connected or the file is not there; a path of a Disk ID without a
+// recorded scan is looked for where it was stored.
 std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath);
 

@@ -17,7 +17,7 @@ DiskUpdate::DiskUpdate(std::shared_ptr<Database> db, std::string table, std::str
 
 bool DiskUpdate::anyConnected() const {
     for (const Place& place : places_)
-        if (!place.folderNow.empty())
+        if (place.state != Place::State::NotConnected)
             return true;
     return false;
 }
@@ -32,7 +32,7 @@ bool DiskUpdate::compare(const bool& stopped) {
     rewritten_.clear();
     for (std::size_t i = 0; i < scans_.size(); ++i) {
         const Place& place = places_[i];
-        if (place.folderNow.empty())
+        if (place.state == Place::State::NotConnected)
             continue;
         RecordedScan scan = scans_[i];
         // Records keep the paths of the scan: a file found now is named as it was then.
@@ -55,7 +55,8 @@ bool DiskUpdate::compare(const bool& stopped) {
             stopped);
         if (stopped)
             return false;
-        if (place.volumeNow)
+        // Today's facts of the recorded volume; another volume's never replace them.
+        if (place.state == Place::State::Connected && place.volumeNow)
             scan.volume = *place.volumeNow;
         scan.scannedAt = scanTimeNow();
         rewritten_.push_back(std::move(scan));

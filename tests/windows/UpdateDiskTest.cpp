@@ -201,16 +201,18 @@ TEST_F(UpdateDiskTest, AnotherVolumeInTheRecordedPlaceIsAskedAbout) {
     updatePhotos();
     ASSERT_EQ(dialogs.texts("confirm").size(), 1);
     EXPECT_TRUE(dialogs.texts("confirm")[0].contains("BBBB-2222"));
+    EXPECT_EQ(dialogs.shown().back().defaultButton, katalox::platform::DefaultButton::Cancel);
     EXPECT_FALSE(updater()->isVisible());
 
     dialogs.answerConfirm(true);
     updatePhotos();
     EXPECT_EQ(summary(), "1 added, 0 removed, 0 changed, 5 unchanged.");
     press("applyButton");
+    // The other volume's facts never take the place of the disk's own.
     const auto db = katalox::store::Database::open(window.dir.file("Files.db"));
-    EXPECT_EQ(katalox::store::recordedScans(*db, "Photos")[0].volume.uuid, "BBBB-2222");
+    EXPECT_EQ(katalox::store::recordedScans(*db, "Photos")[0].volume.uuid, "AAAA-1111");
     main.showDiskPresence();
-    EXPECT_EQ(presence(), "Connected at " + QString::fromStdString(disk));
+    EXPECT_EQ(presence(), "Not connected");
 }
 
 TEST(DiskPresence, MountingAndUnmountingWhileRunningUpdatesTheMark) {
