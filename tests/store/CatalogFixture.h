@@ -2,6 +2,7 @@
 // A fresh empty catalogue in a temporary folder, with helpers to fill and inspect it.
 #include "common/OtherProgram.h"
 #include "common/TempDir.h"
+#include "scanner/FileWalk.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
@@ -19,6 +20,15 @@ struct Record {
     std::string diskId;
     std::int64_t size = 0;
 };
+
+// What a scan with these rules lists, in order.
+inline std::vector<std::string> listedFiles(const scanner::WalkRules& rules) {
+    std::vector<std::string> paths;
+    const bool stopped = false;
+    scanner::walkMatchingFiles(
+        rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); }, stopped);
+    return paths;
+}
 
 // Adds one record through an open table cursor.
 inline void postRecord(store::Table& table, const Record& record) {

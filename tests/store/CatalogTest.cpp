@@ -1,6 +1,7 @@
 // The catalogue service without any window: inserting a scan, updating a disk from its
 // recorded folders, and keeping the recorded scans in step with the records.
 #include "store/catalog/Catalog.h"
+#include "CatalogFixture.h"
 #include "common/OtherProgram.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
@@ -27,18 +28,9 @@ protected:
         return path;
     }
 
-    // What a scan of `folder` with the patterns lists, in order.
-    std::vector<std::string> listed(const scanner::WalkRules& rules) {
-        std::vector<std::string> paths;
-        const bool stopped = false;
-        scanner::walkMatchingFiles(
-            rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); }, stopped);
-        return paths;
-    }
-
     store::InsertFigures insert(const std::string& diskId, const scanner::WalkRules& rules,
                                 const store::Catalog::InsertProgress& progress = {}) {
-        const std::vector<std::string> paths = listed(rules);
+        const std::vector<std::string> paths = listedFiles(rules);
         return catalog.insert(
             {diskId, rules}, paths.size(),
             [&](std::size_t i) { return std::string_view(paths[i]); }, progress);
@@ -106,7 +98,7 @@ TEST_F(CatalogTest, AFailureKeepsTheRecordsBeforeItAndABusyFileKeepsThemForLater
         "CREATE TRIGGER refuse BEFORE INSERT ON Files WHEN "
         "NEW.\"File Name\" = 'F120' BEGIN SELECT RAISE(ABORT, 'disk full'); END");
     const scanner::WalkRules rules{dir.file("many/"), "*", "*"};
-    const std::vector<std::string> paths = listed(rules);
+    const std::vector<std::string> paths = listedFiles(rules);
     const auto failing = std::find(paths.begin(), paths.end(), dir.file("many/f120"));
     try {
         insert("partial", rules);

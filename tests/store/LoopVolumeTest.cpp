@@ -1,6 +1,7 @@
 // A disk on a real volume: ext4 images the test makes and loop-mounts (skipped where mounting
 // is not allowed), unplugged, replaced by another volume at its place, and plugged in again
 // elsewhere. The volume is known by the UUID its superblock holds, udev or not.
+#include "CatalogFixture.h"
 #include "common/TempDir.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
@@ -48,14 +49,6 @@ private:
     bool mounted_ = false;
 };
 
-std::vector<std::string> listed(const scanner::WalkRules& rules) {
-    std::vector<std::string> paths;
-    const bool stopped = false;
-    scanner::walkMatchingFiles(
-        rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); }, stopped);
-    return paths;
-}
-
 TEST(LoopVolume, AnUnpluggedDiskIsNeverTakenForWhatLiesAtItsOldPlace) {
     TempDir dir;
     store::createEmptyCatalog(dir.file("Files.db"));
@@ -66,7 +59,7 @@ TEST(LoopVolume, AnUnpluggedDiskIsNeverTakenForWhatLiesAtItsOldPlace) {
         GTEST_SKIP() << "cannot loop-mount an image here";
     dir.write("mnt/kxA/photo.jpg", "12345");
     const scanner::WalkRules rules{point + "/", "*", "*"};
-    const std::vector<std::string> paths = listed(rules);
+    const std::vector<std::string> paths = listedFiles(rules);
     catalog.insert({"Photos", rules}, paths.size(),
                    [&](std::size_t i) { return std::string_view(paths[i]); });
     const store::RecordedScan scan = catalog.disks().at(0).scans.at(0);
