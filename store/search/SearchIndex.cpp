@@ -60,48 +60,116 @@ SearchIndexNames::SearchIndexNames(const std::string& name)
       mark(quoteIdentifier(name + "SearchMark")), stale(quoteIdentifier(name + "SearchStale")),
       indexName(name + "Search"), dots(quoteIdentifier(name + "SearchDots")),
       dotsName(name + "SearchDots"), dotsStale(quoteIdentifier(name + "SearchDotsStale")),
+      replaced(quoteIdentifier(name + "SearchReplaced")), replacedName(name + "SearchReplaced"),
       insertTrigger(quoteIdentifier(name + "SearchInsert")),
       deleteTrigger(quoteIdentifier(name + "SearchDelete")),
-      updateTrigger(quoteIdentifier(name + "SearchUpdate")) {}
+      updateTrigger(quoteIdentifier(name + "SearchUpdate")),
+      beforeInsertTrigger(quoteIdentifier(name + "SearchBeforeInsert")),
+      beforeUpdateTrigger(quoteIdentifier(name + "SearchBeforeUpdate")),
+      triggerNames{name + "SearchInsert", name + "SearchDelete", name + "SearchUpdate",
+                   name + "SearchBeforeInsert", name + "SearchBeforeUpdate"} {}
+
+namespace {
+
+// The statements of the triggers. None of them relies on a conflict clause of its own: the
+// statement that fires a trigger imposes its own (an UPSERT's ABORT, a REPLACE) on every
+// statement of the trigger, so a note is only added where none is yet.
+class TriggerText {
+public:
+    explicit TriggerText(const std::string& table) : n(table) {}
+
+    std::string indexed(const std::string& id) const {
+        return id + " <= (SELECT upTo FROM " + n.mark + ")";
+    }
+    // What the index holds of a record `id` with `name`, `path` (a select), taken out.
+    std::string removeFromIndex(const std::string& select) const {
+        return "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
+               ", rowid, \"File Name\", \"File Path\") SELECT 'delete', " + select + "; ";
+    }
+    std::string addToIndex(const std::string& select) const {
+        return "INSERT INTO " + n.index + "(rowid, \"File Name\", \"File Path\") SELECT " + select +
+               "; ";
+    }
+    // Notes that the dots index holds the tokens of `path` for `id`, unless `id` is noted;
+    // `from` and `where` read them from a table.
+    std::string noteDots(const std::string& id, const std::string& path,
+                         const std::string& from = {}, const std::string& where = "1") const {
+        return "INSERT INTO " + n.dotsStale + " SELECT " + id + ", " + path + from + " WHERE " +
+               where + " AND " + indexed(id) + " AND NOT EXISTS (SELECT 1 FROM " + n.dotsStale +
+               " WHERE id = " + id + "); ";
+    }
+    // A deleted record that left its values in the index, now under a new record's Id.
+    std::string clearStale(const std::string& id) const {
+        return removeFromIndex("id, name, path FROM " + n.stale + " WHERE id = " + id) +
+               "DELETE FROM " + n.stale + " WHERE id = " + id + "; ";
+    }
+    std::string captureReplaced(const std::string& id) const {
+        return "DELETE FROM " + n.replaced + " WHERE id = " + id + "; INSERT INTO " + n.replaced +
+               " SELECT \"Id\", \"File Name\", \"File Path\" FROM " + n.table +
+               " WHERE \"Id\" = " + id + "; ";
+    }
+    // The record the statement replaced, when `when` holds, out of the indexes.
+    std::string takeOutReplaced(const std::string& id, const std::string& when) const {
+        const std::string where = "id = " + id + " AND " + when;
+        return removeFromIndex("id, name, path FROM " + n.replaced + " WHERE " + where) +
+               noteDots(id, "path", " FROM " + n.replaced, where);
+    }
+    std::string forgetReplaced(const std::string& ids) const {
+        return "DELETE FROM " + n.replaced + " WHERE id IN (" + ids + "); ";
+    }
+
+    const SearchIndexNames n;
+};
+
+} // namespace
 
 std::string createTriggersSql(const std::string& table) {
-    const SearchIndexNames n(table);
-    const std::string indexed = " <= (SELECT upTo FROM " + n.mark + ")";
-    const std::string add = "INSERT INTO " + n.index + "(rowid, \"File Name\", \"File Path\") ";
-    const std::string remove = "INSERT INTO " + n.index + "(" + quoteIdentifier(n.indexName) +
-                               ", rowid, \"File Name\", \"File Path\") ";
-    // A record taking the Id of a deleted one first clears what the index still holds of it.
-    const std::string clearStale = remove + "SELECT 'delete', id, name, path FROM " + n.stale +
-                                   " WHERE id = new.\"Id\"; DELETE FROM " + n.stale +
-                                   " WHERE id = new.\"Id\"; ";
-    // The tokens after dots are worked out by the program, not in SQL: a change only notes the
-    // record, with the path whose tokens the index holds, unless it is noted already.
-    const std::string noteDots = "INSERT OR IGNORE INTO " + n.dotsStale + " SELECT ";
-    const std::string noteNewDots = noteDots + "new.\"Id\", NULL WHERE new.\"Id\"" + indexed + "; ";
-    const std::string noteOldDots =
-        noteDots + "old.\"Id\", old.\"File Path\" WHERE old.\"Id\"" + indexed + "; ";
-    return "CREATE TRIGGER " + n.insertTrigger + " AFTER INSERT ON " + n.table +
-           " WHEN new.\"Id\"" + indexed + " BEGIN " + clearStale + noteNewDots + add +
-           "VALUES (new.\"Id\", new.\"File Name\", new.\"File Path\"); END;"
+    const TriggerText t(table);
+    const SearchIndexNames& n = t.n;
+    const std::string newRecord = "new.\"Id\", new.\"File Name\", new.\"File Path\"";
+    const std::string oldRecord = "old.\"Id\", old.\"File Name\", old.\"File Path\"";
+    return "CREATE TRIGGER " + n.beforeInsertTrigger + " BEFORE INSERT ON " + n.table +
+           " WHEN new.\"Id\" IS NOT NULL AND " + t.indexed("new.\"Id\"") + " BEGIN " +
+           t.captureReplaced("new.\"Id\"") +
+           "END;"
            "CREATE TRIGGER " +
-           n.deleteTrigger + " AFTER DELETE ON " + n.table + " WHEN old.\"Id\"" + indexed +
-           " BEGIN " + noteOldDots + "INSERT OR REPLACE INTO " + n.stale +
-           " VALUES (old.\"Id\", old.\"File Name\", old.\"File Path\"); END;"
+           n.beforeUpdateTrigger + " BEFORE UPDATE OF \"Id\" ON " + n.table +
+           " WHEN new.\"Id\" IS NOT old.\"Id\" AND " + t.indexed("new.\"Id\"") + " BEGIN " +
+           t.captureReplaced("new.\"Id\"") +
+           "END;"
+           "CREATE TRIGGER " +
+           n.insertTrigger + " AFTER INSERT ON " + n.table + " WHEN " + t.indexed("new.\"Id\"") +
+           " BEGIN " + t.takeOutReplaced("new.\"Id\"", "1") + t.forgetReplaced("new.\"Id\"") +
+           t.clearStale("new.\"Id\"") + t.noteDots("new.\"Id\"", "NULL") + t.addToIndex(newRecord) +
+           "END;"
+           "CREATE TRIGGER " +
+           n.deleteTrigger + " AFTER DELETE ON " + n.table + " WHEN " + t.indexed("old.\"Id\"") +
+           " BEGIN " + t.forgetReplaced("old.\"Id\"") +
+           t.noteDots("old.\"Id\"", "old.\"File Path\"") + "DELETE FROM " + n.stale +
+           " WHERE id = old.\"Id\"; INSERT INTO " + n.stale + " VALUES (" + oldRecord +
+           "); END;"
            "CREATE TRIGGER " +
            n.updateTrigger + " AFTER UPDATE OF \"Id\", \"File Name\", \"File Path\" ON " + n.table +
-           " BEGIN " + noteOldDots + noteNewDots + remove +
-           "SELECT 'delete', old.\"Id\", old.\"File Name\", old.\"File Path\" WHERE old.\"Id\"" +
-           indexed + "; " + clearStale + add +
-           "SELECT new.\"Id\", new.\"File Name\", new.\"File Path\" WHERE new.\"Id\"" + indexed +
-           "; END;";
+           " BEGIN " + t.takeOutReplaced("new.\"Id\"", "new.\"Id\" IS NOT old.\"Id\"") +
+           t.forgetReplaced("old.\"Id\", new.\"Id\"") +
+           t.noteDots("old.\"Id\"", "old.\"File Path\"") +
+           t.removeFromIndex(oldRecord + " WHERE " + t.indexed("old.\"Id\"")) +
+           t.clearStale("new.\"Id\"") + t.noteDots("new.\"Id\"", "NULL") +
+           t.addToIndex(newRecord + " WHERE " + t.indexed("new.\"Id\"")) + "END;";
 }
 
 bool hasSearchTriggers(Database& db, const std::string& table) {
     const SearchIndexNames n(table);
-    return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
-                        "tbl_name = ?1 AND name IN (?2, ?3, ?4)",
-                        {Value(table), Value(table + "SearchInsert"), Value(table + "SearchDelete"),
-                         Value(table + "SearchUpdate")}) == 3;
+    Statement count = db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                                 "tbl_name = ?1 AND name = ?2");
+    for (const std::string& name : n.triggerNames) {
+        count.reset();
+        count.bindText(1, table);
+        count.bindText(2, name);
+        if (!count.step() || count.columnInteger(0) == 0)
+            return false;
+    }
+    return true;
 }
 
 bool newRecordsLieAboveTheMark(Database& db, const std::string& table) {
@@ -112,8 +180,10 @@ bool newRecordsLieAboveTheMark(Database& db, const std::string& table) {
 
 std::string dropTriggersSql(const std::string& table) {
     const SearchIndexNames n(table);
-    return "DROP TRIGGER IF EXISTS " + n.insertTrigger + "; DROP TRIGGER IF EXISTS " +
-           n.deleteTrigger + "; DROP TRIGGER IF EXISTS " + n.updateTrigger + ";";
+    std::string sql;
+    for (const std::string& name : n.triggerNames)
+        sql += "DROP TRIGGER IF EXISTS " + quoteIdentifier(name) + ";";
+    return sql;
 }
 
 std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
@@ -128,13 +198,25 @@ std::string createSearchIndexSql(const std::string& table, std::int64_t mark) {
            " (id INTEGER PRIMARY KEY, name, path); CREATE VIRTUAL TABLE " + n.dots +
            " USING fts5(g1, g2, g3, content='', tokenize='trigram case_sensitive 1', detail=none, "
            "columnsize=0); CREATE TABLE IF NOT EXISTS " +
-           n.dotsStale + " (id INTEGER PRIMARY KEY, path);" + createTriggersSql(table);
+           n.dotsStale + " (id INTEGER PRIMARY KEY, path);" + createReplacedTableSql(table) +
+           createTriggersSql(table);
+}
+
+std::string createReplacedTableSql(const std::string& table) {
+    return "CREATE TABLE IF NOT EXISTS " + SearchIndexNames(table).replaced +
+           " (id INTEGER PRIMARY KEY, name, path);";
+}
+
+bool hasReplacedTable(Database& db, const std::string& table) {
+    return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?1",
+                        {Value(SearchIndexNames(table).replacedName)}) > 0;
 }
 
 std::string dropSearchIndexSql(const std::string& table) {
     const SearchIndexNames n(table);
     std::string sql = dropTriggersSql(table);
-    for (const std::string* part : {&n.index, &n.mark, &n.stale, &n.dots, &n.dotsStale})
+    for (const std::string* part :
+         {&n.index, &n.mark, &n.stale, &n.dots, &n.dotsStale, &n.replaced})
         sql += "DROP TABLE IF EXISTS " + *part + ";";
     return sql;
 }
@@ -228,7 +310,8 @@ void emptyTableAndIndex(Database& db, const std::string& table) {
     db.execute("INSERT INTO " + n.dots + "(" + quoteIdentifier(n.dotsName) +
                ") VALUES ('delete-all')");
     db.execute("DELETE FROM " + n.dotsStale);
-    db.executeScript(createTriggersSql(table));
+    db.executeScript(createReplacedTableSql(table) + "DELETE FROM " + n.replaced + ";" +
+                     createTriggersSql(table));
 }
 
 } // namespace katalox::store

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -27,7 +28,16 @@ struct SearchIndexNames {
     // Records at or below the mark whose tokens the dots index may not hold right: id, and
     // the path whose tokens it holds for that id (NULL: none).
     std::string dotsStale;
-    std::string insertTrigger, deleteTrigger, updateTrigger;
+    // A record about to be replaced by a record of its Id (INSERT OR REPLACE, an UPSERT, an
+    // UPDATE OR REPLACE of "Id"), as the indexes hold it: id, name, path. The engine removes a
+    // replaced record without telling the delete trigger, so the insert or update that replaced
+    // it takes it out of the indexes.
+    std::string replaced;
+    std::string replacedName; // unquoted
+    std::string insertTrigger, deleteTrigger, updateTrigger, beforeInsertTrigger,
+        beforeUpdateTrigger;
+    // The triggers' names, unquoted.
+    std::vector<std::string> triggerNames;
 };
 
 // Statements making the index with its mark at `mark` and its triggers, and removing every
@@ -36,6 +46,10 @@ std::string createSearchIndexSql(const std::string& table, std::int64_t mark);
 std::string dropSearchIndexSql(const std::string& table);
 std::string dropTriggersSql(const std::string& table);
 std::string createTriggersSql(const std::string& table);
+// The table of records about to be replaced (SearchIndexNames::replaced), which indexes made
+// before it lack; the triggers need it.
+std::string createReplacedTableSql(const std::string& table);
+bool hasReplacedTable(Database& db, const std::string& table);
 // True when the file holds every trigger of the index.
 bool hasSearchTriggers(Database& db, const std::string& table);
 // True when a record added without an Id of its own gets one above the mark: the engine gives

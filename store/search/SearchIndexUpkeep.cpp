@@ -28,6 +28,16 @@ SearchIndexUpkeep::SearchIndexUpkeep(Database& db, std::string table)
             return;
         }
         mark = searchIndexMark(db_, table_);
+    } else if (!hasReplacedTable(db_, table_)) {
+        // An index made before the table of replaced records: its triggers are made anew, in
+        // one transaction, so that every statement another program writes keeps it right.
+        try {
+            const NoWaiting noWaiting(db_);
+            db_.executeScript("BEGIN IMMEDIATE;" + createReplacedTableSql(table_) +
+                              dropTriggersSql(table_) + createTriggersSql(table_) + "COMMIT;");
+        } catch (const EngineError&) {
+            db_.rollbackOpenTransaction();
+        }
     }
     if (mark.present && (!hasUnlistedIndex(db_, table_) || searchIndexNeedsWork(db_, table_)))
         builder_ = std::make_unique<SearchIndexBuilder>(db_.path(), table_);
@@ -50,6 +60,13 @@ void SearchIndexUpkeep::batchOpening(Database& db) {
     triggersDropped_ = hasSearchTriggers(db, table_) && newRecordsLieAboveTheMark(db, table_);
     if (triggersDropped_)
         db.runInBatch(dropTriggersSql(table_));
+}
+
+void SearchIndexUpkeep::batchCannotClose(Database& db) {
+    // Taking out the mark frees room instead of taking it: without it the index counts as
+    // missing, listings run without it, and it is made anew the next time the file is opened.
+    db.runInBatch(dropTriggersSql(table_) + "DELETE FROM " + SearchIndexNames(table_).mark + ";");
+    triggersDropped_ = false;
 }
 
 void SearchIndexUpkeep::batchClosing(Database& db) {

@@ -26,6 +26,9 @@ public:
     // again before it is committed, so that nobody else ever writes the table without them.
     void batchOpening(Database& db) override;
     void batchClosing(Database& db) override;
+    // Without room to make the triggers again, the index is given up (it only makes listings
+    // fast) and made again in the background the next time the catalogue is opened.
+    void batchCannotClose(Database& db) override;
 
 private:
     Database& db_;

@@ -260,6 +260,23 @@ void Database::openBatch() {
     }
 }
 
+bool Database::commitWithoutTheUpkeep() {
+    // Putting back what the upkeep took out needs room too, which a full disk may not have: the
+    // upkeep gives its work up instead, so that the records are kept.
+    try {
+        if (upkeep_ && !sqlite3_get_autocommit(db_.get())) {
+            upkeep_->batchCannotClose(*this);
+            batchOpened_ = false;
+            run("COMMIT");
+            return true;
+        }
+    } catch (const EngineError&) {
+        // Nothing more to try: the batch is rolled back below.
+    }
+    rollbackOpenTransaction();
+    return false;
+}
+
 void Database::closeBatch() {
     if (batchOpened_ && !sqlite3_get_autocommit(db_.get()))
         upkeep_->batchClosing(*this);
@@ -274,17 +291,33 @@ void Database::keepPostedAfterFailure() {
     // A failed statement normally undoes only itself; on a full disk the engine may roll the
     // whole transaction back, and then the batch is written again. Either way one more
     // commit is tried before the batch is given up.
-    try {
-        if (sqlite3_get_autocommit(db_.get())) {
-            batchOpened_ = false; // the rollback put back what the upkeep took out
+    bool written = false;
+    if (!sqlite3_get_autocommit(db_.get())) {
+        try {
+            closeBatch();
+            run("COMMIT");
+            written = true;
+        } catch (const EngineError&) {
+            written = commitWithoutTheUpkeep();
+        }
+    }
+    // Else the batch, rolled back, is written again: as it is, then with the upkeep's work
+    // given up, which leaves more room.
+    for (const bool givingUp : {false, true}) {
+        if (written || !sqlite3_get_autocommit(db_.get()) || pending_.empty())
+            break;
+        batchOpened_ = false; // the rollback put back what the upkeep took out
+        try {
             run("BEGIN");
+            if (givingUp && upkeep_)
+                upkeep_->batchCannotClose(*this);
             for (const auto& values : pending_)
                 stepInsert(values);
+            run("COMMIT");
+            written = true;
+        } catch (const EngineError&) {
+            rollbackOpenTransaction();
         }
-        closeBatch();
-        run("COMMIT");
-    } catch (const EngineError&) {
-        rollbackOpenTransaction();
     }
     pending_.clear();
     inBatch_ = false;

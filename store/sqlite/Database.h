@@ -31,6 +31,9 @@ public:
     // taken out of the batch and put back before anyone else sees the file.
     virtual void batchOpening(Database&) {}
     virtual void batchClosing(Database&) {}
+    // batchClosing() failed (a full disk): gives up what it could not put back, so that the
+    // batch can be committed without it.
+    virtual void batchCannotClose(Database&) {}
 };
 
 class Database : public std::enable_shared_from_this<Database> {
@@ -124,6 +127,7 @@ private:
     void stepInsert(const std::vector<Value>& values);
     void keepPostedAfterFailure();
     void openBatch();
+    bool commitWithoutTheUpkeep();
     // Puts back what the upkeep took out of the open batch, before it is committed.
     void closeBatch();
 

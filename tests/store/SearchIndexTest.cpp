@@ -241,6 +241,24 @@ TEST_F(SearchIndexTest, IndexedListingsMatchTheStatementAsWrittenThroughEveryCha
                "WHERE Id % 7 = 0");
     other.exec("DELETE FROM Files WHERE Id % 11 = 0");
     records.push_back({"CABBA.MP3", "/CAB/CABBA.MP3", "D1", 0});
+    // Every write the engine allows: an UPSERT, REPLACE over a record and of a new Id,
+    // an insert that is ignored, an Id moved onto another's, one record changed twice.
+    other.exec("INSERT INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") VALUES "
+               "(101, 'UPSERT.AVI', '/U/UPSERT.AVI', 'D1') ON CONFLICT(Id) DO UPDATE SET "
+               "\"File Name\" = excluded.\"File Name\", \"File Path\" = excluded.\"File Path\"");
+    other.exec("INSERT OR REPLACE INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") "
+               "VALUES (102, 'REPLACED.MP3', '/R/REPLACED.MP3', 'D2'), (1201, 'FAR.MP3', "
+               "'/R/FAR.MP3', 'D2')");
+    other.exec("REPLACE INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") VALUES "
+               "(103, 'ABC.DOC', '/R/ABC.DOC', 'D1')");
+    other.exec("INSERT OR IGNORE INTO Files (Id, \"File Name\", \"File Path\", \"Disk ID\") "
+               "VALUES (104, 'IGNORED.MP3', '/I/IGNORED.MP3', 'D1')");
+    other.exec("UPDATE OR REPLACE Files SET Id = 105 WHERE Id = 106");
+    other.exec("BEGIN; UPDATE Files SET \"File Path\" = '/T/ONCE.MP3' WHERE Id = 107; "
+               "UPDATE Files SET \"File Path\" = '/T/TWICE.AVI', \"File Name\" = 'TWICE.AVI' "
+               "WHERE Id = 107; COMMIT");
+    records.push_back({"UPSERT.AVI", "/U/UPSERT.AVI", "D1", 0});
+    records.push_back({"TWICE.AVI", "/T/TWICE.AVI", "D1", 0});
     expectMaskCountsRight();
     expectIndexIntact(); // and once the builder has brought the noted records up to date
     other.exec("UPDATE Files SET Id = 100000 WHERE Id = 12"); // far beyond the others
@@ -299,6 +317,23 @@ TEST_F(SearchIndexTest, IndexWithoutTheTokensAfterDotsIsMadeAgainWhenOpened) {
     addRecords(100);
     expectReindexedWhenOpened(store::dropTriggersSql("Files") +
                               "DROP TABLE FilesSearchDots; DROP TABLE FilesSearchDotsStale;");
+}
+
+// An index of the layout before replaced records were kept: its triggers, which refused an
+// UPSERT, are made anew when the catalogue is opened, and the index it holds stays.
+TEST_F(SearchIndexTest, TriggersOfTheEarlierLayoutAreMadeAnewWhenOpened) {
+    addRecords(100);
+    waitForTheBuilder();
+    query.close();
+    db.reset();
+    other.exec("DROP TRIGGER FilesSearchBeforeInsert; DROP TRIGGER FilesSearchBeforeUpdate; "
+               "DROP TABLE FilesSearchReplaced");
+    db = store::openCatalogFile(dir.file("Files.db"));
+    EXPECT_EQ(other.number("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'"), 5);
+    other.exec("INSERT INTO Files (Id, \"File Name\", \"File Path\") VALUES (5, 'U.MP3', "
+               "'/U.MP3') ON CONFLICT(Id) DO UPDATE SET \"File Path\" = excluded.\"File Path\"");
+    compareListings(100);
+    expectIndexIntact();
 }
 
 } // namespace
