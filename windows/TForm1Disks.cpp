@@ -13,34 +13,61 @@
 #include <map>
 #include <optional>
 
+namespace {
+
+// What the tree says of a disk: connected or not, and an insert that did not run to its end.
+struct DiskMark {
+    std::optional<std::string> mountedAt;
+    const katalox::store::RecordedScan* incomplete = nullptr;
+};
+
+QString incompleteText(const katalox::store::RecordedScan& scan) {
+    return QStringLiteral("Incomplete: the insert of %1 stopped after %2 of %3 files. Update This "
+                          "Disk... completes it.")
+        .arg(katalox::platform::displayText(scan.scannedFolder))
+        .arg(scan.recordCount)
+        .arg(scan.listedFiles);
+}
+
+} // namespace
+
 void TForm1::showDiskPresence() {
     QTreeWidgetItem* root = TreeView1->topLevelItem(0);
     if (!root)
         return;
-    // Where each recorded Disk ID's disk is mounted now; no value for a disk not connected.
-    std::map<std::string, std::optional<std::string>> places;
+    std::vector<katalox::store::DiskPresence> disks;
+    std::map<std::string, DiskMark> marks;
     try {
-        for (const katalox::store::DiskPresence& disk : catalog().disks())
-            places.emplace(disk.diskId, disk.mountedAt);
+        disks = catalog().disks();
     } catch (const std::exception&) {
         // A catalogue that cannot be read now shows its Disk IDs without marks.
     }
+    for (const katalox::store::DiskPresence& disk : disks) {
+        DiskMark& mark = marks[disk.diskId];
+        mark.mountedAt = disk.mountedAt;
+        for (const katalox::store::RecordedScan& scan : disk.scans)
+            if (!scan.complete)
+                mark.incomplete = &scan;
+    }
     const QIcon drive = style()->standardIcon(QStyle::SP_DriveHDIcon);
     const QIcon offline(drive.pixmap(16, QIcon::Disabled));
+    const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     for (int i = 0; i < root->childCount(); ++i) {
         QTreeWidgetItem* node = root->child(i);
-        const auto found = places.find(diskIdOfNode(node));
-        if (found == places.end()) {
+        const auto found = marks.find(diskIdOfNode(node));
+        if (found == marks.end()) {
             node->setIcon(0, QIcon());
             node->setToolTip(0, QString());
-        } else if (found->second) {
-            node->setIcon(0, drive);
-            node->setToolTip(0, QStringLiteral("Connected at ") +
-                                    katalox::platform::displayText(*found->second));
-        } else {
-            node->setIcon(0, offline);
-            node->setToolTip(0, QStringLiteral("Not connected"));
+            continue;
         }
+        const DiskMark& mark = found->second;
+        QString tip = mark.mountedAt ? QStringLiteral("Connected at ") +
+                                           katalox::platform::displayText(*mark.mountedAt)
+                                     : QStringLiteral("Not connected");
+        if (mark.incomplete)
+            tip += QLatin1Char('\n') + incompleteText(*mark.incomplete);
+        node->setIcon(0, mark.incomplete ? warning : mark.mountedAt ? drive : offline);
+        node->setToolTip(0, tip);
     }
 }
 

@@ -110,6 +110,8 @@ void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog,
         model->show(0, {});
     apply_->setEnabled(false);
     progress_->setVisible(false);
+    if (!isVisible())
+        katalox::widgets::centreOverMainWindow(this);
     katalox::widgets::showForm(this);
 
     walking_ = true;
@@ -183,7 +185,10 @@ void UpdateDiskWindow::showChanges() {
     tabs_->setTabText(0, QStringLiteral("Added (%1)").arg(changes.added.size()));
     tabs_->setTabText(1, QStringLiteral("Removed (%1)").arg(changes.removed.size()));
     tabs_->setTabText(2, QStringLiteral("Changed (%1)").arg(changes.changed.size()));
-    apply_->setEnabled(!changes.none());
+    if (update_->completesScans())
+        summary_->setText(summary_->text() +
+                          QStringLiteral(" Apply also marks the interrupted insert complete."));
+    apply_->setEnabled(!changes.none() || update_->completesScans());
 }
 
 void UpdateDiskWindow::applyChanges() {

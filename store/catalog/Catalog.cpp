@@ -33,12 +33,39 @@ Catalog Catalog::configuredIn(const std::string& folder) {
 InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
                               const InsertProgress& progress) {
     InsertFigures figures;
+    RecordedScan recorded = scanBeingInserted(scan, count);
+    std::string unrecorded; // why the scan's row could not be written
+    const bool recording = keepsRecordedScans(table_);
+    if (recording) {
+        try {
+            prepareScanTable(*db_);
+        } catch (const std::exception& error) {
+            unrecorded = error.what();
+        }
+    }
+    // The scan's row is written with the first batch of records and counts them at every
+    // batch, so that a killed insert leaves a scan marked incomplete beside its records.
+    if (recording && unrecorded.empty())
+        db_->setBatchWatcher([&] {
+            try {
+                // A batch committed by the record being posted holds it too.
+                const bool postedNow =
+                    inFlight_.posting && db_->pendingCount() == inFlight_.pendingBefore + 1;
+                recorded.recordCount = figures.records + (postedNow ? 1 : 0);
+                recorded.totalSize = figures.totalSize + (postedNow ? inFlight_.size : 0);
+                if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded, true))
+                    recorded.id = recordScan(*db_, recorded, true);
+            } catch (const std::exception& error) {
+                unrecorded = error.what();
+            }
+        });
     std::exception_ptr failure;
     try {
         insertRecords(scan, count, pathAt, progress, figures);
     } catch (...) {
         failure = std::current_exception();
     }
+    inFlight_.posting = false;
     // Whatever stopped the loop, the records posted before it stay in the catalogue.
     try {
         db_->commitPending();
@@ -54,17 +81,45 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
         if (!failure)
             failure = std::current_exception();
     }
+    db_->setBatchWatcher({});
     db_->noteChanges();
     if (failure)
         std::rethrow_exception(failure);
-    try {
-        recordScan(scan, figures);
-    } catch (const std::exception& error) {
+    if (recording && unrecorded.empty())
+        completeScan(recorded, figures, unrecorded);
+    if (!unrecorded.empty())
         throw UnrecordedScanError("The files were inserted, but the disk they came from could "
                                   "not be recorded: " +
-                                  std::string(error.what()));
-    }
+                                  unrecorded);
     return figures;
+}
+
+RecordedScan Catalog::scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const {
+    RecordedScan recorded;
+    recorded.diskId = scan.diskId;
+    // A medium taken out since the scan leaves the volume's facts empty.
+    if (const auto volume = platform::volumeOf(scan.rules.startFolder))
+        recorded.volume = *volume;
+    recorded.scannedFolder = scan.rules.startFolder;
+    recorded.namePattern = scan.rules.namePattern;
+    recorded.extensionPattern = scan.rules.extensionPattern;
+    recorded.scannedAt = scanTimeNow();
+    recorded.listedFiles = static_cast<std::int64_t>(listed);
+    recorded.complete = false;
+    return recorded;
+}
+
+void Catalog::completeScan(RecordedScan& recorded, const InsertFigures& figures,
+                           std::string& unrecorded) {
+    recorded.recordCount = figures.records;
+    recorded.totalSize = figures.totalSize;
+    recorded.complete = !figures.stopped;
+    try {
+        if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded))
+            recorded.id = recordScan(*db_, recorded);
+    } catch (const std::exception& error) {
+        unrecorded = error.what();
+    }
 }
 
 void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
@@ -87,8 +142,10 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
         // The name is the path's last part; upper-casing never makes or moves a separator.
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
+        inFlight_ = {true, db_->pendingCount(), size};
         db_->insertRow(sql, {Value(std::move(upperName)), Value(std::move(upperPath)),
                              Value(scan.diskId), Value(size)});
+        inFlight_.posting = false;
         ++figures.records;
         figures.totalSize += size;
         if (progress && !progress(i)) {
@@ -96,23 +153,6 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
             return;
         }
     }
-}
-
-void Catalog::recordScan(const ScanToInsert& scan, const InsertFigures& figures) {
-    if (!keepsRecordedScans(table_))
-        return;
-    RecordedScan recorded;
-    recorded.diskId = scan.diskId;
-    // A medium taken out since the scan leaves the volume's facts empty.
-    if (const auto volume = platform::volumeOf(scan.rules.startFolder))
-        recorded.volume = *volume;
-    recorded.scannedFolder = scan.rules.startFolder;
-    recorded.namePattern = scan.rules.namePattern;
-    recorded.extensionPattern = scan.rules.extensionPattern;
-    recorded.scannedAt = scanTimeNow();
-    recorded.recordCount = figures.records;
-    recorded.totalSize = figures.totalSize;
-    store::recordScan(*db_, recorded);
 }
 
 std::unique_ptr<DiskUpdate> Catalog::diskUpdate(const std::string& diskId) const {

@@ -67,12 +67,12 @@ public:
     Database& database() const { return *db_; }
 
     // `pathAt(i)` gives the i-th of `count` listed paths; each file that still exists becomes
-    // one record, in list order, committed in batches (a crash loses at most one), then the
-    // scan is recorded with its volume. `progress(i)` is told after each record and may
-    // return false to stop. An engine error stops the insert at that file and keeps every
-    // record before it; records a busy catalogue cannot take yet are kept and written once it
-    // lets go, and the insert fails saying how many wait. Throws UnrecordedScanError when
-    // only the scan's row failed.
+    // one record, in list order, committed in batches (a crash loses at most one); the scan is
+    // recorded with its volume in the first batch and marked complete at the end. `progress(i)` is
+    // told after each record and may return false to stop. An engine error stops the insert at that
+    // file and keeps every record before it; records a busy catalogue cannot take yet are kept and
+    // written once it lets go, and the insert fails saying how many wait. Throws
+    // UnrecordedScanError when only the scan's row failed.
     using PathAt = std::function<std::string_view(std::size_t)>;
     using InsertProgress = std::function<bool(std::size_t index)>;
     InsertFigures insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
@@ -100,7 +100,9 @@ public:
 private:
     void insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
                        const InsertProgress& progress, InsertFigures& figures);
-    void recordScan(const ScanToInsert& scan, const InsertFigures& figures);
+    RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
+    void completeScan(RecordedScan& recorded, const InsertFigures& figures,
+                      std::string& unrecorded);
     // Runs `change`, or our own statement with its parameters, and `keepScans`, in one
     // transaction.
     void changeRecords(const std::function<void()>& change, const std::string& ownStatement,
@@ -110,6 +112,12 @@ private:
     std::string path_;
     std::string table_;
     std::shared_ptr<Database> db_;
+    // The record an insert is posting, for the scan's row counted while a batch is committed.
+    struct InFlight {
+        bool posting = false;
+        std::size_t pendingBefore = 0;
+        std::int64_t size = 0;
+    } inFlight_;
 };
 
 } // namespace katalox::store

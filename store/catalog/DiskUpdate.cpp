@@ -15,6 +15,13 @@ DiskUpdate::DiskUpdate(std::shared_ptr<Database> db, std::string table, std::str
         places_.push_back(locateScan(scan));
 }
 
+bool DiskUpdate::completesScans() const {
+    for (std::size_t i = 0; i < scans_.size(); ++i)
+        if (!scans_[i].complete && places_[i].state != Place::State::NotConnected)
+            return true;
+    return false;
+}
+
 bool DiskUpdate::anyConnected() const {
     for (const Place& place : places_)
         if (place.state != Place::State::NotConnected)
@@ -59,9 +66,20 @@ bool DiskUpdate::compare(const bool& stopped) {
         if (place.state == Place::State::Connected && place.volumeNow)
             scan.volume = *place.volumeNow;
         scan.scannedAt = scanTimeNow();
+        // Walked to its end, the scan is whole again, whatever an earlier insert left.
+        scan.listedFiles = scan.recordCount;
+        scan.complete = true;
         rewritten_.push_back(std::move(scan));
     }
     changes_ = compareRecords(recordsUnder(*db_, table_, diskId_, storedFolders), found);
+    // Shown sorted by path, as a file manager lists them.
+    const auto byPath = [](const auto& a, const auto& b) { return a.path < b.path; };
+    std::sort(changes_.added.begin(), changes_.added.end(), byPath);
+    std::sort(changes_.removed.begin(), changes_.removed.end(), byPath);
+    std::sort(changes_.changed.begin(), changes_.changed.end(),
+              [](const ResizedRecord& a, const ResizedRecord& b) {
+                  return a.record.path < b.record.path;
+              });
     return true;
 }
 

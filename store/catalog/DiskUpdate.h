@@ -25,6 +25,9 @@ public:
     const std::vector<RecordedScan>& scans() const { return scans_; }
     const std::vector<Place>& places() const { return places_; }
     bool anyConnected() const;
+    // True when a scan to be walked was left incomplete (an insert killed or stopped part-way):
+    // applying marks it complete, even when no record changes.
+    bool completesScans() const;
 
     // Walks every connected scan's folder and compares the files with the records under the
     // scans' folders. Returns false when `stopped` ended the walk early.

@@ -1,6 +1,7 @@
 #include "store/catalog/RecordedDisks.h"
 
 #include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
 
 #include <QDateTime>
 
@@ -10,18 +11,22 @@ namespace katalox::store {
 
 namespace {
 
-// The row's fields after "Id", in the order the statements below bind and read them.
+// The row's fields after "Id", in the order the statements below bind and read them; the last
+// two came later, and a table made before them gets them when a scan is next recorded.
 const char* const kColumns = "\"Disk ID\", \"FS UUID\", \"FS Label\", \"FS Type\", "
                              "\"Mount Point\", \"Folder\", \"Scanned Folder\", \"Name Pattern\", "
                              "\"Extension Pattern\", \"Capacity\", \"Free Space\", "
-                             "\"Scanned At\", \"Record Count\", \"Total Size\"";
+                             "\"Scanned At\", \"Record Count\", \"Total Size\", "
+                             "\"Listed Files\", \"Complete\"";
+const char* const kLaterColumns[] = {"Listed Files", "Complete"};
 
 const char* const kCreate =
     "CREATE TABLE IF NOT EXISTS Disks (\"Id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
     "\"Disk ID\" TEXT, \"FS UUID\" TEXT, \"FS Label\" TEXT, \"FS Type\" TEXT, "
     "\"Mount Point\" TEXT, \"Folder\" TEXT, \"Scanned Folder\" TEXT, \"Name Pattern\" TEXT, "
     "\"Extension Pattern\" TEXT, \"Capacity\" INTEGER, \"Free Space\" INTEGER, "
-    "\"Scanned At\" TEXT, \"Record Count\" INTEGER, \"Total Size\" INTEGER);"
+    "\"Scanned At\" TEXT, \"Record Count\" INTEGER, \"Total Size\" INTEGER, "
+    "\"Listed Files\" INTEGER, \"Complete\" INTEGER);"
     "CREATE INDEX IF NOT EXISTS \"Disks Disk ID\" ON Disks (\"Disk ID\")";
 
 bool tableExists(Database& db) {
@@ -30,26 +35,29 @@ bool tableExists(Database& db) {
     return statement.step();
 }
 
-void createTable(Database& db) {
-    db.executeScript(kCreate);
+bool hasColumn(Database& db, const char* column) {
+    return db.integerOf("SELECT count(*) FROM pragma_table_info('Disks') WHERE name = ?1",
+                        {Value(std::string(column))}) > 0;
 }
 
 std::int64_t clamped(std::uint64_t value) {
     return static_cast<std::int64_t>(std::min<std::uint64_t>(value, INT64_MAX));
 }
 
-void bindScan(Statement& statement, const RecordedScan& scan) {
+std::vector<Value> valuesOf(const RecordedScan& scan) {
     const platform::VolumeFacts& volume = scan.volume;
-    int i = 0;
+    std::vector<Value> values;
     for (const std::string* text :
          {&scan.diskId, &volume.uuid, &volume.label, &volume.type, &volume.mountPoint,
           &volume.folder, &scan.scannedFolder, &scan.namePattern, &scan.extensionPattern})
-        statement.bindText(++i, *text);
-    statement.bindInteger(++i, clamped(volume.capacity));
-    statement.bindInteger(++i, clamped(volume.freeSpace));
-    statement.bindText(++i, scan.scannedAt);
-    statement.bindInteger(++i, scan.recordCount);
-    statement.bindInteger(++i, scan.totalSize);
+        values.emplace_back(*text);
+    for (const std::int64_t number : {clamped(volume.capacity), clamped(volume.freeSpace)})
+        values.emplace_back(number);
+    values.emplace_back(scan.scannedAt);
+    for (const std::int64_t number :
+         {scan.recordCount, scan.totalSize, scan.listedFiles, std::int64_t{scan.complete ? 1 : 0}})
+        values.emplace_back(number);
+    return values;
 }
 
 RecordedScan scanAt(const Statement& row) {
@@ -66,6 +74,10 @@ RecordedScan scanAt(const Statement& row) {
     scan.scannedAt = row.columnValue(i++).asString();
     scan.recordCount = row.columnInteger(i++);
     scan.totalSize = row.columnInteger(i++);
+    scan.listedFiles = row.columnInteger(i++);
+    // Rows written before scans were marked complete hold none: they were.
+    const Value complete = row.columnValue(i++);
+    scan.complete = complete.isNull() || complete.asInteger() != 0;
     return scan;
 }
 
@@ -73,8 +85,12 @@ std::vector<RecordedScan> selectScans(Database& db, const std::string* diskId) {
     std::vector<RecordedScan> scans;
     if (!tableExists(db))
         return scans;
+    // A table made before the later columns reads them as NULL (it may not be writable).
+    std::string columns = kColumns;
+    if (!hasColumn(db, kLaterColumns[0]))
+        columns = columns.substr(0, columns.find(", \"Listed Files\"")) + ", NULL, NULL";
     Statement statement =
-        db.prepare(std::string("SELECT \"Id\", ") + kColumns + " FROM Disks" +
+        db.prepare("SELECT \"Id\", " + columns + " FROM Disks" +
                    (diskId ? " WHERE \"Disk ID\" = ?1" : "") + " ORDER BY \"Id\"");
     if (diskId)
         statement.bindText(1, *diskId);
@@ -103,21 +119,37 @@ std::string scanTimeNow() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
 }
 
-void recordScan(Database& db, const RecordedScan& scan) {
-    createTable(db);
-    Statement statement = db.prepare(std::string("INSERT INTO Disks (") + kColumns +
-                                     ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    bindScan(statement, scan);
-    statement.step();
+void prepareScanTable(Database& db) {
+    db.executeScript(kCreate);
+    for (const char* column : kLaterColumns)
+        if (!hasColumn(db, column))
+            db.executeScript("ALTER TABLE Disks ADD COLUMN " + quoteIdentifier(column) +
+                             " INTEGER");
 }
 
-void rewriteRecordedScan(Database& db, const RecordedScan& scan) {
-    Statement statement = db.prepare(
-        "UPDATE Disks SET (" + std::string(kColumns) +
-        ") = (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14) WHERE \"Id\" = ?15");
-    bindScan(statement, scan);
-    statement.bindInteger(15, scan.id);
-    statement.step();
+std::int64_t recordScan(Database& db, const RecordedScan& scan, bool insideBatch) {
+    const std::string sql = std::string("INSERT INTO Disks (") + kColumns +
+                            ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    if (insideBatch) {
+        db.executeInBatch(sql, valuesOf(scan));
+    } else {
+        prepareScanTable(db);
+        db.execute(sql, valuesOf(scan));
+    }
+    return db.lastInsertRowId();
+}
+
+bool rewriteRecordedScan(Database& db, const RecordedScan& scan, bool insideBatch) {
+    const std::string sql = "UPDATE Disks SET (" + std::string(kColumns) +
+                            ") = (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+                            "?15, ?16) WHERE \"Id\" = ?17";
+    std::vector<Value> values = valuesOf(scan);
+    values.emplace_back(scan.id);
+    if (insideBatch)
+        return db.executeInBatch(sql, values) > 0;
+    prepareScanTable(db);
+    db.execute(sql, values);
+    return db.lastChanges() > 0;
 }
 
 std::vector<RecordedScan> recordedScans(Database& db, const std::string& diskId) {

@@ -22,6 +22,10 @@ struct RecordedScan {
     std::string scannedAt; // UTC, "2026-12-08T21:04:05Z"
     std::int64_t recordCount = 0;
     std::int64_t totalSize = 0;
+    // The files the scan listed, and whether its insert ran to its end: a killed insert leaves
+    // the records of its committed batches and a scan marked incomplete.
+    std::int64_t listedFiles = 0;
+    bool complete = true;
 };
 
 // False for a catalogue whose own table is called "Disks": its scans are not recorded.
@@ -30,10 +34,14 @@ bool keepsRecordedScans(const std::string& catalogueTable);
 // The current time in the form of RecordedScan::scannedAt.
 std::string scanTimeNow();
 
-// Adds one row (making the table when missing).
-void recordScan(Database& db, const RecordedScan& scan);
-// Rewrites the row of scan.id with the scan's facts (after an update of the disk).
-void rewriteRecordedScan(Database& db, const RecordedScan& scan);
+// Makes the table, or adds to one of an older layout the columns it lacks.
+void prepareScanTable(Database& db);
+// Adds one row and returns its Id (making the table when missing, unless `insideBatch`: then
+// the row joins the batch of posted records, and the table must have been prepared).
+std::int64_t recordScan(Database& db, const RecordedScan& scan, bool insideBatch = false);
+// Rewrites the row of scan.id with the scan's facts (after an update of the disk); false when
+// there is no such row.
+bool rewriteRecordedScan(Database& db, const RecordedScan& scan, bool insideBatch = false);
 // The rows of one Disk ID, oldest first.
 std::vector<RecordedScan> recordedScans(Database& db, const std::string& diskId);
 // Every row, oldest first.

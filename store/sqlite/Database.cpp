@@ -278,6 +278,8 @@ bool Database::commitWithoutTheUpkeep() {
 }
 
 void Database::closeBatch() {
+    if (batchWatcher_ && !sqlite3_get_autocommit(db_.get()) && !pending_.empty())
+        batchWatcher_();
     if (batchOpened_ && !sqlite3_get_autocommit(db_.get()))
         upkeep_->batchClosing(*this);
     batchOpened_ = false;
@@ -285,6 +287,24 @@ void Database::closeBatch() {
 
 void Database::runInBatch(const std::string& sql) {
     run(sql.c_str());
+}
+
+std::int64_t Database::executeInBatch(const std::string& sql,
+                                      const std::vector<Value>& parameters) {
+    Statement statement(db_.get(), sql);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        statement.bind(static_cast<int>(i) + 1, parameters[i]);
+    while (statement.step()) {
+    }
+    return lastChanges();
+}
+
+std::int64_t Database::lastInsertRowId() const {
+    return sqlite3_last_insert_rowid(db_.get());
+}
+
+std::int64_t Database::lastChanges() const {
+    return sqlite3_changes64(db_.get());
 }
 
 void Database::keepPostedAfterFailure() {
@@ -313,6 +333,8 @@ void Database::keepPostedAfterFailure() {
                 upkeep_->batchCannotClose(*this);
             for (const auto& values : pending_)
                 stepInsert(values);
+            if (batchWatcher_)
+                batchWatcher_();
             run("COMMIT");
             written = true;
         } catch (const EngineError&) {

@@ -82,6 +82,14 @@ public:
     void pauseUpkeep();
     // Runs `sql` inside the open batch of posted records, for the upkeep's batch hooks.
     void runInBatch(const std::string& sql);
+    // Runs `sql` with `parameters` inside the open batch (no commit first); returns the rows
+    // it changed.
+    std::int64_t executeInBatch(const std::string& sql, const std::vector<Value>& parameters);
+    // Told inside each batch of posted records just before it is committed, so that what it
+    // writes is committed with them (the row of the scan being inserted). It must not throw.
+    void setBatchWatcher(std::function<void()> watcher) { batchWatcher_ = std::move(watcher); }
+    std::int64_t lastInsertRowId() const;
+    std::int64_t lastChanges() const;
 
     // Inserts one record with `sql` (an INSERT with one parameter per value) inside the
     // current batch and returns its row id. On failure every record posted before it is kept
@@ -145,6 +153,7 @@ private:
     // transaction back on a failure (it may, on a full disk).
     std::vector<std::vector<Value>> pending_;
     std::unique_ptr<ConnectionUpkeep> upkeep_;
+    std::function<void()> batchWatcher_;
     std::map<std::int64_t, std::function<void()>> watchers_;
     std::int64_t lastWatch_ = 0;
 };

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace katalox::test {
@@ -107,7 +108,11 @@ TEST_F(CatalogTest, AFailureKeepsTheRecordsBeforeItAndABusyFileKeepsThemForLater
         EXPECT_NE(std::string(error.what()).find("disk full"), std::string::npos);
     }
     EXPECT_EQ(rows().size(), static_cast<std::size_t>(failing - paths.begin()));
-    EXPECT_TRUE(catalog.disks().empty()); // no scan recorded for a failed insert
+    // The scan is recorded as far as it got, marked incomplete.
+    const store::RecordedScan partial = catalog.disks().at(0).scans.at(0);
+    EXPECT_FALSE(partial.complete);
+    EXPECT_EQ(partial.recordCount, failing - paths.begin());
+    EXPECT_EQ(partial.listedFiles, 30);
 
     OtherProgram(file).exec("DROP TRIGGER refuse; DELETE FROM Files");
     OtherProgram reader(file);
@@ -121,6 +126,46 @@ TEST_F(CatalogTest, AFailureKeepsTheRecordsBeforeItAndABusyFileKeepsThemForLater
     reader.exec("COMMIT");
     store::Database::retryUnwritten();
     EXPECT_EQ(rows().size(), 30u);
+}
+
+TEST_F(CatalogTest, AKilledInsertLeavesAnIncompleteScanThatAnUpdateCompletes) {
+    // More files than one batch: hard links to one file, made quickly.
+    const std::string first = dir.write("many/f0", "x");
+    const auto count = static_cast<int>(store::Database::batchSize) + 10;
+    for (int i = 1; i < count; ++i)
+        std::filesystem::create_hard_link(first, dir.file("many/f" + std::to_string(i)));
+    const scanner::WalkRules rules{dir.file("many/"), "*", "*"};
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        store::Catalog own(file); // the child's own connection
+        const std::vector<std::string> paths = listedFiles(rules);
+        own.insert(
+            {"Killed", rules}, paths.size(),
+            [&](std::size_t i) { return std::string_view(paths[i]); },
+            [&](std::size_t i) {
+                if (i == store::Database::batchSize + 5)
+                    ::_exit(0); // like a kill: no destructor, no commit
+                return true;
+            });
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(rows().size(), store::Database::batchSize);
+    const store::RecordedScan killed = catalog.disks().at(0).scans.at(0);
+    EXPECT_FALSE(killed.complete);
+    EXPECT_EQ(killed.recordCount, static_cast<std::int64_t>(store::Database::batchSize));
+    EXPECT_EQ(killed.listedFiles, count);
+
+    std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate("Killed");
+    ASSERT_TRUE(update->compare(false));
+    EXPECT_EQ(update->changes().added.size(), 10u);
+    EXPECT_TRUE(update->completesScans());
+    update->apply();
+    EXPECT_EQ(rows().size(), static_cast<std::size_t>(count));
+    EXPECT_TRUE(catalog.disks().at(0).scans.at(0).complete);
 }
 
 TEST_F(CatalogTest, AnUpdateFindsAndAppliesExactlyWhatChanged) {
