@@ -238,6 +238,11 @@ std::uint64_t FindOperation::size() {
     State& s = *state_;
     if (s.readStatus() == StatState::Failed)
         return 0;
+    // A link is sized as itself, never as what it leads to.
+    struct stat own {};
+    if (s.type != DT_REG && s.type != DT_DIR && s.statState == StatState::Followed &&
+        ::fstatat(s.fd(), s.name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode))
+        return static_cast<std::uint64_t>(own.st_size);
     return static_cast<std::uint64_t>(s.info.st_size);
 }
 
@@ -265,7 +270,12 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
         const UniqueFd fd = openDeep(fullPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
         found.attributes.system = fd.valid() && isOnPseudoFileSystem(fd.get(), info.st_dev);
     }
-    found.size = static_cast<std::uint64_t>(info.st_size);
+    // A link is sized as itself, never as what it leads to.
+    struct stat own = info;
+    if (followed && statDeep(fullPath, own, false) && S_ISLNK(own.st_mode))
+        found.size = static_cast<std::uint64_t>(own.st_size);
+    else
+        found.size = static_cast<std::uint64_t>(info.st_size);
     found.identity = identityOf(info);
     return found;
 }

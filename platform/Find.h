@@ -65,7 +65,9 @@ public:
     const std::string& name() const;
     bool isDirectory();          // from the directory entry type where known (no stat)
     FileAttributes attributes(); // stats the entry on first use
-    std::uint64_t size();        // full 64-bit size; stats the entry on first use
+    // Full 64-bit size, of a link itself (never of what it leads to); stats the entry on first
+    // use.
+    std::uint64_t size();
     // The entry's identity after following links; empty when it cannot be read (a broken link).
     std::optional<FileIdentity> identity();
 

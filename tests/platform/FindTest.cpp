@@ -156,7 +156,9 @@ TEST_F(FindInFolder, AttributesSizesAndLinks) {
     EXPECT_FALSE(seen["toFile"].directory || seen["broken"].directory || seen["B.TXT"].directory);
     EXPECT_FALSE(seen["."].hidden || seen[".."].hidden);
     EXPECT_TRUE(seen["a.txt"].readOnly);
-    EXPECT_EQ(sizes["toFile"], 5u); // the size of what the link points to
+    // A link is sized as itself: the length of the path it holds.
+    EXPECT_EQ(sizes["toFile"], dir.file("B.TXT").size());
+    EXPECT_EQ(FindOperation::lookUp(dir.file("toFile"))->size, dir.file("B.TXT").size());
     EXPECT_EQ(sizes["noext"], 5ULL << 30);
     EXPECT_EQ(FindOperation::lookUp(dir.file("noext"))->size, 5ULL << 30);
 }

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +79,24 @@ TEST_F(CatalogTest, InsertWritesOneRecordPerFileAndRecordsTheScan) {
     EXPECT_EQ(scan.recordCount, 3);
     EXPECT_FALSE(scan.volume.type.empty());
     EXPECT_TRUE(disks[0].mountedAt); // the folder's volume is mounted now
+}
+
+TEST_F(CatalogTest, LinksAreSizedAsThemselvesAndNothingButAFileIsOpened) {
+    dir.write("disk/target.txt", std::string(1264, 'p'));
+    std::filesystem::create_symlink(dir.file("disk/target.txt"), dir.file("disk/link"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("disk/zero"));
+    ASSERT_EQ(::mkfifo(dir.file("disk/fifo").c_str(), 0600), 0); // opening it would hang
+    insert("Links", {dir.file("disk/"), "*", "*"});
+    std::map<std::string, std::int64_t> sizes;
+    for (const Row& row : rows())
+        sizes[std::get<0>(row)] = std::get<3>(row);
+    EXPECT_EQ(sizes["TARGET.TXT"], 1264);
+    EXPECT_EQ(sizes["LINK"], static_cast<std::int64_t>(dir.file("disk/target.txt").size()));
+    EXPECT_EQ(sizes["ZERO"], 9);
+    EXPECT_EQ(sizes["FIFO"], 0);
+    std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate("Links");
+    ASSERT_TRUE(update->compare(false));
+    EXPECT_TRUE(update->changes().none()); // the update sizes them the same way
 }
 
 TEST_F(CatalogTest, InsertSkipsVanishedFilesAndStopsWhenAsked) {
