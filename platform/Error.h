@@ -23,6 +23,18 @@ public:
     using EngineError::EngineError;
 };
 
+// The disk holding the catalogue is full: nothing more can be written to it for now.
+class EngineFullError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// The catalogue file may be read but not written.
+class EngineReadOnlyError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // A failure to open, read or write a file ("Cannot open file ...", "Cannot create file ...").
 class FileError : public Error {
 public:

@@ -65,7 +65,7 @@ TForm1::TForm1(QWidget* parent)
     DataSource1->setDataSet(Table1);
     DBGrid1->setDataSource(DataSource1);
     connectHandlers();
-    katalox::keepRetryingUnwrittenRecords(this);
+    katalox::watchBackgroundWork(this);
 }
 
 TForm1::~TForm1() = default;

@@ -3,16 +3,21 @@
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "store/search/BackgroundProblems.h"
 #include "store/sqlite/Database.h"
 
 #include <QTimer>
 
 namespace katalox {
 
-void keepRetryingUnwrittenRecords(QObject* owner) {
+void watchBackgroundWork(QObject* owner) {
     auto* retry = new QTimer(owner);
     retry->setInterval(1000);
-    QObject::connect(retry, &QTimer::timeout, retry, [] { store::Database::retryUnwritten(); });
+    QObject::connect(retry, &QTimer::timeout, retry, [] {
+        store::Database::retryUnwritten();
+        for (const std::string& problem : store::takeBackgroundProblems())
+            platform::Dialogs::instance().showMessage(platform::displayText(problem));
+    });
     retry->start();
 }
 

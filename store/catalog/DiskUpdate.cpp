@@ -1,5 +1,6 @@
 #include "store/catalog/DiskUpdate.h"
 
+#include "platform/Error.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
 #include "store/sqlite/Database.h"
@@ -84,7 +85,15 @@ bool DiskUpdate::compare(const bool& stopped) {
 }
 
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
-    applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+    try {
+        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+    } catch (const EngineReadOnlyError&) {
+        throw Error("The catalogue " + db_->path() +
+                    " cannot be written (it is read-only), so the changes of the disk \"" +
+                    diskId_ +
+                    "\" were not applied. Make the file writable, or choose another "
+                    "catalogue under Main, Configuration.");
+    }
 }
 
 } // namespace katalox::store

@@ -15,7 +15,7 @@ void run(sqlite3* db, const std::string& sql) {
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
         std::string message = error ? error : sqlite3_errmsg(db);
         sqlite3_free(error);
-        throw EngineError(message);
+        throwEngineError(sqlite3_errcode(db), message);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "store/search/SearchIndexBuilder.h"
 
 #include "platform/Error.h"
+#include "store/search/BackgroundProblems.h"
 #include "store/search/EveryRecord.h"
 #include "store/search/SearchIndex.h"
 #include "store/sqlite/SqliteHandles.h"
@@ -66,6 +67,13 @@ void SearchIndexBuilder::build() {
                 if (!pause(std::max<std::chrono::steady_clock::duration>(
                         kPauseBetweenSteps, std::chrono::steady_clock::now() - stepStart)))
                     break;
+            } catch (const EngineFullError&) {
+                noteBackgroundProblem(
+                    "The disk holding the catalogue " + path_ +
+                    " is full, so its search index could not be brought up to date: listings "
+                    "are right but slower. Free some space on that disk; the index catches up "
+                    "the next time the catalogue is opened.");
+                break;
             } catch (const EngineError&) {
                 const int code = sqlite3_errcode(db.get()) & 0xff;
                 if (code != SQLITE_BUSY && code != SQLITE_LOCKED)

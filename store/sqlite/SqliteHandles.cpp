@@ -23,9 +23,16 @@ SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql) {
 }
 
 void throwEngineError(int code, const std::string& message) {
-    if ((code & 0xff) == SQLITE_BUSY)
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
         throw EngineBusyError(message);
-    throw EngineError(message);
+    case SQLITE_FULL:
+        throw EngineFullError(message);
+    case SQLITE_READONLY:
+        throw EngineReadOnlyError(message);
+    default:
+        throw EngineError(message);
+    }
 }
 
 void throwLastError(sqlite3* db) {

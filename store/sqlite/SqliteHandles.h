@@ -24,6 +24,7 @@ SqliteConnection openSqlite(const std::string& path, int flags = SQLITE_OPEN_REA
 SqliteStatement prepareSqlite(sqlite3* db, const std::string& sql);
 
 // Throws the connection's last error: EngineBusyError when another program holds the file,
+// EngineFullError on a full disk, EngineReadOnlyError for a file that cannot be written,
 // otherwise EngineError with the engine's message.
 [[noreturn]] void throwLastError(sqlite3* db);
 // The same for an error code and message read before.

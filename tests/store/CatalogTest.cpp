@@ -8,6 +8,7 @@
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
 #include "store/catalog/CatalogFile.h"
+#include "store/search/BackgroundProblems.h"
 #include "store/settings/ConfigFile.h"
 #include "store/sqlite/Database.h"
 
@@ -263,6 +264,34 @@ TEST_F(CatalogTest, DeleteRenameAndEmptyKeepTheRecordedScansInStep) {
     catalog.empty();
     EXPECT_TRUE(rows().empty());
     EXPECT_TRUE(catalog.disks().empty());
+}
+
+TEST_F(CatalogTest, AReadOnlyCatalogueIsNamedWhenAnUpdateCannotBeApplied) {
+    dir.write("disk/a.txt", "1");
+    insert("Disk", {dir.file("disk/"), "*", "*"});
+    dir.write("disk/b.txt", "2");
+    std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate("Disk");
+    ASSERT_TRUE(update->compare(false));
+    catalog.database().execute("PRAGMA query_only = ON"); // writes fail as on a read-only file
+    try {
+        update->apply();
+        FAIL() << "the update was applied";
+    } catch (const Error& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find(file), std::string::npos) << message;
+        EXPECT_NE(message.find("choose another catalogue"), std::string::npos) << message;
+    }
+    catalog.database().execute("PRAGMA query_only = OFF");
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST(BackgroundProblems, EachIsToldOnce) {
+    store::noteBackgroundProblem("full");
+    store::noteBackgroundProblem("full");
+    store::noteBackgroundProblem("other");
+    EXPECT_EQ(store::takeBackgroundProblems(), (std::vector<std::string>{"full", "other"}));
+    store::noteBackgroundProblem("full");
+    EXPECT_TRUE(store::takeBackgroundProblems().empty());
 }
 
 TEST_F(CatalogTest, OpensTheCatalogueConfigIniNames) {
