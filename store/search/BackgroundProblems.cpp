@@ -1,8 +1,8 @@
 #include "store/search/BackgroundProblems.h"
 
 #include <mutex>
-#include <utility>
 #include <set>
+#include <utility>
 
 namespace katalox::store {
 

@@ -215,6 +215,24 @@ TEST_F(UpdateDiskTest, AnotherVolumeInTheRecordedPlaceIsAskedAbout) {
     EXPECT_EQ(presence(), "Not connected");
 }
 
+TEST(DiskPresence, AnIncompleteScanIsMarkedWithHowFarItGot) {
+    katalox::test::ScriptedDialogs dialogs;
+    katalox::test::MainWindowOnCatalogue window;
+    window.openCatalogue();
+    window.insert({{"A", "/STICK/A", "Stick", 1}});
+    katalox::store::RecordedScan scan;
+    scan.diskId = "Stick";
+    scan.scannedFolder = "/stick/";
+    scan.recordCount = 1;
+    scan.listedFiles = 3;
+    scan.complete = false;
+    katalox::store::recordScan(*katalox::store::Database::open(window.dir.file("Files.db")), scan);
+    window.form.Update();
+    EXPECT_EQ(window.node("Stick")->toolTip(0),
+              "Not connected\nIncomplete: the insert of /stick/ stopped after 1 of 3 files. "
+              "Update This Disk... completes it.");
+}
+
 TEST(DiskPresence, MountingAndUnmountingWhileRunningUpdatesTheMark) {
     katalox::test::ScriptedDialogs dialogs;
     katalox::test::MainWindowOnCatalogue window;
