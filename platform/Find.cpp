@@ -257,10 +257,15 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
     const auto slash = fullPath.rfind(kPathSeparator);
     if (!isUsablePath(fullPath) || slash + 1 == fullPath.size())
         return std::nullopt;
-    struct stat info {};
-    const bool followed = statDeep(fullPath, info);
-    if (!followed && !statDeep(fullPath, info, false))
+    // The entry itself first: only a link needs a second look, at what it leads to, and it is
+    // sized as itself, never as that.
+    struct stat own {};
+    if (!statDeep(fullPath, own, false))
         return std::nullopt;
+    struct stat info = own;
+    const bool followed = !S_ISLNK(own.st_mode) || statDeep(fullPath, info);
+    if (!followed)
+        info = own; // a broken link
     FoundFile found;
     found.name = fullPath.substr(slash + 1);
     found.attributes.directory = followed && S_ISDIR(info.st_mode);
@@ -270,12 +275,7 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
         const UniqueFd fd = openDeep(fullPath, O_PATH | O_DIRECTORY | O_CLOEXEC);
         found.attributes.system = fd.valid() && isOnPseudoFileSystem(fd.get(), info.st_dev);
     }
-    // A link is sized as itself, never as what it leads to.
-    struct stat own = info;
-    if (followed && statDeep(fullPath, own, false) && S_ISLNK(own.st_mode))
-        found.size = static_cast<std::uint64_t>(own.st_size);
-    else
-        found.size = static_cast<std::uint64_t>(info.st_size);
+    found.size = static_cast<std::uint64_t>(own.st_size);
     found.identity = identityOf(info);
     return found;
 }
