@@ -44,7 +44,12 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
         }
     }
     // The scan's row is written with the first batch of records and counts them at every
-    // batch, so that a killed insert leaves a scan marked incomplete beside its records.
+    // batch, so that a killed insert leaves a scan marked incomplete beside its records. The
+    // watcher reads this call's own state, so it never outlives the call.
+    struct WatcherScope {
+        Database& db;
+        ~WatcherScope() { db.setBatchWatcher({}); }
+    } watcherScope{*db_};
     if (recording && unrecorded.empty())
         db_->setBatchWatcher([&] {
             try {
