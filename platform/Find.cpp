@@ -246,6 +246,11 @@ std::uint64_t FindOperation::size() {
     return static_cast<std::uint64_t>(s.info.st_size);
 }
 
+std::int64_t FindOperation::modified() {
+    State& s = *state_;
+    return s.readStatus() == StatState::Failed ? 0 : s.info.st_mtim.tv_sec;
+}
+
 std::optional<FileIdentity> FindOperation::identity() {
     State& s = *state_;
     if (s.readStatus() != StatState::Followed)
@@ -276,6 +281,7 @@ std::optional<FoundFile> FindOperation::lookUp(const std::string& fullPath) {
         found.attributes.system = fd.valid() && isOnPseudoFileSystem(fd.get(), info.st_dev);
     }
     found.size = static_cast<std::uint64_t>(own.st_size);
+    found.modified = own.st_mtim.tv_sec;
     found.identity = identityOf(info);
     return found;
 }

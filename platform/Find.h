@@ -41,6 +41,7 @@ struct FoundFile {
     std::string name; // last path component, byte for byte
     FileAttributes attributes;
     std::uint64_t size = 0;
+    std::int64_t modified = 0; // seconds since 1970 (UTC), of the entry itself
     FileIdentity identity;
 };
 
@@ -68,6 +69,8 @@ public:
     // Full 64-bit size, of a link itself (never of what it leads to); stats the entry on first
     // use.
     std::uint64_t size();
+    // Last modification, in seconds since 1970 (UTC), after following links; stats on first use.
+    std::int64_t modified();
     // The entry's identity after following links; empty when it cannot be read (a broken link).
     std::optional<FileIdentity> identity();
 

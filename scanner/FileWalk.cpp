@@ -6,10 +6,10 @@
 
 namespace katalox::scanner {
 
-void walkMatchingFiles(
-    const WalkRules& rules,
-    const std::function<void(const std::string& path, std::uint64_t size)>& found,
-    const bool& stopped) {
+void walkMatchingFiles(const WalkRules& rules,
+                       const std::function<void(const std::string& path, std::uint64_t size,
+                                                std::int64_t modified)>& found,
+                       const bool& stopped) {
     const std::shared_ptr<FolderList> folders = ListAllDirs(rules.startFolder);
     const std::string pattern = rules.namePattern + "." + rules.extensionPattern;
     std::string path;
@@ -22,7 +22,7 @@ void walkMatchingFiles(
             if (name == "." || name == ".." || find.isDirectory())
                 continue;
             path.assign(folder).append(name);
-            found(path, find.size());
+            found(path, find.size(), find.modified());
         }
         platform::processMessages();
     }

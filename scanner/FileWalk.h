@@ -13,12 +13,13 @@ struct WalkRules {
     std::string extensionPattern;
 };
 
-// Calls `found` with each matching file's full path and size, in the scan's order.
+// Calls `found` with each matching file's full path, size and modification time (seconds since
+// 1970), in the scan's order.
 // Lets waiting window messages run between folders. Throws Error when another walk is running;
 // returns early when `stopped` becomes true.
-void walkMatchingFiles(
-    const WalkRules& rules,
-    const std::function<void(const std::string& path, std::uint64_t size)>& found,
-    const bool& stopped);
+void walkMatchingFiles(const WalkRules& rules,
+                       const std::function<void(const std::string& path, std::uint64_t size,
+                                                std::int64_t modified)>& found,
+                       const bool& stopped);
 
 } // namespace katalox::scanner

@@ -6,6 +6,9 @@
 #include "platform/Utf8.h"
 #include "platform/Volume.h"
 #include "store/catalog/CatalogFile.h"
+#include "store/facts/FactTables.h"
+#include "store/facts/FactsWriter.h"
+#include "store/facts/RecordedFacts.h"
 #include "store/settings/ConfigFile.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
@@ -25,6 +28,9 @@ std::string recordCountText(std::size_t count) {
 Catalog::Catalog(const std::string& path)
     : path_(path), table_(tableNameOf(path)), db_(openCatalogFile(path)) {}
 
+Catalog::~Catalog() = default;
+Catalog::Catalog(Catalog&&) noexcept = default;
+
 Catalog Catalog::configuredIn(const std::string& folder) {
     const std::vector<std::string> lines = ConfigFile::readLines(ConfigFile::path(folder));
     return Catalog(platform::joinPath(ConfigFile::value(lines, 1), ConfigFile::value(lines, 0)));
@@ -43,13 +49,27 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
             unrecorded = error.what();
         }
     }
+    // Without its facts a record still shows everything its row holds: a catalogue that
+    // cannot take them gets the records alone.
+    facts_.reset();
+    if (recording && unrecorded.empty() && keepsFileFacts(table_)) {
+        try {
+            prepareFactTables(*db_, table_);
+            facts_ = std::make_unique<FactsWriter>(*db_, scan.rules.startFolder);
+        } catch (const EngineError&) {
+        }
+    }
     // The scan's row is written with the first batch of records and counts them at every
     // batch, so that a killed insert leaves a scan marked incomplete beside its records. The
     // watcher reads this call's own state, so it never outlives the call.
     struct WatcherScope {
         Database& db;
-        ~WatcherScope() { db.setBatchWatcher({}); }
-    } watcherScope{*db_};
+        std::unique_ptr<FactsWriter>& facts;
+        ~WatcherScope() {
+            db.setBatchWatcher({});
+            facts.reset();
+        }
+    } watcherScope{*db_, facts_};
     if (recording && unrecorded.empty())
         db_->setBatchWatcher([&] {
             try {
@@ -58,8 +78,10 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
                     inFlight_.posting && db_->pendingCount() == inFlight_.pendingBefore + 1;
                 recorded.recordCount = figures.records + (postedNow ? 1 : 0);
                 recorded.totalSize = figures.totalSize + (postedNow ? inFlight_.size : 0);
+                const std::int64_t lastRecord = db_->lastInsertRowId();
                 if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded, true))
                     recorded.id = recordScan(*db_, recorded, true);
+                writeFacts(recorded.id, lastRecord);
             } catch (const std::exception& error) {
                 unrecorded = error.what();
             }
@@ -148,8 +170,13 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
         inFlight_ = {true, db_->pendingCount(), size};
-        db_->insertRow(sql, {Value(std::move(upperName)), Value(std::move(upperPath)),
-                             Value(scan.diskId), Value(size)});
+        if (facts_)
+            facts_->add(path, upperName, size, found->modified);
+        const std::int64_t record =
+            db_->insertRow(sql, {Value(std::move(upperName)), Value(std::move(upperPath)),
+                                 Value(scan.diskId), Value(size)});
+        if (facts_)
+            facts_->setRecord(record);
         inFlight_.posting = false;
         ++figures.records;
         figures.totalSize += size;
@@ -157,6 +184,17 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
             figures.stopped = true;
             return;
         }
+    }
+}
+
+void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {
+    if (!facts_)
+        return;
+    try {
+        facts_->flush(scanId, lastRecord);
+    } catch (const EngineError&) {
+        // The records matter more than their facts: the rest of the insert goes without them.
+        facts_.reset();
     }
 }
 
@@ -186,11 +224,39 @@ std::optional<std::string> Catalog::livePath(const std::string& diskId,
     return livePathOf(*db_, diskId, storedPath);
 }
 
+std::optional<std::string> Catalog::recordedRealPath(std::int64_t record) const {
+    if (const auto recorded = recordedPathOf(*db_, table_, record))
+        return recorded->path;
+    return std::nullopt;
+}
+
+std::optional<std::string> Catalog::livePathOfRecord(std::int64_t record, const std::string& diskId,
+                                                     const std::string& storedPath) const {
+    const auto recorded = recordedPathOf(*db_, table_, record);
+    if (!recorded)
+        return livePath(diskId, storedPath);
+    for (const RecordedScan& scan : recordedScans(*db_, diskId)) {
+        if (scan.id != recorded->scanId)
+            continue;
+        const ScanPlace place = locateScan(scan);
+        if (place.state != ScanPlace::State::Connected)
+            return std::nullopt;
+        std::string live = place.folderNow + recorded->path.substr(scan.scannedFolder.size());
+        if (platform::FindOperation::lookUp(live))
+            return live;
+        return std::nullopt;
+    }
+    return livePath(diskId, storedPath); // facts of another Disk ID's scan: not to be trusted
+}
+
 void Catalog::changeRecords(const std::function<void()>& change, const std::string& ownStatement,
                             const std::vector<std::string>& parameters,
-                            const std::function<void(Database&)>& keepScans) {
+                            const std::function<void(Database&)>& keepScans,
+                            const std::function<void(Database&)>& beforeChange) {
     {
         Transaction transaction(*db_);
+        if (beforeChange)
+            beforeChange(*db_);
         if (change) {
             change();
         } else {
@@ -206,8 +272,16 @@ void Catalog::changeRecords(const std::function<void()>& change, const std::stri
 }
 
 void Catalog::deleteDisk(const std::string& diskId, const std::function<void()>& change) {
-    changeRecords(change, "DELETE FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1",
-                  {diskId}, [&](Database& db) { forgetRecordedDisk(db, diskId); });
+    // The facts go first, so that deleting the records finds none left to keep in step.
+    const auto forgetFacts = [&](Database& db) {
+        std::vector<std::int64_t> scanIds;
+        for (const RecordedScan& scan : recordedScans(db, diskId))
+            scanIds.push_back(scan.id);
+        forgetScanFacts(db, scanIds);
+    };
+    changeRecords(
+        change, "DELETE FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1", {diskId},
+        [&](Database& db) { forgetRecordedDisk(db, diskId); }, forgetFacts);
 }
 
 void Catalog::renameDisk(const std::string& diskId, const std::string& newName,

@@ -21,6 +21,7 @@
 namespace katalox::store {
 
 class Database;
+class FactsWriter;
 
 // A scan to insert: the Disk ID it goes under, and the folder and patterns it was made with,
 // recorded beside the records.
@@ -57,6 +58,8 @@ class Catalog {
 public:
     // The catalogue file at `path`, opened without creating it. Throws EngineError.
     explicit Catalog(const std::string& path);
+    ~Catalog();
+    Catalog(Catalog&&) noexcept;
     // The catalogue that config.ini in `folder` names (its folder joined with its table file).
     // Throws FileError or Error as reading config.ini does, EngineError as opening does.
     static Catalog configuredIn(const std::string& folder);
@@ -93,6 +96,13 @@ public:
     void deleteDisk(const std::string& diskId, const std::function<void()>& change = {});
     void renameDisk(const std::string& diskId, const std::string& newName,
                     const std::function<void()>& change = {});
+    // The real path of record `record` as it was scanned, when its facts are known.
+    std::optional<std::string> recordedRealPath(std::int64_t record) const;
+    // Where record `record` of `diskId`, stored as `storedPath`, is on the live file system:
+    // through its recorded real path when known, else as livePath() finds it.
+    std::optional<std::string> livePathOfRecord(std::int64_t record, const std::string& diskId,
+                                                const std::string& storedPath) const;
+
     // Removes every record and what lies beside them, or nothing when another program or
     // another instance of this one has the file open.
     void empty();
@@ -101,13 +111,15 @@ private:
     void insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
                        const InsertProgress& progress, InsertFigures& figures);
     RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
+    void writeFacts(std::int64_t scanId, std::int64_t lastRecord);
     void completeScan(RecordedScan& recorded, const InsertFigures& figures,
                       std::string& unrecorded);
-    // Runs `change`, or our own statement with its parameters, and `keepScans`, in one
-    // transaction.
+    // Runs `beforeChange`, `change` (or our own statement with its parameters) and `keepScans`,
+    // in one transaction.
     void changeRecords(const std::function<void()>& change, const std::string& ownStatement,
                        const std::vector<std::string>& parameters,
-                       const std::function<void(Database&)>& keepScans);
+                       const std::function<void(Database&)>& keepScans,
+                       const std::function<void(Database&)>& beforeChange = {});
 
     std::string path_;
     std::string table_;
@@ -118,6 +130,8 @@ private:
         std::size_t pendingBefore = 0;
         std::int64_t size = 0;
     } inFlight_;
+    // The facts of the files of the insert running, while it runs.
+    std::unique_ptr<FactsWriter> facts_;
 };
 
 } // namespace katalox::store

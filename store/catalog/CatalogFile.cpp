@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "store/catalog/RecordedDisks.h"
+#include "store/facts/FactTables.h"
 #include "store/search/EveryRecord.h"
 #include "store/search/SearchIndex.h"
 #include "store/search/SearchIndexUpkeep.h"
@@ -128,6 +129,7 @@ void emptyCatalogFile(const std::string& path, const std::string& table) {
         refuse(error.what());
     }
     try {
+        forgetAllFacts(*db);
         emptyTableAndIndex(*db, table);
         forgetAllRecordedDisks(*db);
         db->execute("COMMIT");

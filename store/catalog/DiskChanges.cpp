@@ -125,15 +125,17 @@ DiskChanges compareRecords(const std::vector<StoredRecord>& records,
     // path the one of the right size goes to the file that has it.
     std::vector<const FoundOnDisk*> unsized;
     for (const FoundOnDisk* file : files) {
-        if (byPath.match(file->path, file->size, true))
+        if (const StoredRecord* record = byPath.match(file->path, file->size, true)) {
             ++changes.unchanged;
-        else
+            changes.kept.emplace_back(record->id, file);
+        } else
             unsized.push_back(file);
     }
     for (const FoundOnDisk* file : unsized) {
-        if (const StoredRecord* record = byPath.match(file->path, file->size, false))
+        if (const StoredRecord* record = byPath.match(file->path, file->size, false)) {
             changes.changed.push_back({*record, file->size});
-        else
+            changes.kept.emplace_back(record->id, file);
+        } else
             changes.added.push_back(*file);
     }
     changes.removed = byPath.unmatched();
@@ -142,7 +144,8 @@ DiskChanges compareRecords(const std::vector<StoredRecord>& records,
 
 void applyChanges(Database& db, const std::string& table, const std::string& diskId,
                   const DiskChanges& changes, const std::vector<RecordedScan>& scans,
-                  const std::function<void(std::size_t done)>& progress) {
+                  const std::function<void(std::size_t done)>& progress,
+                  const std::function<void(const std::vector<std::int64_t>& added)>& beforeCommit) {
     const std::string name = quoteIdentifier(table);
     std::size_t done = 0;
     auto stepDone = [&](Statement& statement) {
@@ -166,15 +169,20 @@ void applyChanges(Database& db, const std::string& table, const std::string& dis
     Statement add = db.prepare("INSERT INTO " + name +
                                " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                                " VALUES (?1, ?2, ?3, ?4)");
+    std::vector<std::int64_t> addedIds;
+    addedIds.reserve(changes.added.size());
     for (const FoundOnDisk& file : changes.added) {
         add.bindText(1, file.path.substr(file.path.rfind('/') + 1));
         add.bindText(2, file.path);
         add.bindText(3, diskId);
         add.bindInteger(4, file.size);
         stepDone(add);
+        addedIds.push_back(db.lastInsertRowId());
     }
     for (const RecordedScan& scan : scans)
         rewriteRecordedScan(db, scan);
+    if (beforeCommit)
+        beforeCommit(addedIds);
     if (progress)
         progress(done);
     transaction.commit();

@@ -13,13 +13,18 @@ namespace katalox::store {
 class Database;
 
 // A file found on the disk, its path upper-cased as records store it (the record's name is
-// the path's last component), and where it was found (empty when not known).
+// the path's last component), where it was found (empty when not known), when it was last
+// modified and which of the Disk ID's scans found it.
 struct FoundOnDisk {
-    FoundOnDisk(std::string upperPath, std::int64_t bytes, std::string foundAt = {})
-        : path(std::move(upperPath)), size(bytes), livePath(std::move(foundAt)) {}
+    FoundOnDisk(std::string upperPath, std::int64_t bytes, std::string foundAt = {},
+                std::int64_t modifiedAt = 0, std::uint32_t byScan = 0)
+        : path(std::move(upperPath)), size(bytes), livePath(std::move(foundAt)),
+          modified(modifiedAt), scan(byScan) {}
     std::string path;
     std::int64_t size = 0;
     std::string livePath;
+    std::int64_t modified = 0;
+    std::uint32_t scan = 0;
 };
 
 struct StoredRecord {
@@ -40,6 +45,9 @@ struct DiskChanges {
         removed; // in Id order, records beyond the files of their path included
     std::vector<ResizedRecord> changed; // in the order found
     std::size_t unchanged = 0;
+    // The record each unchanged or changed file keeps (the files stay where compareRecords()
+    // found them).
+    std::vector<std::pair<std::int64_t, const FoundOnDisk*>> kept;
     bool none() const { return added.empty() && removed.empty() && changed.empty(); }
 };
 
@@ -58,8 +66,12 @@ DiskChanges compareRecords(const std::vector<StoredRecord>& records,
 // under `diskId`, and rewrites the recorded scans, all in one transaction: on any failure the
 // catalogue keeps its old records. Unchanged records keep their Ids. `progress` is told how
 // many changes are done, now and then.
-void applyChanges(Database& db, const std::string& table, const std::string& diskId,
-                  const DiskChanges& changes, const std::vector<RecordedScan>& scans,
-                  const std::function<void(std::size_t done)>& progress = {});
+// `beforeCommit`, when given, runs inside the transaction last, with the Ids of the added
+// records in the order of changes.added.
+void applyChanges(
+    Database& db, const std::string& table, const std::string& diskId, const DiskChanges& changes,
+    const std::vector<RecordedScan>& scans,
+    const std::function<void(std::size_t done)>& progress = {},
+    const std::function<void(const std::vector<std::int64_t>& added)>& beforeCommit = {});
 
 } // namespace katalox::store

@@ -1,8 +1,11 @@
 #include "store/catalog/DiskUpdate.h"
 
 #include "platform/Error.h"
+#include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
+#include "store/facts/FactTables.h"
+#include "store/facts/FactsWriter.h"
 #include "store/sqlite/Database.h"
 
 #include <algorithm>
@@ -31,7 +34,8 @@ bool DiskUpdate::anyConnected() const {
 }
 
 bool DiskUpdate::compare(const bool& stopped) {
-    std::vector<FoundOnDisk> found;
+    std::vector<FoundOnDisk>& found = found_;
+    found.clear();
     std::size_t recorded = 0;
     for (const RecordedScan& scan : scans_)
         recorded += static_cast<std::size_t>(std::max<std::int64_t>(scan.recordCount, 0));
@@ -51,12 +55,12 @@ bool DiskUpdate::compare(const bool& stopped) {
         scan.totalSize = 0;
         scanner::walkMatchingFiles(
             {place.folderNow, scan.namePattern, scan.extensionPattern},
-            [&](const std::string& path, std::uint64_t size) {
+            [&](const std::string& path, std::uint64_t size, std::int64_t modified) {
                 const auto bytes = static_cast<std::int64_t>(size);
                 found.push_back({samePlace ? platform::upperCase(path)
                                            : storedFolder + platform::upperCase(path.substr(
                                                                 place.folderNow.size())),
-                                 bytes, path});
+                                 bytes, path, modified, static_cast<std::uint32_t>(i)});
                 ++scan.recordCount;
                 scan.totalSize += bytes;
             },
@@ -84,9 +88,42 @@ bool DiskUpdate::compare(const bool& stopped) {
     return true;
 }
 
+void DiskUpdate::rewriteFacts(const std::vector<std::int64_t>& addedIds) {
+    std::vector<std::int64_t> scanIds;
+    for (const RecordedScan& scan : rewritten_)
+        scanIds.push_back(scan.id);
+    forgetScanFacts(*db_, scanIds);
+    std::vector<std::unique_ptr<FactsWriter>> writers(scans_.size());
+    const auto add = [&](const FoundOnDisk& file, std::int64_t record) {
+        if (file.livePath.empty() || file.scan >= scans_.size())
+            return;
+        std::unique_ptr<FactsWriter>& writer = writers[file.scan];
+        const RecordedScan& scan = scans_[file.scan];
+        if (!writer)
+            writer = std::make_unique<FactsWriter>(*db_, scan.scannedFolder);
+        // Named as scanned, wherever the volume is mounted today.
+        const std::string scanned =
+            scan.scannedFolder + file.livePath.substr(places_[file.scan].folderNow.size());
+        writer->add(scanned, file.path.substr(file.path.rfind(platform::kPathSeparator) + 1),
+                    file.size, file.modified, record);
+    };
+    for (const auto& [record, file] : changes_.kept)
+        add(*file, record);
+    for (std::size_t i = 0; i < changes_.added.size() && i < addedIds.size(); ++i)
+        add(changes_.added[i], addedIds[i]);
+    for (std::size_t i = 0; i < writers.size(); ++i)
+        if (writers[i])
+            writers[i]->flush(scans_[i].id, 0);
+}
+
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
     try {
-        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress);
+        std::function<void(const std::vector<std::int64_t>&)> facts;
+        if (keepsFileFacts(table_)) {
+            prepareFactTables(*db_, table_);
+            facts = [this](const std::vector<std::int64_t>& added) { rewriteFacts(added); };
+        }
+        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress, facts);
     } catch (const EngineReadOnlyError&) {
         throw Error("The catalogue " + db_->path() +
                     " cannot be written (it is read-only), so the changes of the disk \"" +

@@ -38,11 +38,15 @@ public:
     void apply(const std::function<void(std::size_t done)>& progress = {});
 
 private:
+    // Writes the facts of every file of the walked scans anew, inside the update's transaction.
+    void rewriteFacts(const std::vector<std::int64_t>& addedIds);
+
     std::shared_ptr<Database> db_;
     std::string table_;
     std::string diskId_;
     std::vector<RecordedScan> scans_;
     std::vector<Place> places_;
+    std::vector<FoundOnDisk> found_; // what the walk found, which changes_ points into
     DiskChanges changes_;
     std::vector<RecordedScan> rewritten_; // the connected scans with today's facts
 };

@@ -289,6 +289,15 @@ void Database::runInBatch(const std::string& sql) {
     run(sql.c_str());
 }
 
+std::int64_t Database::dataVersion() {
+    Statement version(db_.get(), "PRAGMA data_version");
+    return version.step() ? version.columnInteger(0) : 0;
+}
+
+Statement Database::prepareInBatch(const std::string& sql) {
+    return Statement(db_.get(), sql);
+}
+
 std::int64_t Database::executeInBatch(const std::string& sql,
                                       const std::vector<Value>& parameters) {
     Statement statement(db_.get(), sql);

@@ -85,6 +85,8 @@ public:
     // Runs `sql` with `parameters` inside the open batch (no commit first); returns the rows
     // it changed.
     std::int64_t executeInBatch(const std::string& sql, const std::vector<Value>& parameters);
+    // Prepares `sql` to run inside the open batch or transaction (no commit first).
+    Statement prepareInBatch(const std::string& sql);
     // Told inside each batch of posted records just before it is committed, so that what it
     // writes is committed with them (the row of the scan being inserted). It must not throw.
     void setBatchWatcher(std::function<void()> watcher) { batchWatcher_ = std::move(watcher); }
@@ -127,6 +129,8 @@ public:
     // Counts every row changed through this connection; a data set compares it to notice
     // changes made by others on the same connection.
     std::int64_t changeCount() const;
+    // Changes whenever another connection (another program) commits a change to the file.
+    std::int64_t dataVersion();
     void setBusyTimeout(int milliseconds);
 
 private:

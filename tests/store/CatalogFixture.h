@@ -26,7 +26,8 @@ inline std::vector<std::string> listedFiles(const scanner::WalkRules& rules) {
     std::vector<std::string> paths;
     const bool stopped = false;
     scanner::walkMatchingFiles(
-        rules, [&](const std::string& path, std::uint64_t) { paths.push_back(path); }, stopped);
+        rules, [&](const std::string& path, std::uint64_t, std::int64_t) { paths.push_back(path); },
+        stopped);
     return paths;
 }
 

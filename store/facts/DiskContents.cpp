@@ -1,0 +1,256 @@
+#include "store/facts/DiskContents.h"
+
+#include "platform/Find.h"
+#include "platform/Paths.h"
+#include "platform/RealPath.h"
+#include "platform/Utf8.h"
+#include "store/catalog/DiskPlace.h"
+#include "store/facts/FactTables.h"
+#include "store/facts/RealName.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+
+#include <algorithm>
+
+namespace katalox::store {
+
+namespace {
+
+constexpr char kSeparator = platform::kPathSeparator;
+
+bool exists(const std::string& path) {
+    if (path.size() > 1 && path.back() == kSeparator)
+        return platform::FindOperation::lookUp(path.substr(0, path.size() - 1)).has_value();
+    return platform::FindOperation::lookUp(path).has_value();
+}
+
+} // namespace
+
+DiskContents::DiskContents(std::shared_ptr<Database> db, std::string table, std::string diskId)
+    : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
+      scans_(keepsRecordedScans(table_) ? recordedScans(*db_, diskId_)
+                                        : std::vector<RecordedScan>{}) {
+    readFolders();
+    std::int64_t recorded = 0;
+    for (const ContentsFolder& folder : folders_)
+        recorded += folder.ownFiles;
+    const std::int64_t records = db_->integerOf(
+        "SELECT count(*) FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1",
+        {Value(diskId_)});
+    if (records != recorded)
+        placeLooseRecords(recorded);
+    addTotals();
+}
+
+void DiskContents::readFolders() {
+    std::unordered_map<std::int64_t, std::size_t> scanOf;
+    std::string scanIds;
+    for (std::size_t i = 0; i < scans_.size(); ++i) {
+        scanOf[scans_[i].id] = i;
+        scanIds += (scanIds.empty() ? "" : ",") + std::to_string(scans_[i].id);
+    }
+    std::vector<bool> rooted(scans_.size(), false);
+    if (!scanIds.empty() && hasFactTables(*db_)) {
+        // Parents are written before their children, so in Id order each parent comes first.
+        Statement rows = db_->prepare(
+            "SELECT \"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", \"Bytes\" FROM " +
+            quoteIdentifier(kFoldersTable) + " WHERE \"Scan\" IN (" + scanIds +
+            ") ORDER BY \"Id\"");
+        while (rows.step()) {
+            ContentsFolder folder;
+            folder.id = rows.columnInteger(0);
+            folder.scan = scanOf.at(rows.columnInteger(1));
+            const Value parent = rows.columnValue(2);
+            folder.name = rows.columnValue(3).asString();
+            folder.ownFiles = rows.columnInteger(4);
+            folder.ownBytes = rows.columnInteger(5);
+            const auto index = static_cast<std::uint32_t>(folders_.size());
+            if (parent.isNull()) {
+                roots_.push_back(index);
+                rooted[folder.scan] = true;
+            } else if (const auto up = byId_.find(parent.asInteger()); up != byId_.end()) {
+                folder.parent = up->second;
+                folders_[up->second].children.push_back(index);
+            } else {
+                continue; // its parent is gone: nothing can reach it
+            }
+            byId_[folder.id] = index;
+            folders_.push_back(std::move(folder));
+        }
+    }
+    // A scan whose files have no facts still shows as a root, for its records to go under.
+    for (std::size_t i = 0; i < scans_.size(); ++i) {
+        if (rooted[i])
+            continue;
+        ContentsFolder root;
+        root.scan = i;
+        root.name = scans_[i].scannedFolder;
+        roots_.push_back(static_cast<std::uint32_t>(folders_.size()));
+        folders_.push_back(std::move(root));
+    }
+}
+
+std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& name) {
+    for (const std::uint32_t child : folders_[folder].children)
+        if (platform::upperCase(folders_[child].name) == name)
+            return child;
+    ContentsFolder made;
+    made.scan = folders_[folder].scan;
+    made.parent = folder;
+    made.name = name;
+    const auto index = static_cast<std::uint32_t>(folders_.size());
+    folders_.push_back(std::move(made));
+    folders_[folder].children.push_back(index);
+    return index;
+}
+
+void DiskContents::placeLooseRecords(std::int64_t recorded) {
+    const std::string facts = quoteIdentifier(kFactsTable);
+    Statement rows = db_->prepare(
+        "SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " + quoteIdentifier(table_) +
+        " r WHERE r.\"Disk ID\" = ?1" +
+        (recorded > 0 ? " AND NOT EXISTS (SELECT 1 FROM " + facts + " x WHERE x.\"Record\" = r.rowid)"
+                      : std::string()));
+    rows.bindText(1, diskId_);
+    std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
+    for (const std::uint32_t root : roots_)
+        rootPaths.emplace_back(platform::upperCase(folders_[root].name), root);
+    // Longest first: the scan whose folder holds the path most closely wrote it.
+    std::sort(rootPaths.begin(), rootPaths.end(),
+              [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    std::string lastFolder(1, '\0');
+    std::uint32_t lastIndex = 0;
+    while (rows.step()) {
+        ContentsFile file;
+        file.record = rows.columnInteger(0);
+        const std::string path = rows.columnValue(1).asString();
+        file.size = rows.columnInteger(2);
+        const std::size_t cut = path.rfind(kSeparator);
+        file.name = cut == std::string::npos ? path : path.substr(cut + 1);
+        const std::string_view folderPath(path.data(), cut == std::string::npos ? 0 : cut + 1);
+        if (folderPath != lastFolder) {
+            auto root = std::find_if(rootPaths.begin(), rootPaths.end(), [&](const auto& r) {
+                return folderPath.substr(0, r.first.size()) == r.first;
+            });
+            if (root == rootPaths.end()) {
+                // Records of no recorded scan go under the file system's root.
+                ContentsFolder top;
+                top.scan = scans_.size();
+                top.name = std::string(1, kSeparator);
+                roots_.push_back(static_cast<std::uint32_t>(folders_.size()));
+                rootPaths.emplace_back(top.name, roots_.back());
+                folders_.push_back(std::move(top));
+                root = rootPaths.end() - 1;
+            }
+            std::uint32_t at = root->second;
+            std::size_t from = std::min(root->first.size(), folderPath.size());
+            while (from < folderPath.size()) {
+                const std::size_t end = folderPath.find(kSeparator, from);
+                if (end > from)
+                    at = childNamed(at, std::string(folderPath.substr(from, end - from)));
+                from = end + 1;
+            }
+            lastFolder.assign(folderPath);
+            lastIndex = at;
+        }
+        ContentsFolder& into = folders_[lastIndex];
+        ++into.ownFiles;
+        into.ownBytes += file.size;
+        into.loose.push_back(std::move(file));
+    }
+}
+
+void DiskContents::addTotals() {
+    // Every child lies after its parent, so one backward pass sums each tree.
+    for (ContentsFolder& folder : folders_) {
+        folder.totalFiles = folder.ownFiles;
+        folder.totalBytes = folder.ownBytes;
+    }
+    for (std::size_t i = folders_.size(); i-- > 0;) {
+        const ContentsFolder& folder = folders_[i];
+        if (folder.parent != ContentsFolder::kNoParent) {
+            folders_[folder.parent].totalFiles += folder.totalFiles;
+            folders_[folder.parent].totalBytes += folder.totalBytes;
+        }
+    }
+}
+
+std::int64_t DiskContents::totalFiles() const {
+    std::int64_t files = 0;
+    for (const std::uint32_t root : roots_)
+        files += folders_[root].totalFiles;
+    return files;
+}
+
+std::int64_t DiskContents::totalBytes() const {
+    std::int64_t bytes = 0;
+    for (const std::uint32_t root : roots_)
+        bytes += folders_[root].totalBytes;
+    return bytes;
+}
+
+std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
+    const ContentsFolder& from = folders_.at(folder);
+    std::vector<ContentsFile> files = from.loose;
+    if (from.id == 0)
+        return files;
+    Statement rows = db_->prepare(
+        "SELECT x.\"Record\", x.\"Name\", x.\"Modified\", r.\"File Name\", r.\"File Size\" FROM " +
+        quoteIdentifier(kFactsTable) + " x JOIN " + quoteIdentifier(table_) +
+        " r ON r.rowid = x.\"Record\" WHERE x.\"Folder\" = ?1 AND r.\"Disk ID\" = ?2");
+    rows.bindInteger(1, from.id);
+    rows.bindText(2, diskId_);
+    files.reserve(files.size() + static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
+    while (rows.step()) {
+        ContentsFile file;
+        file.record = rows.columnInteger(0);
+        file.name = realNameOf(rows.columnValue(1), rows.columnValue(3).asString());
+        file.modified = rows.columnInteger(2);
+        file.size = rows.columnInteger(4);
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+std::string DiskContents::pathOf(std::uint32_t folder) const {
+    std::vector<const std::string*> names;
+    for (std::uint32_t at = folder; at != ContentsFolder::kNoParent; at = folders_[at].parent)
+        names.push_back(&folders_[at].name);
+    std::string path = *names.back();
+    for (std::size_t i = names.size() - 1; i-- > 0;)
+        path.append(*names[i]).push_back(kSeparator);
+    return path;
+}
+
+std::optional<std::uint32_t> DiskContents::folderOfRecord(std::int64_t record) const {
+    if (hasFactTables(*db_)) {
+        const std::int64_t folderId = db_->integerOf(
+            "SELECT \"Folder\" FROM " + quoteIdentifier(kFactsTable) + " WHERE \"Record\" = ?1",
+            {Value(record)});
+        if (const auto found = byId_.find(folderId); found != byId_.end())
+            return found->second;
+    }
+    for (std::uint32_t i = 0; i < folders_.size(); ++i)
+        for (const ContentsFile& file : folders_[i].loose)
+            if (file.record == record)
+                return i;
+    return std::nullopt;
+}
+
+std::optional<std::string> DiskContents::livePath(std::uint32_t folder,
+                                                  const std::string& fileName) const {
+    const std::string scanned = pathOf(folder) + fileName;
+    const std::size_t scan = folders_.at(folder).scan;
+    if (scan >= scans_.size())
+        return platform::realPathOf(platform::upperCase(scanned));
+    const ScanPlace place = locateScan(scans_[scan]);
+    if (place.state != ScanPlace::State::Connected)
+        return std::nullopt;
+    const std::string relative = scanned.substr(std::min(scanned.size(), scans_[scan].scannedFolder.size()));
+    if (std::string direct = place.folderNow + relative; exists(direct))
+        return direct;
+    // Folders known only from record paths are named as stored: their case is looked up.
+    return platform::realPathUnder(place.folderNow, platform::upperCase(relative));
+}
+
+} // namespace katalox::store
