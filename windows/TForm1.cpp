@@ -12,6 +12,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/TreeLinesStyle.h"
 #include "widgets/WindowHelpers.h"
+#include "windows/DiskBrowserWindow.h"
 #include "windows/Forms.h"
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
@@ -45,7 +46,8 @@ const QColor kCream(255, 251, 240);
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), Table1(new katalox::store::Table(this)),
       Query1(new katalox::store::Query(this)), DataSource1(new katalox::store::DataSource(this)),
-      diskUpdateWindow(new UpdateDiskWindow(this)), ui(std::make_unique<Ui::TForm1>()),
+      diskUpdateWindow(new UpdateDiskWindow(this)), diskBrowserWindow(new DiskBrowserWindow(this)),
+      ui(std::make_unique<Ui::TForm1>()),
       mountWatcher_(new katalox::platform::MountWatcher("/proc/self/mountinfo", this)) {
     ui->setupUi(this);
     Label1 = ui->Label1;
@@ -133,6 +135,8 @@ void TForm1::setUpPopupMenus() {
         item->setObjectName(QString::fromLatin1(name));
         katalox::platform::connectGuarded(item, &QAction::triggered, this, handler);
     }
+    showInDiskBrowserAction = PopupMenu1->addAction(QStringLiteral("Show in Disk Browser"));
+    showInDiskBrowserAction->setObjectName(QStringLiteral("showInDiskBrowser"));
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
     PopupMenu2->addAction(ui->CheckSize1);
@@ -141,6 +145,9 @@ void TForm1::setUpPopupMenus() {
     updateThisDiskAction = new QAction(QStringLiteral("Update This Disk..."), this);
     updateThisDiskAction->setObjectName(QStringLiteral("updateThisDisk"));
     PopupMenu2->addAction(updateThisDiskAction);
+    browseThisDiskAction = new QAction(QStringLiteral("Browse This Disk..."), this);
+    browseThisDiskAction->setObjectName(QStringLiteral("browseThisDisk"));
+    PopupMenu2->addAction(browseThisDiskAction);
     PopupMenu1->setFont(font());
     PopupMenu2->setFont(font());
 
@@ -194,6 +201,13 @@ void TForm1::connectHandlers() {
     for (const auto& [action, handler] : commands)
         connectGuarded(action, &QAction::triggered, this, handler);
     connectGuarded(updateThisDiskAction, &QAction::triggered, this, &TForm1::updateThisDisk);
+    connectGuarded(browseThisDiskAction, &QAction::triggered, this, &TForm1::browseThisDisk);
+    connectGuarded(showInDiskBrowserAction, &QAction::triggered, this, &TForm1::showInDiskBrowser);
+    // Enter or a double click on a Disk ID node opens its disk in the browser.
+    connect(TreeView1, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* node) {
+        if (node && node->parent())
+            katalox::platform::guarded([this] { browseThisDisk(); });
+    });
     // As after an insert, the tree is rebuilt once a disk's changes are applied.
     connectGuarded(diskUpdateWindow, &UpdateDiskWindow::diskChanged, this, &TForm1::Update);
     connectGuarded(mountWatcher_, &katalox::platform::MountWatcher::mountsChanged, this,

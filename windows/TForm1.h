@@ -12,6 +12,7 @@ class QLineEdit;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class DiskBrowserWindow;
 class UpdateDiskWindow;
 
 namespace Ui {
@@ -82,6 +83,11 @@ public:
     // Our own tree pop-up item "Update This Disk...": compares the selected Disk ID's records
     // with its disk and offers to bring them up to date.
     void updateThisDisk();
+    // Our own tree pop-up item "Browse This Disk..." (also Enter or a double click on a Disk ID
+    // node) and grid pop-up item "Show in Disk Browser": the disk browser on the selected Disk
+    // ID, or on the disk of the record under the grid's cursor, at that file.
+    void browseThisDisk();
+    void showInDiskBrowser();
     // Marks each Disk ID node whose disk is connected now, and each whose disk is not; nodes
     // of Disk IDs without a recorded scan get no mark. Runs after every rebuild of the tree and
     // whenever a volume is mounted or unmounted.
@@ -111,7 +117,10 @@ public:
     QMenu* PopupMenu1;
     QMenu* PopupMenu2;
     QAction* updateThisDiskAction;
+    QAction* browseThisDiskAction;
+    QAction* showInDiskBrowserAction;
     UpdateDiskWindow* diskUpdateWindow;
+    DiskBrowserWindow* diskBrowserWindow;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,6 +5,7 @@
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "windows/DiskBrowserWindow.h"
 #include "windows/UpdateDiskWindow.h"
 
 #include <QStyle>
@@ -79,4 +80,14 @@ void TForm1::updateThisDisk() {
         return;
     }
     diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node));
+}
+
+void TForm1::browseThisDisk() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node || !node->parent()) {
+        katalox::platform::Dialogs::instance().showMessage(
+            QStringLiteral("Select the Disk ID of the disk to browse"));
+        return;
+    }
+    diskBrowserWindow->browse(catalog(), diskIdOfNode(node));
 }

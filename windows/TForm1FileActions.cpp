@@ -1,5 +1,7 @@
-// The grid pop-up's ways to reach a found file: open its folder, copy its path, open it. The
-// catalogue keeps paths upper-cased, so the real path is looked up on the live file system.
+// The grid pop-up's ways to reach a found file: open its folder, copy its path, open it, show
+// it in the disk browser. The catalogue keeps paths upper-cased: a record inserted with its
+// facts reaches its file by the real path recorded, any other by looking the path up on the
+// live file system.
 #include "windows/TForm1.h"
 
 #include "platform/DisplayText.h"
@@ -11,11 +13,15 @@
 #include "store/catalog/Catalog.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
 #include "widgets/DBGrid.h"
+#include "windows/DiskBrowserWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -26,6 +32,7 @@ using katalox::platform::displayText;
 struct CatalogueFile {
     std::string storedPath;
     std::string diskId;
+    std::optional<std::int64_t> record; // its row id, when the listing shows it
 };
 
 std::optional<CatalogueFile> fileUnderCursor(const katalox::store::DataSource& link,
@@ -38,8 +45,12 @@ std::optional<CatalogueFile> fileUnderCursor(const katalox::store::DataSource& l
     const int diskId = katalox::store::fieldIndexOf(shown->fields(), "Disk ID");
     if (path < 0 || diskId < 0) // the Disk ID list shown after a tree rebuild
         return std::nullopt;
-    return CatalogueFile{shown->valueAt(row, path).asString(),
-                         shown->valueAt(row, diskId).asString()};
+    CatalogueFile file{shown->valueAt(row, path).asString(), shown->valueAt(row, diskId).asString(),
+                       std::nullopt};
+    if (const int id = katalox::store::fieldIndexOf(shown->fields(), "Id"); id >= 0)
+        if (const katalox::store::Value value = shown->valueAt(row, id); value.isInteger())
+            file.record = value.asInteger();
+    return file;
 }
 
 void say(const QString& text) {
@@ -78,10 +89,23 @@ template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& r
 std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& file,
                                     const std::string& storedPath) {
     try {
+        if (file.record && storedPath == file.storedPath)
+            return form.catalog().livePathOfRecord(*file.record, file.diskId, storedPath);
         return form.catalog().livePath(file.diskId, storedPath);
     } catch (const katalox::Error&) {
         return katalox::platform::realPathOf(storedPath); // the recorded scans cannot be read
     }
+}
+
+// The record's real path as scanned, when its facts are known.
+std::optional<std::string> recordedPath(const TForm1& form, const CatalogueFile& file) {
+    try {
+        if (file.record)
+            return form.catalog().recordedRealPath(*file.record);
+    } catch (const katalox::Error&) {
+        // The facts cannot be read: the stored path is used.
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -89,7 +113,12 @@ std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& fil
 void TForm1::openContainingFolder() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
         const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
-        if (const std::optional<std::string> real = livePath(*this, file, folder))
+        std::optional<std::string> real;
+        if (const auto liveFile = livePath(*this, file, file.storedPath))
+            real = liveFile->substr(0, std::max<std::size_t>(liveFile->rfind('/'), 1));
+        else
+            real = livePath(*this, file, folder);
+        if (real)
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
         else
             sayNotConnected(*this, file, folder);
@@ -98,7 +127,9 @@ void TForm1::openContainingFolder() {
 
 void TForm1::copyPath() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        const std::string path = livePath(*this, file, file.storedPath).value_or(file.storedPath);
+        // Where it is now when its disk is connected, else where it was scanned.
+        const std::string path = livePath(*this, file, file.storedPath)
+                                     .value_or(recordedPath(*this, file).value_or(file.storedPath));
         QGuiApplication::clipboard()->setText(displayText(path));
     });
 }
@@ -116,5 +147,21 @@ void TForm1::openFile() {
                          displayText(*realFolder)));
         else
             sayNotConnected(*this, file, folder);
+    });
+}
+
+void TForm1::showInDiskBrowser() {
+    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
+        std::optional<std::int64_t> record = file.record;
+        if (!record) {
+            // A listing without the Id column: the record is found by its Disk ID and path.
+            const katalox::store::Catalog shown = catalog();
+            if (const std::int64_t id = shown.database().integerOf(
+                    "SELECT rowid FROM " + katalox::store::quoteIdentifier(shown.table()) +
+                        " WHERE \"Disk ID\" = ?1 AND \"File Path\" = ?2 LIMIT 1",
+                    {katalox::store::Value(file.diskId), katalox::store::Value(file.storedPath)}))
+                record = id;
+        }
+        diskBrowserWindow->browse(catalog(), file.diskId, record);
     });
 }

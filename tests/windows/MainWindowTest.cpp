@@ -187,12 +187,13 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
     EXPECT_EQ(menuItems(form.PopupMenu1),
               (QStringList{"DeleteThisEntry1=Delete This Entry", "=",
                            "openContainingFolder=Open Containing Folder", "copyPath=Copy Path",
-                           "openFile=Open File"}));
+                           "openFile=Open File", "showInDiskBrowser=Show in Disk Browser"}));
     EXPECT_EQ(form.PopupMenu2->objectName(), "PopupMenu2");
-    EXPECT_EQ(menuItems(form.PopupMenu2),
-              (QStringList{"CheckSize1=Check Size", "RenameCatalog1=Rename Catalog",
-                           "DeleteThisCatalogfromdatabase1=Delete This Catalog from database",
-                           "updateThisDisk=Update This Disk..."}));
+    EXPECT_EQ(
+        menuItems(form.PopupMenu2),
+        (QStringList{"CheckSize1=Check Size", "RenameCatalog1=Rename Catalog",
+                     "DeleteThisCatalogfromdatabase1=Delete This Catalog from database",
+                     "updateThisDisk=Update This Disk...", "browseThisDisk=Browse This Disk..."}));
 }
 
 TEST_F(MainWindowTest, ForwardingItemsRunTheOtherItemsAction) {

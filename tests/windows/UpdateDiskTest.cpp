@@ -181,7 +181,7 @@ TEST_F(UpdateDiskTest, TheDiskIsFollowedByItsUuidWhereverItIsMounted) {
     main.findChild<QAction*>("openContainingFolder")->trigger();
     katalox::platform::setShellOpenHook({});
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), moved + "/");
+    EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), moved);
 
     mountAt("");
     EXPECT_EQ(presence(), "Not connected");

@@ -1,0 +1,127 @@
+// The disk browser over a scanned disk, opened from the tree and from the grid.
+#include "MainWindowFixture.h"
+
+#include "common/OtherProgram.h"
+#include "store/catalog/Catalog.h"
+#include "store/facts/DiskContents.h"
+#include "widgets/FolderListModel.h"
+#include "windows/DiskBrowserWindow.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+using katalox::test::MainWindowFixture;
+
+namespace {
+
+class DiskBrowserTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        dir.write("disk/Photos/2019/Holidays/IMG_0042.jpg", "12345");
+        dir.write("disk/Photos/2019/Holidays/Beach.png", "12");
+        dir.write("disk/Photos/Notes.txt", "1");
+        dir.write("disk/Music/Song.mp3", "123");
+        const katalox::scanner::WalkRules rules{dir.file("disk/"), "*", "*"};
+        const std::vector<std::string> paths = katalox::test::listedFiles(rules);
+        openCatalogue();
+        form.catalog().insert({"Photos", rules}, paths.size(),
+                              [&](std::size_t i) { return std::string_view(paths[i]); });
+        form.Update();
+        browser = form.diskBrowserWindow;
+        list = browser->findChild<QTableView*>("folderList");
+    }
+
+    // The names the folder list shows, top to bottom.
+    QStringList names() const {
+        QStringList shown;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            shown << list->model()->index(row, 0).data().toString();
+        return shown;
+    }
+    QString folderShown() const {
+        return QString::fromStdString(browser->contents()->pathOf(browser->currentFolder()));
+    }
+    void openFolderRow(const QString& name) {
+        const int row = static_cast<int>(names().indexOf(name));
+        ASSERT_GE(row, 0) << name.toStdString();
+        list->setCurrentIndex(list->model()->index(row, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+    }
+
+    DiskBrowserWindow* browser = nullptr;
+    QTableView* list = nullptr;
+};
+
+TEST_F(DiskBrowserTest, TheTreeOpensTheDiskAndTheKeysWalkIt) {
+    form.TreeView1->setCurrentItem(node("Photos"));
+    form.findChild<QAction*>("browseThisDisk")->trigger();
+    ASSERT_TRUE(browser->isVisible());
+    browser->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/"));
+    EXPECT_EQ(names(), (QStringList{"Music", "Photos"}));
+
+    openFolderRow("Photos");
+    openFolderRow("2019");
+    openFolderRow("Holidays");
+    EXPECT_EQ(names(), (QStringList{"Beach.png", "IMG_0042.jpg"}));
+    QTest::keyClick(list, Qt::Key_Backspace);
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/2019/"));
+    QTest::keyClick(browser, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/2019/Holidays/"));
+    QTest::keyClick(browser, Qt::Key_Right, Qt::AltModifier);
+    QTest::keyClick(browser, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/"));
+
+    // Folders first, then files; sorted by size, and filtered.
+    list->sortByColumn(katalox::widgets::FolderListModel::Size, Qt::DescendingOrder);
+    EXPECT_EQ(names(), (QStringList{"2019", "Notes.txt"}));
+    QTest::keyClick(browser, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(browser->findChild<QLineEdit*>("filter"), "note");
+    EXPECT_EQ(names(), (QStringList{"Notes.txt"}));
+}
+
+TEST_F(DiskBrowserTest, TheGridShowsItsFileSelectedAndCopiesItsRealPath) {
+    form.update2();
+    const int row = static_cast<int>(gridColumn(1).indexOf("IMG_0042.JPG"));
+    ASSERT_GE(row, 0);
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
+    form.findChild<QAction*>("copyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              dir.file("disk/Photos/2019/Holidays/IMG_0042.jpg"));
+
+    form.findChild<QAction*>("showInDiskBrowser")->trigger();
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/2019/Holidays/"));
+    const QModelIndexList selected = list->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front().data().toString(), "IMG_0042.jpg");
+    browser->copyPath();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              dir.file("disk/Photos/2019/Holidays/IMG_0042.jpg"));
+}
+
+TEST_F(DiskBrowserTest, RecordsDeletedByAnotherProgramLeaveTheOpenBrowser) {
+    form.TreeView1->setCurrentItem(node("Photos"));
+    form.browseThisDisk();
+    openFolderRow("Photos");
+    openFolderRow("2019");
+    openFolderRow("Holidays");
+    katalox::test::OtherProgram other(dir.file("Files.db"));
+    other.exec("DELETE FROM Files WHERE \"File Name\" = 'BEACH.PNG'");
+    QTest::qWait(1300);
+    EXPECT_EQ(names(), (QStringList{"IMG_0042.jpg"}));
+    // Its folder emptied, the browser goes up to the nearest folder still holding files.
+    other.exec("DELETE FROM Files WHERE \"File Name\" = 'IMG_0042.JPG'");
+    QTest::qWait(1300);
+    EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/"));
+    EXPECT_EQ(names(), (QStringList{"Notes.txt"}));
+    other.exec("DELETE FROM Files");
+    QTest::qWait(1300);
+    EXPECT_TRUE(names().isEmpty());
+}
+
+} // namespace
