@@ -34,9 +34,9 @@ DiskContents::DiskContents(std::shared_ptr<Database> db, std::string table, std:
     std::int64_t recorded = 0;
     for (const ContentsFolder& folder : folders_)
         recorded += folder.ownFiles;
-    const std::int64_t records = db_->integerOf(
-        "SELECT count(*) FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1",
-        {Value(diskId_)});
+    const std::int64_t records = db_->integerOf("SELECT count(*) FROM " + quoteIdentifier(table_) +
+                                                    " WHERE \"Disk ID\" = ?1",
+                                                {Value(diskId_)});
     if (records != recorded)
         placeLooseRecords(recorded);
     addTotals();
@@ -106,11 +106,11 @@ std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& 
 
 void DiskContents::placeLooseRecords(std::int64_t recorded) {
     const std::string facts = quoteIdentifier(kFactsTable);
-    Statement rows = db_->prepare(
-        "SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " + quoteIdentifier(table_) +
-        " r WHERE r.\"Disk ID\" = ?1" +
-        (recorded > 0 ? " AND NOT EXISTS (SELECT 1 FROM " + facts + " x WHERE x.\"Record\" = r.rowid)"
-                      : std::string()));
+    Statement rows = db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
+                                  quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
+                                  (recorded > 0 ? " AND NOT EXISTS (SELECT 1 FROM " + facts +
+                                                      " x WHERE x.\"Record\" = r.rowid)"
+                                                : std::string()));
     rows.bindText(1, diskId_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)
@@ -173,6 +173,23 @@ void DiskContents::addTotals() {
             folders_[folder.parent].totalBytes += folder.totalBytes;
         }
     }
+    // A folder whose files were all deleted (by another program, say) has nothing to show.
+    for (ContentsFolder& folder : folders_)
+        std::erase_if(folder.children,
+                      [this](std::uint32_t child) { return folders_[child].totalFiles == 0; });
+}
+
+std::optional<std::uint32_t> DiskContents::folderAt(std::string path) const {
+    while (!path.empty()) {
+        for (std::uint32_t i = 0; i < folders_.size(); ++i)
+            if ((folders_[i].totalFiles > 0 || folders_[i].parent == ContentsFolder::kNoParent) &&
+                pathOf(i) == path)
+                return i;
+        // Up one folder: the path without its last component.
+        path.pop_back();
+        path.erase(path.rfind(kSeparator) + 1);
+    }
+    return std::nullopt;
 }
 
 std::int64_t DiskContents::totalFiles() const {
@@ -200,7 +217,8 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
         " r ON r.rowid = x.\"Record\" WHERE x.\"Folder\" = ?1 AND r.\"Disk ID\" = ?2");
     rows.bindInteger(1, from.id);
     rows.bindText(2, diskId_);
-    files.reserve(files.size() + static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
+    files.reserve(files.size() +
+                  static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
     while (rows.step()) {
         ContentsFile file;
         file.record = rows.columnInteger(0);
@@ -246,7 +264,8 @@ std::optional<std::string> DiskContents::livePath(std::uint32_t folder,
     const ScanPlace place = locateScan(scans_[scan]);
     if (place.state != ScanPlace::State::Connected)
         return std::nullopt;
-    const std::string relative = scanned.substr(std::min(scanned.size(), scans_[scan].scannedFolder.size()));
+    const std::string relative =
+        scanned.substr(std::min(scanned.size(), scans_[scan].scannedFolder.size()));
     if (std::string direct = place.folderNow + relative; exists(direct))
         return direct;
     // Folders known only from record paths are named as stored: their case is looked up.

@@ -26,16 +26,16 @@ struct ContentsFile {
 
 struct ContentsFolder {
     static constexpr std::uint32_t kNoParent = UINT32_MAX;
-    std::int64_t id = 0;   // its row of folders, 0 for one known only from record paths
-    std::size_t scan = 0;  // index into scans(); scans().size() for records of no scan
+    std::int64_t id = 0;  // its row of folders, 0 for one known only from record paths
+    std::size_t scan = 0; // index into scans(); scans().size() for records of no scan
     std::uint32_t parent = kNoParent;
-    std::string name;      // a root's whole path, ending with the separator; else its own name
+    std::string name; // a root's whole path, ending with the separator; else its own name
     std::int64_t ownFiles = 0;
     std::int64_t ownBytes = 0;
     std::int64_t totalFiles = 0; // with every folder below
     std::int64_t totalBytes = 0;
-    std::vector<std::uint32_t> children;
-    std::vector<ContentsFile> loose; // records without facts placed here
+    std::vector<std::uint32_t> children; // those holding files
+    std::vector<ContentsFile> loose;     // records without facts placed here
 };
 
 class DiskContents {
@@ -54,6 +54,9 @@ public:
     std::vector<ContentsFile> filesIn(std::uint32_t folder) const;
     // The folder's path as scanned (real names where known), ending with the separator.
     std::string pathOf(std::uint32_t folder) const;
+    // The folder of `path` (as pathOf() gives it) that still holds files, else the nearest
+    // folder above it that does (a root always does).
+    std::optional<std::uint32_t> folderAt(std::string path) const;
     // The folder holding record `record`, if it is one of this disk's.
     std::optional<std::uint32_t> folderOfRecord(std::int64_t record) const;
     // Where `folder` (and `fileName` in it, when given) lies on the live file system now;

@@ -40,8 +40,8 @@ std::string createTriggersSql(const std::string& table) {
     const std::string on = " ON " + quoteIdentifier(table);
     const std::string hasFacts =
         " WHEN EXISTS (SELECT 1 FROM " + kFacts + " WHERE \"Record\" = old.rowid)";
-    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) +
-           " AFTER DELETE" + on + hasFacts + " BEGIN " + dropFactsOf("old") +
+    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) + " AFTER DELETE" +
+           on + hasFacts + " BEGIN " + dropFactsOf("old") +
            " END;"
            "CREATE TRIGGER IF NOT EXISTS " +
            quoteIdentifier(kTriggerNames[1]) + " AFTER UPDATE OF \"File Name\", \"File Path\"" +
@@ -75,8 +75,7 @@ bool keepsFileFacts(const std::string& catalogueTable) {
 bool hasFactTables(Database& db) {
     return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
                         "(?1, ?2)",
-                        {Value(std::string(kFoldersTable)), Value(std::string(kFactsTable))}) ==
-           2;
+                        {Value(std::string(kFoldersTable)), Value(std::string(kFactsTable))}) == 2;
 }
 
 void prepareFactTables(Database& db, const std::string& table) {

@@ -35,7 +35,8 @@ void FactsWriter::add(std::string_view realPath, std::string_view upperName, std
                       std::int64_t modified, std::int64_t record) {
     const std::string& root = folders_[0].name;
     const std::size_t cut = realPath.rfind(platform::kPathSeparator);
-    if (cut == std::string_view::npos || cut + 1 < root.size() || realPath.substr(0, root.size()) != root)
+    if (cut == std::string_view::npos || cut + 1 < root.size() ||
+        realPath.substr(0, root.size()) != root)
         return;
     const std::uint32_t folder = folderOf(realPath.substr(0, cut + 1));
     Folder& into = folders_[folder];
@@ -84,8 +85,8 @@ void FactsWriter::flush(std::int64_t scanId, std::int64_t lastRecord) {
     if (facts_.empty())
         return;
     writeFolders(scanId);
-    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " +
-                                          quoteIdentifier(kFactsTable) + " VALUES (?1, ?2, ?3, ?4)");
+    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " + quoteIdentifier(kFactsTable) +
+                                          " VALUES (?1, ?2, ?3, ?4)");
     for (const Fact& fact : facts_) {
         insert.reset();
         insert.bindInteger(1, fact.record != 0 ? fact.record : lastRecord);

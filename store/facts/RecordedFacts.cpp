@@ -15,8 +15,7 @@ std::optional<RecordedPath> recordedPathOf(Database& db, const std::string& tabl
     if (!hasFactTables(db))
         return std::nullopt;
     Statement fact = db.prepare("SELECT x.\"Folder\", x.\"Name\", r.\"File Name\" FROM " +
-                                quoteIdentifier(kFactsTable) + " x JOIN " +
-                                quoteIdentifier(table) +
+                                quoteIdentifier(kFactsTable) + " x JOIN " + quoteIdentifier(table) +
                                 " r ON r.rowid = x.\"Record\" WHERE x.\"Record\" = ?1");
     fact.bindInteger(1, record);
     if (!fact.step())

@@ -91,7 +91,10 @@ TEST_F(FileFactsTest, TheFolderTreeNamesAndTotalsAreTheDisksOwn) {
     dir.write("disk/Photos/2019/Holidays/IMG_0042.jpg", "12345");
     dir.write("disk/Photos/2019/Holidays/img_0042.JPG", "1");
     dir.write("disk/Photos/caf\xE9/R\xE9sum\xE9.txt", "abc");
-    dir.write("disk/Photos/\xC3\xBC" "ber/Stra\xC3\x9F" "e.TXT", "abcd");
+    dir.write("disk/Photos/\xC3\xBC"
+              "ber/Stra\xC3\x9F"
+              "e.TXT",
+              "abcd");
     dir.write("disk/.hidden/secret.txt", "x");
     dir.mkdir("disk/Empty/Inside");
     std::string deep = "disk";
@@ -128,7 +131,9 @@ TEST_F(FileFactsTest, TheFolderTreeNamesAndTotalsAreTheDisksOwn) {
 TEST_F(FileFactsTest, RealNamesSurviveWhateverTheirBytes) {
     for (const std::string& name : std::vector<std::string>{
              "IMG_0042.jpg", "readme", "ALLUPPER.TXT", "1234", "", "caf\xE9.txt",
-          "\xC3\xBC" "ber.txt", std::string(70, 'a') + ".txt", "mIxEd.Ca.Se"}) {
+             "\xC3\xBC"
+             "ber.txt",
+             std::string(70, 'a') + ".txt", "mIxEd.Ca.Se"}) {
         const std::string upper = platform::upperCase(name);
         EXPECT_EQ(store::realNameOf(store::keptName(name, upper), upper), name);
     }
@@ -157,8 +162,8 @@ TEST_F(FileFactsTest, FactsFollowDeleteRenameEmptyAndOtherPrograms) {
                "MOVED.TXT', \"File Name\" = 'MOVED.TXT' WHERE \"File Name\" = 'X.TXT'");
     const store::DiskContents after = contents("Renamed");
     const Seen shown = seen(after);
-    EXPECT_EQ(shown.files, (std::map<std::string, std::int64_t>{
-                               {dir.file("a/Two/z.txt"), 6}, {dir.file("a/Two/MOVED.TXT"), 2}}));
+    EXPECT_EQ(shown.files, (std::map<std::string, std::int64_t>{{dir.file("a/Two/z.txt"), 6},
+                                                                {dir.file("a/Two/MOVED.TXT"), 2}}));
     EXPECT_EQ(shown.folders.at(dir.file("a/")), std::make_pair(std::int64_t{2}, std::int64_t{8}));
     EXPECT_EQ(factRows(), 2);
 
@@ -184,8 +189,8 @@ TEST_F(FileFactsTest, RecordsWithoutFactsShowByTheirStoredPaths) {
     postRecord(table, {"B.TXT", "/MEDIA/DISK/B.TXT", "Old", 5});
     table.close();
     const store::DiskContents disk = contents("Old");
-    EXPECT_EQ(seen(disk).files, (std::map<std::string, std::int64_t>{
-                                    {"/MEDIA/DISK/DOCS/A.TXT", 10}, {"/MEDIA/DISK/B.TXT", 5}}));
+    EXPECT_EQ(seen(disk).files, (std::map<std::string, std::int64_t>{{"/MEDIA/DISK/DOCS/A.TXT", 10},
+                                                                     {"/MEDIA/DISK/B.TXT", 5}}));
     EXPECT_EQ(disk.totalBytes(), 15);
     for (std::uint32_t i = 0; i < disk.folders().size(); ++i)
         for (const store::ContentsFile& f : disk.filesIn(i))
