@@ -8,7 +8,7 @@
 
 #include "scanner/FileWalk.h"
 #include "store/catalog/Catalog.h"
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 #include "widgets/FolderListModel.h"
 #include "widgets/TreemapView.h"
 #include "windows/DiskBrowserWindow.h"
@@ -30,7 +30,7 @@ inline void makeWideFolder(const std::string& tree) {
 }
 
 inline std::int64_t insertTree(store::Catalog& catalog, const std::string& tree,
-                       const std::string& diskId) {
+                               const std::string& diskId) {
     const scanner::WalkRules rules{tree + "/", "*", "*"};
     std::vector<std::string> paths;
     const bool stopped = false;
@@ -38,9 +38,8 @@ inline std::int64_t insertTree(store::Catalog& catalog, const std::string& tree,
         rules, [&](const std::string& path, std::uint64_t, std::int64_t) { paths.push_back(path); },
         stopped);
     const double start = nowMs();
-    const store::InsertFigures figures =
-        catalog.insert({diskId, rules}, paths.size(),
-                       [&](std::size_t i) -> std::string_view { return paths[i]; });
+    const store::InsertFigures figures = catalog.insert(
+        {diskId, rules}, paths.size(), [&](std::size_t i) -> std::string_view { return paths[i]; });
     std::printf("  inserted %lld records in %.0f ms\n", static_cast<long long>(figures.records),
                 nowMs() - start);
     return figures.records;

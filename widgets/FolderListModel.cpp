@@ -155,7 +155,8 @@ std::optional<int> FolderListModel::rowOfRecord(std::int64_t record) const {
 
 std::optional<int> FolderListModel::rowOfFolder(std::uint32_t folder) const {
     for (std::size_t i = 0; i < shown_.size(); ++i)
-        if (shown_[i]->isFolder && contents_->folders()[folder_].children[shown_[i]->index] == folder)
+        if (shown_[i]->isFolder &&
+            contents_->folders()[folder_].children[shown_[i]->index] == folder)
             return static_cast<int>(i);
     return std::nullopt;
 }

@@ -2,7 +2,7 @@
 // What one folder of a disk holds, for a table view: its subfolders (with the size and number
 // of files of all below them) first, then its files with their real names, sizes, times and
 // kinds. Sorted by any column, and filtered by a text typed by the user.
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 
 #include <QAbstractTableModel>
 #include <QCollatorSortKey>
@@ -28,7 +28,7 @@ public:
 
     struct Entry {
         bool isFolder = false;
-        std::uint32_t folder = 0;           // the subfolder, for a folder row
+        std::uint32_t folder = 0;                  // the subfolder, for a folder row
         const store::ContentsFile* file = nullptr; // for a file row
     };
     Entry entryAt(int row) const;

@@ -1,7 +1,7 @@
 #include "widgets/FolderTreeModel.h"
 
 #include "platform/DisplayText.h"
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 #include "widgets/SizeText.h"
 
 #include <QApplication>
@@ -83,8 +83,9 @@ QModelIndex FolderTreeModel::indexOfFolder(std::uint32_t folder) const {
 }
 
 std::uint32_t FolderTreeModel::folderAt(const QModelIndex& index) const {
-    return index.isValid() && index.model() == this ? static_cast<std::uint32_t>(index.internalId() - 1)
-                                                     : kNone;
+    return index.isValid() && index.model() == this
+               ? static_cast<std::uint32_t>(index.internalId() - 1)
+               : kNone;
 }
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {

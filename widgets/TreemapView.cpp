@@ -81,8 +81,7 @@ void TreemapView::layOutChildren(const TreemapEntry& entry, const QRectF& rect, 
     const double line = fontMetrics().height() + 2;
     const double top = rect.height() >= 3 * line && rect.width() >= 6 * line ? line : kNestingInset;
     const QRectF inner = rect.adjusted(kNestingInset, top, -kNestingInset, -kNestingInset);
-    if (entry.children.empty() || inner.width() < kMinNestedSide ||
-        inner.height() < kMinNestedSide)
+    if (entry.children.empty() || inner.width() < kMinNestedSide || inner.height() < kMinNestedSide)
         return;
     // The folder's own files take what its subfolders leave, so every area stays in proportion.
     std::vector<double> sizes;

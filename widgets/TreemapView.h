@@ -63,7 +63,7 @@ private:
     void paintEntry(QPainter& painter, const QRectF& r, const TreemapEntry& entry, int depth);
 
     std::vector<TreemapEntry> entries_;
-    std::vector<QRectF> rects_; // parallel to entries_
+    std::vector<QRectF> rects_;  // parallel to entries_
     std::vector<Nested> nested_; // parents before their children
     // The entry the left button went down on; a click is a press and release on the same one.
     int pressed_ = -1;

@@ -5,8 +5,8 @@
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/DiskContents.h"
 #include "store/catalog/DiskPlace.h"
-#include "store/facts/DiskContents.h"
 #include "store/sqlite/Database.h"
 #include "widgets/FileKinds.h"
 #include "widgets/FolderListModel.h"
@@ -168,7 +168,8 @@ void DiskBrowserWindow::buildLayout() {
                 goToFolder(static_cast<std::uint32_t>(key));
             } else if (const auto& files = listModel_->files();
                        static_cast<std::size_t>(-1 - key) < files.size()) {
-                if (const auto row = listModel_->rowOfRecord(files[static_cast<std::size_t>(-1 - key)].record))
+                if (const auto row =
+                        listModel_->rowOfRecord(files[static_cast<std::size_t>(-1 - key)].record))
                     list_->selectRow(*row);
             }
         });
@@ -206,9 +207,8 @@ void DiskBrowserWindow::setUpKeys() {
 
 void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std::string& diskId,
                                std::optional<std::int64_t> record) {
-    auto contents =
-        std::make_shared<const katalox::store::DiskContents>(catalog.database().shared_from_this(),
-                                                             catalog.table(), diskId);
+    auto contents = std::make_shared<const katalox::store::DiskContents>(
+        catalog.database().shared_from_this(), catalog.table(), diskId);
     if (db_ && watch_)
         db_->unwatchChanges(watch_);
     db_ = catalog.database().shared_from_this();
@@ -216,7 +216,9 @@ void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std
     diskId_ = diskId;
     dataVersion_ = db_->dataVersion();
     // Our own changes come through the connection at once; another program's are checked for.
-    watch_ = db_->watchChanges([this] { QTimer::singleShot(0, this, [this] { katalox::platform::guarded([&] { reload(); }); }); });
+    watch_ = db_->watchChanges([this] {
+        QTimer::singleShot(0, this, [this] { katalox::platform::guarded([&] { reload(); }); });
+    });
     contents_ = std::move(contents);
     treeModel_->setContents(contents_);
     back_.clear();
@@ -386,13 +388,16 @@ void DiskBrowserWindow::showTreemap() {
     const auto& files = listModel_->files();
     entries.reserve(shown.children.size() + files.size());
     for (const std::uint32_t child : shown.children)
-        entries.push_back(folderEntry(*contents_, child, path + folders[child].name + "/",
-                                      smallest));
+        entries.push_back(
+            folderEntry(*contents_, child, path + folders[child].name + "/", smallest));
     for (std::size_t i = 0; i < files.size(); ++i)
-        entries.push_back({displayText(files[i].name), displayText(path + files[i].name),
+        entries.push_back({displayText(files[i].name),
+                           displayText(path + files[i].name),
                            static_cast<double>(files[i].size),
-                           katalox::widgets::fileKindOf(files[i].name), false,
-                           -1 - static_cast<int>(i), {}});
+                           katalox::widgets::fileKindOf(files[i].name),
+                           false,
+                           -1 - static_cast<int>(i),
+                           {}});
     treemap_->setEntries(std::move(entries));
 }
 
@@ -495,7 +500,6 @@ void DiskBrowserWindow::copyPath() {
         return;
     const auto [folder, name] = selectedTarget();
     // Where it is now when the disk is connected, else where it was scanned.
-    const std::string path =
-        liveTarget(false).value_or(contents_->pathOf(folder) + name);
+    const std::string path = liveTarget(false).value_or(contents_->pathOf(folder) + name);
     QGuiApplication::clipboard()->setText(displayText(path));
 }

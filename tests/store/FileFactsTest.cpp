@@ -6,7 +6,7 @@
 #include "common/TempDir.h"
 #include "platform/Utf8.h"
 #include "store/catalog/Catalog.h"
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 #include "store/facts/RealName.h"
 #include "store/sqlite/Database.h"
 

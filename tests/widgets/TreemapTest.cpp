@@ -111,8 +111,13 @@ TEST(TreemapView, ClickReportsTheKeyOfTheRectangleUnderIt) {
     TreemapView view;
     std::vector<TreemapEntry> entries;
     for (int i = 0; i < 6; ++i)
-        entries.push_back({QString::number(i), QString::number(i), double(6 - i), FileKind::Other,
-                           false, 100 + i, {}});
+        entries.push_back({QString::number(i),
+                           QString::number(i),
+                           double(6 - i),
+                           FileKind::Other,
+                           false,
+                           100 + i,
+                           {}});
     entries[2].size = 0; // gets no rectangle
     view.setEntries(entries);
     view.resize(400, 300);

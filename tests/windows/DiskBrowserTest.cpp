@@ -3,7 +3,7 @@
 
 #include "common/OtherProgram.h"
 #include "store/catalog/Catalog.h"
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 #include "widgets/FolderListModel.h"
 #include "windows/DiskBrowserWindow.h"
 

@@ -1,4 +1,4 @@
-#include "store/facts/DiskContents.h"
+#include "store/catalog/DiskContents.h"
 
 #include "platform/Find.h"
 #include "platform/Paths.h"
