@@ -6,6 +6,19 @@ set(KATALOX_APP_ID org.katalox.Katalox)
 
 install(TARGETS katalox katalox-newcatalog RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The command-line program beside them, once cli/ defines it. Looked for when the top-level
+# CMakeLists.txt has been read whole, so the order of add_subdirectory(cli) and this file does
+# not matter.
+function(katalox_install_cli)
+  if(TARGET katalox-cli)
+    install(TARGETS katalox-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endfunction()
+cmake_language(DEFER CALL katalox_install_cli)
+
+install(FILES resources/completion/katalox-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
 install(FILES resources/desktop/${KATALOX_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/desktop/${KATALOX_APP_ID}.metainfo.xml
@@ -30,7 +43,7 @@ function(katalox_compressed source output)
   set(compressed_files ${compressed_files} ${output} PARENT_SCOPE)
 endfunction()
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man ${CMAKE_BINARY_DIR}/doc)
-foreach(page katalox.1 katalox-newcatalog.1)
+foreach(page katalox.1 katalox-newcatalog.1 katalox-cli.1)
   katalox_compressed(resources/man/${page} ${CMAKE_BINARY_DIR}/man/${page}.gz)
   install(FILES ${CMAKE_BINARY_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()

@@ -1,9 +1,14 @@
 #pragma once
-// A record's real path as scanned, from its facts: what Copy Path and the file actions use
-// instead of guessing the letter case on the live disk.
+// A record's facts read back: its real path as scanned and its modification time. What Copy
+// Path and the file actions use instead of guessing the letter case on the live disk, and what
+// the command line prints for each record it finds.
+#include "store/sqlite/Statement.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace katalox::store {
 
@@ -12,9 +17,30 @@ class Database;
 struct RecordedPath {
     std::int64_t scanId = 0; // the row of "Disks" of the scan that found the file
     std::string path;        // as scanned: the scan's folder, real folder names, real name
+    std::int64_t modified = 0;
 };
 
-// None when the record has no facts (or the catalogue keeps none).
+// Reads the facts of many records, keeping the paths of the folders met.
+class RecordedFactsReader {
+public:
+    explicit RecordedFactsReader(Database& db);
+    // None when the record has no facts (or the catalogue keeps none). `upperName` is the
+    // record's "File Name".
+    std::optional<RecordedPath> factsOf(std::int64_t record, const std::string& upperName);
+
+private:
+    struct FolderPath {
+        std::int64_t scanId = 0;
+        std::string path; // ending with the separator
+    };
+    const FolderPath* folderPath(std::int64_t folder, int depth = 0);
+
+    std::unique_ptr<Statement> fact_;
+    std::unique_ptr<Statement> folder_;
+    std::unordered_map<std::int64_t, std::optional<FolderPath>> folders_;
+};
+
+// One record's facts. None when it has none.
 std::optional<RecordedPath> recordedPathOf(Database& db, const std::string& table,
                                            std::int64_t record);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed program: `cmake --install` into a staging folder (DESTDIR), the desktop entry,
-# metainfo and manual pages as a desktop and a packager check them, and the installed program
-# started without a display and in an empty home.
+# metainfo, manual pages and shell completion as a desktop and a packager check them, and the
+# installed program started without a display and in an empty home.
 # Usage: check-install.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -19,9 +19,15 @@ for file in bin/katalox bin/katalox-newcatalog share/applications/$app.desktop \
     share/metainfo/$app.metainfo.xml share/icons/hicolor/scalable/apps/$app.svg \
     share/icons/hicolor/{48x48,128x128,256x256}/apps/$app.png \
     share/man/man1/katalox.1.gz share/man/man1/katalox-newcatalog.1.gz \
+    share/man/man1/katalox-cli.1.gz share/bash-completion/completions/katalox-cli \
     share/doc/katalox/copyright; do
   [[ -s $usr/$file ]] || fail "not installed: $file"
 done
+# The command-line program, wherever the build puts it, once it is built.
+if [[ -n $(find "$build" -maxdepth 3 -path "$build/_CPack_Packages" -prune -o \
+    -type f -name katalox-cli -perm -u+x -print -quit) ]]; then
+  [[ -x $usr/bin/katalox-cli ]] || fail "not installed: bin/katalox-cli"
+fi
 
 desktop-file-validate "$usr/share/applications/$app.desktop" || fail "desktop entry"
 grep -qx 'Exec=katalox --user-folder' "$usr/share/applications/$app.desktop" ||
@@ -29,12 +35,24 @@ grep -qx 'Exec=katalox --user-folder' "$usr/share/applications/$app.desktop" ||
 appstreamcli validate --no-net "$usr/share/metainfo/$app.metainfo.xml" >"$work/appstream" 2>&1 ||
   { cat "$work/appstream"; fail "metainfo"; }
 
-for page in katalox katalox-newcatalog; do
+for page in katalox katalox-newcatalog katalox-cli; do
   MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$usr/share/man/man1/$page.1.gz" \
     >"$work/page" 2>"$work/warnings" || fail "man -l $page"
   [[ ! -s $work/warnings ]] || { cat "$work/warnings"; fail "warnings in $page.1"; }
   grep -q "^NAME" "$work/page" || fail "$page.1 renders no NAME section"
 done
+
+# The completion loads in a plain shell and offers the commands and a command's options.
+completion=$usr/share/bash-completion/completions/katalox-cli
+bash -n "$completion" || fail "the completion does not parse"
+offered() {
+  bash --norc --noprofile -c 'source "$1" && shift && COMP_WORDS=("$@") &&
+    COMP_CWORD=$(($# - 1)) && _katalox_cli && echo "${COMPREPLY[*]}"' _ "$completion" "$@"
+}
+[[ $(offered katalox-cli "") == "find disks scan update export check" ]] ||
+  fail "the completion does not offer the commands"
+[[ $(offered katalox-cli --folder /tmp find --re) == --regex ]] ||
+  fail "the completion does not offer find's options"
 
 # --help and --version answer where no display can be opened.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb)

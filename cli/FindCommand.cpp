@@ -1,0 +1,239 @@
+// find: the records whose path holds every pattern, through the substring index, filtered
+// further and printed as they are read.
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/FoundRecords.h"
+
+#include "platform/Utf8.h"
+#include "store/catalog/Catalog.h"
+#include "store/dialect/StatementSyntax.h"
+#include "store/search/ListingPlanner.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <fnmatch.h>
+
+#include <memory>
+
+namespace katalox::cli {
+
+namespace {
+
+const std::vector<OptionSpec> kFindOptions = {
+    {"--glob", false}, {"--regex", false},   {"--disk", true},
+    {"--ext", true},   {"--min-size", true}, {"--max-size", true},
+    {"--newer", true}, {"--older", true},    {"--online", false},
+    {"--limit", true}, {"--count", false},   {"-0", false, "--null"},
+    {"--json", false}, {"--csv", false},     {"-i", false, "--ignore-case"}};
+
+// A compiled regular expression, freed with its match data.
+class Regex {
+public:
+    Regex(const std::string& pattern, bool caseless) {
+        int error = 0;
+        PCRE2_SIZE at = 0;
+        const std::uint32_t options =
+            PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | (caseless ? PCRE2_CASELESS : 0);
+        code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
+                              &error, &at, nullptr);
+        if (!code_) {
+            PCRE2_UCHAR message[256];
+            pcre2_get_error_message(error, message, sizeof message);
+            throw UsageError("the regular expression \"" + pattern +
+                             "\" is not valid: " + reinterpret_cast<const char*>(message));
+        }
+        match_ = pcre2_match_data_create_from_pattern(code_, nullptr);
+    }
+    ~Regex() {
+        pcre2_match_data_free(match_);
+        pcre2_code_free(code_);
+    }
+    Regex(const Regex&) = delete;
+    Regex& operator=(const Regex&) = delete;
+    bool matches(const std::string& text) const {
+        return pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
+                           match_, nullptr) >= 0;
+    }
+
+private:
+    pcre2_code* code_ = nullptr;
+    pcre2_match_data* match_ = nullptr;
+};
+
+// `Like` text for a substring: upper-cased as paths are stored, its own % _ \ kept literal.
+std::string likeSubstring(const std::string& pattern) {
+    std::string like = "%";
+    for (const char c : platform::upperCase(pattern)) {
+        if (c == '%' || c == '_' || c == '\\')
+            like.push_back('\\');
+        like.push_back(c);
+    }
+    return like + "%";
+}
+
+struct Filters {
+    std::vector<std::string> disks;
+    std::optional<std::string> extension; // upper-cased
+    std::optional<std::int64_t> minSize, maxSize, newer, older;
+    bool online = false;
+    std::vector<std::string> globs; // upper-cased
+    std::vector<std::unique_ptr<Regex>> regexes;
+
+    bool needFacts() const { return newer || older || !regexes.empty(); }
+};
+
+Filters filtersOf(const Arguments& args) {
+    Filters filters;
+    filters.disks = args.values("--disk");
+    if (const auto ext = args.value("--ext"))
+        filters.extension = platform::upperCase(*ext);
+    if (const auto size = args.value("--min-size"))
+        filters.minSize = sizeArgument("--min-size", *size);
+    if (const auto size = args.value("--max-size"))
+        filters.maxSize = sizeArgument("--max-size", *size);
+    if (const auto date = args.value("--newer"))
+        filters.newer = dateArgument("--newer", *date);
+    if (const auto date = args.value("--older"))
+        filters.older = dateArgument("--older", *date);
+    filters.online = args.has("--online");
+    if (args.has("--glob"))
+        for (const std::string& pattern : args.words())
+            filters.globs.push_back(platform::upperCase(pattern));
+    if (args.has("--regex"))
+        for (const std::string& pattern : args.words())
+            filters.regexes.push_back(std::make_unique<Regex>(pattern, args.has("-i")));
+    return filters;
+}
+
+bool extensionMatches(const std::string& upperName, const std::string& extension) {
+    const std::size_t dot = upperName.rfind('.');
+    const std::string own = dot == std::string::npos ? std::string() : upperName.substr(dot + 1);
+    return ::fnmatch(extension.c_str(), own.c_str(), 0) == 0;
+}
+
+// Everything but the facts: cheap tests first.
+bool passesRecordFilters(const Filters& filters, const FoundRecord& record,
+                         const ConnectedScans* connected) {
+    if (!filters.disks.empty() &&
+        std::none_of(filters.disks.begin(), filters.disks.end(), [&](const std::string& disk) {
+            return ::fnmatch(disk.c_str(), record.diskId.c_str(), 0) == 0;
+        }))
+        return false;
+    if (filters.extension && !extensionMatches(record.upperName, *filters.extension))
+        return false;
+    if ((filters.minSize && record.size < *filters.minSize) ||
+        (filters.maxSize && record.size > *filters.maxSize))
+        return false;
+    if (connected && !connected->diskConnected(record.diskId))
+        return false;
+    return std::all_of(filters.globs.begin(), filters.globs.end(), [&](const std::string& glob) {
+        return ::fnmatch(glob.c_str(), record.storedPath.c_str(), 0) == 0;
+    });
+}
+
+bool passesFactFilters(const Filters& filters, const FoundRecord& record) {
+    if (filters.newer || filters.older) {
+        if (!record.facts)
+            return false; // no time recorded
+        if ((filters.newer && record.facts->modified < *filters.newer) ||
+            (filters.older && record.facts->modified >= *filters.older))
+            return false;
+    }
+    return std::all_of(filters.regexes.begin(), filters.regexes.end(),
+                       [&](const auto& regex) { return regex->matches(record.path()); });
+}
+
+// The same tests in SQLite's own dialect, for a table the index does not serve.
+std::string plainConditions(const std::vector<std::string>& patterns) {
+    std::string conditions;
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+        conditions += (i > 0 ? " AND " : "") + std::string("\"File Path\" LIKE ") +
+                      store::quoted(likeSubstring(patterns[i]), '\'') + " ESCAPE '\\'";
+    return conditions;
+}
+
+// The select: through the substring index for plain patterns, else every record.
+std::pair<std::string, std::vector<store::Value>>
+selectOf(store::Database& db, const std::string& table, const Arguments& args) {
+    const std::string columns =
+        "SELECT rowid, \"Disk ID\", \"File Path\", \"File Name\", \"File Size\" FROM " +
+        store::quoteIdentifier(table);
+    if (args.has("--glob") || args.has("--regex") || args.words().empty())
+        return {columns, {}};
+    // In the windows' dialect a qualified name is a field and double quotes make a constant.
+    std::string conditions;
+    for (std::size_t i = 0; i < args.words().size(); ++i)
+        conditions += (i > 0 ? " AND " : "") + table + ".\"File Path\" Like " +
+                      store::quoted(likeSubstring(args.words()[i]), '"') + " ESCAPE \"\\\"";
+    // The index serves a select as the windows write it, on a table named plainly.
+    const store::StatementSyntax syntax =
+        store::parseStatement("SELECT * FROM " + table + " WHERE " + conditions);
+    if (!syntax.wholeRows || syntax.wholeRows->table != table)
+        return {columns + " WHERE " + plainConditions(args.words()), {}};
+    const store::ListingPlan plan = store::planListing(db, *syntax.wholeRows);
+    return {columns + plan.clauses, plan.parameters};
+}
+
+} // namespace
+
+int runFind(store::Catalog& catalog, const Words& words) {
+    const Arguments args(words, kFindOptions);
+    if (args.words().empty() && !args.has("--disk") && !args.has("--ext") &&
+        !args.has("--min-size") && !args.has("--max-size") && !args.has("--newer") &&
+        !args.has("--older") && !args.has("--online"))
+        throw UsageError("find needs a PATTERN (or an option that chooses records)");
+    const Filters filters = filtersOf(args);
+    const std::optional<std::int64_t> limit =
+        args.value("--limit") ? std::optional(countArgument("--limit", *args.value("--limit")))
+                              : std::nullopt;
+    const bool countOnly = args.has("--count");
+    const RecordFormat format = args.has("--json")  ? RecordFormat::Json
+                                : args.has("--csv") ? RecordFormat::Csv
+                                : args.has("-0")    ? RecordFormat::NulSeparated
+                                                    : RecordFormat::Lines;
+    store::Database& db = catalog.database();
+    const auto [sql, parameters] = selectOf(db, catalog.table(), args);
+    // Where disks are now is asked only when it matters: it reads the mount table.
+    std::optional<ConnectedScans> connected;
+    if (filters.online || format == RecordFormat::Json || format == RecordFormat::Csv)
+        connected.emplace(db);
+    store::RecordedFactsReader facts(db);
+    Output out;
+    std::optional<RecordWriter> writer;
+    if (!countOnly)
+        writer.emplace(out, format);
+    std::int64_t found = 0;
+    store::Statement rows = db.prepare(sql);
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        rows.bind(static_cast<int>(i) + 1, parameters[i]);
+    FoundRecord record;
+    while ((!limit || found < *limit) && rows.step()) {
+        record.id = rows.columnInteger(0);
+        record.diskId = rows.columnValue(1).asString();
+        record.storedPath = rows.columnValue(2).asString();
+        record.upperName = rows.columnValue(3).asString();
+        record.size = rows.columnInteger(4);
+        if (!passesRecordFilters(filters, record, filters.online ? &*connected : nullptr))
+            continue;
+        record.facts.reset();
+        if (filters.needFacts() || !countOnly)
+            record.facts = facts.factsOf(record.id, record.upperName);
+        if (!passesFactFilters(filters, record))
+            continue;
+        ++found;
+        if (!writer)
+            continue;
+        record.livePath =
+            connected && record.facts ? connected->livePath(*record.facts) : std::nullopt;
+        writer->write(record);
+    }
+    writer.reset();
+    if (countOnly)
+        out.buffer() += std::to_string(found) + "\n";
+    return found > 0 ? 0 : 1;
+}
+
+} // namespace katalox::cli

@@ -1,0 +1,90 @@
+#include "cli/Commands.h"
+
+#include <map>
+
+namespace katalox::cli {
+
+namespace {
+
+const char* const kProgram =
+    "Usage: katalox-cli [--catalog FILE | --folder DIR] COMMAND [OPTIONS] [ARGS]\n"
+    "\n"
+    "The Katalox catalogue from a terminal. Without --catalog or --folder, the catalogue that\n"
+    "config.ini in the current folder names, else the per-user folder's.\n"
+    "\n"
+    "Commands:\n"
+    "  find PATTERN...        records whose path holds every PATTERN\n"
+    "  disks                  each Disk ID with its volume and whether it is connected\n"
+    "  scan DIR --disk-id ID  scan a folder and insert its files under a Disk ID\n"
+    "  update ID              bring a connected disk's records up to date\n"
+    "  export                 the records as CSV, JSON or an HTML page\n"
+    "  check                  the catalogue's integrity and its indexes\n"
+    "\n"
+    "  --catalog FILE   a catalogue file\n"
+    "  --folder DIR     the catalogue that DIR/config.ini names\n"
+    "  --help, --version\n"
+    "\n"
+    "'katalox-cli COMMAND --help' tells more of one command.\n";
+
+const std::map<std::string, const char*> kCommands = {
+    {"find",
+     "Usage: katalox-cli find [OPTIONS] PATTERN...\n"
+     "\n"
+     "Prints the records whose path holds every PATTERN, letter case ignored, one per line as\n"
+     "DISK:/path (the real path when recorded). Exit 0 when something was found, 1 when\n"
+     "nothing, 2 on errors.\n"
+     "\n"
+     "  --glob            PATTERNs are wildcards (* ? [...]) matched against the whole path\n"
+     "  --regex           PATTERNs are regular expressions (PCRE2) matched against the real\n"
+     "                    path when recorded; -i ignores letter case\n"
+     "  --disk ID         only this Disk ID (repeatable; wildcards allowed)\n"
+     "  --ext EXT         only this extension (letter case ignored; wildcards allowed)\n"
+     "  --min-size SIZE, --max-size SIZE   in bytes, or with K, M or G\n"
+     "  --newer DATE, --older DATE   modified since, or before, DATE (2024-05-01 or\n"
+     "                    2024-05-01T13:45, local time); only files whose time is recorded\n"
+     "  --online          only disks connected now\n"
+     "  --limit N         at most N results\n"
+     "  --count           print only how many were found\n"
+     "  -0, --null        end each result with NUL instead of a line break\n"
+     "  --json, --csv     every field: disk, name, path, real_path, live_path, size,\n"
+     "                    modified, record\n"},
+    {"disks",
+     "Usage: katalox-cli disks [--json]\n"
+     "\n"
+     "One line per Disk ID, fields separated by tabs: Disk ID, volume label, UUID, file\n"
+     "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"},
+    {"scan",
+     "Usage: katalox-cli scan DIR --disk-id ID [--name PATTERN] [--ext PATTERN]\n"
+     "\n"
+     "Scans DIR as the scan window does (hidden and system folders skipped; file name and\n"
+     "extension patterns, * by default) and inserts the files found under ID, recording the\n"
+     "volume they lie on. Shows its progress on a terminal, is silent otherwise.\n"},
+    {"update",
+     "Usage: katalox-cli update ID [--dry-run]\n"
+     "\n"
+     "Compares the records of ID with its disk, found by its volume wherever it is mounted,\n"
+     "prints the files added (+), removed (-) and changed in size (~), and applies the\n"
+     "changes unless --dry-run is given.\n"},
+    {"export",
+     "Usage: katalox-cli export [--disk ID] (--csv | --json | --html)\n"
+     "\n"
+     "Writes the records (of one Disk ID, or all) with their recorded facts: CSV or JSON with\n"
+     "the fields of find, or one self-contained HTML page per the folders, to print.\n"},
+    {"check",
+     "Usage: katalox-cli check\n"
+     "\n"
+     "Checks the catalogue file's integrity, its indexes against the records and the recorded\n"
+     "facts, and tells what would be repaired. Changes nothing. Exit 0 when all is well, 1 when\n"
+     "something is off, 2 on errors.\n"},
+};
+
+} // namespace
+
+std::string helpText(const std::string& command) {
+    if (command.empty())
+        return kProgram;
+    const auto found = kCommands.find(command);
+    return found == kCommands.end() ? std::string() : found->second;
+}
+
+} // namespace katalox::cli

@@ -1,0 +1,110 @@
+// scan: what the scan window and its insert do, without a window.
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+
+#include "platform/Paths.h"
+#include "scanner/FileWalk.h"
+#include "store/catalog/Catalog.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace katalox::cli {
+
+namespace {
+
+// A progress line on a terminal, at most a few times a second; nothing when not on one.
+class Progress {
+public:
+    Progress() : shown_(::isatty(STDERR_FILENO) != 0), start_(now()) {}
+    ~Progress() {
+        if (shown_ && drawn_)
+            std::fputs("\n", stderr);
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    template <typename Text> void show(Text&& text) {
+        if (!shown_ || now() - last_ < 0.2)
+            return;
+        last_ = now();
+        drawn_ = true;
+        std::fprintf(stderr, "\r%s\033[K", text(last_ - start_).c_str());
+    }
+
+private:
+    static double now() {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    bool shown_;
+    bool drawn_ = false;
+    double start_;
+    double last_ = 0;
+};
+
+std::string rate(std::size_t files, double seconds) {
+    return std::to_string(
+               static_cast<long long>(static_cast<double>(files) / std::max(seconds, 0.001))) +
+           " files/s";
+}
+
+} // namespace
+
+int runScan(store::Catalog& catalog, const Words& words) {
+    const Arguments args(words, {{"--disk-id", true}, {"--name", true}, {"--ext", true}});
+    if (args.words().size() != 1)
+        throw UsageError("scan needs one folder");
+    const auto diskId = args.value("--disk-id");
+    if (!diskId || diskId->empty())
+        throw UsageError("scan needs --disk-id ID");
+    char resolved[PATH_MAX];
+    if (!::realpath(args.words()[0].c_str(), resolved))
+        throw Error("cannot scan " + args.words()[0] + ": no such folder");
+    std::string folder = resolved;
+    if (folder.back() != platform::kPathSeparator)
+        folder.push_back(platform::kPathSeparator);
+    const scanner::WalkRules rules{folder, args.value("--name").value_or("*"),
+                                   args.value("--ext").value_or("*")};
+    std::vector<std::string> paths;
+    std::size_t folders = 0;
+    std::string lastFolder;
+    {
+        Progress progress;
+        const bool stopped = false;
+        scanner::walkMatchingFiles(
+            rules,
+            [&](const std::string& path, std::uint64_t, std::int64_t) {
+                const std::string_view in(path.data(), path.rfind(platform::kPathSeparator));
+                if (in != lastFolder) {
+                    lastFolder.assign(in);
+                    ++folders;
+                }
+                paths.push_back(path);
+                progress.show([&](double seconds) {
+                    return std::to_string(folders) + " folders, " + std::to_string(paths.size()) +
+                           " files, " + rate(paths.size(), seconds);
+                });
+            },
+            stopped);
+    }
+    Progress progress;
+    const store::InsertFigures figures = catalog.insert(
+        {*diskId, rules}, paths.size(), [&](std::size_t i) { return std::string_view(paths[i]); },
+        [&](std::size_t i) {
+            progress.show([&](double seconds) {
+                return "inserting " + std::to_string(i + 1) + " of " +
+                       std::to_string(paths.size()) + ", " + rate(i + 1, seconds);
+            });
+            return true;
+        });
+    if (::isatty(STDERR_FILENO))
+        std::fprintf(stderr, "%lld files inserted under %s\n",
+                     static_cast<long long>(figures.records), diskId->c_str());
+    return 0;
+}
+
+} // namespace katalox::cli
