@@ -5,6 +5,7 @@
 #include "platform/RealPath.h"
 #include "platform/Utf8.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/facts/FactRuns.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/RealName.h"
 #include "store/sqlite/Database.h"
@@ -108,8 +109,8 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
     const std::string facts = quoteIdentifier(kFactsTable);
     Statement rows = db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
                                   quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
-                                  (recorded > 0 ? " AND NOT EXISTS (SELECT 1 FROM " + facts +
-                                                      " x WHERE x.\"Record\" = r.rowid)"
+                                  (recorded > 0 ? " AND (" + runHoldingSql("r.rowid") + " IS NULL OR " +
+                                                      factsDroppedSql("r.rowid") + ")"
                                                 : std::string()));
     rows.bindText(1, diskId_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
@@ -211,21 +212,34 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
     std::vector<ContentsFile> files = from.loose;
     if (from.id == 0)
         return files;
-    Statement rows = db_->prepare(
-        "SELECT x.\"Record\", x.\"Name\", x.\"Modified\", r.\"File Name\", r.\"File Size\" FROM " +
-        quoteIdentifier(kFactsTable) + " x JOIN " + quoteIdentifier(table_) +
-        " r ON r.rowid = x.\"Record\" WHERE x.\"Folder\" = ?1 AND r.\"Disk ID\" = ?2");
-    rows.bindInteger(1, from.id);
-    rows.bindText(2, diskId_);
-    files.reserve(files.size() +
-                  static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
-    while (rows.step()) {
-        ContentsFile file;
-        file.record = rows.columnInteger(0);
-        file.name = realNameOf(rows.columnValue(1), rows.columnValue(3).asString());
-        file.modified = rows.columnInteger(2);
-        file.size = rows.columnInteger(4);
-        files.push_back(std::move(file));
+    files.reserve(files.size() + static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
+    Statement runs = db_->prepare("SELECT \"First Record\", \"Records\", \"Names\", \"Times\" FROM " +
+                                  quoteIdentifier(kFactsTable) + " WHERE \"Folder\" = ?1");
+    runs.bindInteger(1, from.id);
+    // Each run's records in one range of row ids; those deleted, moved to another disk or
+    // whose facts were dropped are left out.
+    Statement records = db_->prepare(
+        "SELECT r.rowid, r.\"File Name\", r.\"File Size\" FROM " + quoteIdentifier(table_) +
+        " r WHERE r.rowid >= ?1 AND r.rowid < ?2 AND r.\"Disk ID\" = ?3 AND NOT " +
+        factsDroppedSql("r.rowid"));
+    while (runs.step()) {
+        const std::int64_t first = runs.columnInteger(0);
+        const std::vector<FileFact> facts = unpackFacts(
+            runs.columnValue(2).asString(), runs.columnValue(3).asString(),
+            static_cast<std::size_t>(std::max<std::int64_t>(runs.columnInteger(1), 0)));
+        records.reset();
+        records.bindInteger(1, first);
+        records.bindInteger(2, first + static_cast<std::int64_t>(facts.size()));
+        records.bindText(3, diskId_);
+        while (records.step()) {
+            ContentsFile file;
+            file.record = records.columnInteger(0);
+            const FileFact& fact = facts[static_cast<std::size_t>(file.record - first)];
+            file.name = realNameOf(fact.name, records.columnValue(1).asString());
+            file.modified = fact.modified;
+            file.size = records.columnInteger(2);
+            files.push_back(std::move(file));
+        }
     }
     return files;
 }
@@ -242,9 +256,11 @@ std::string DiskContents::pathOf(std::uint32_t folder) const {
 
 std::optional<std::uint32_t> DiskContents::folderOfRecord(std::int64_t record) const {
     if (hasFactTables(*db_)) {
-        const std::int64_t folderId = db_->integerOf(
-            "SELECT \"Folder\" FROM " + quoteIdentifier(kFactsTable) + " WHERE \"Record\" = ?1",
-            {Value(record)});
+        const std::int64_t folderId =
+            db_->integerOf("SELECT \"Folder\" FROM " + quoteIdentifier(kFactsTable) +
+                               " WHERE \"First Record\" = " + runHoldingSql("?1") + " AND NOT " +
+                               factsDroppedSql("?1"),
+                           {Value(record)});
         if (const auto found = byId_.find(folderId); found != byId_.end())
             return found->second;
     }

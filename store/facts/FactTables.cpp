@@ -1,5 +1,6 @@
 #include "store/facts/FactTables.h"
 
+#include "store/facts/FactRuns.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
@@ -9,9 +10,10 @@ namespace {
 
 const std::string kFolders = quoteIdentifier(kFoldersTable);
 const std::string kFacts = quoteIdentifier(kFactsTable);
+const std::string kDropped = quoteIdentifier(kDroppedTable);
 
-// "Name" holds an integer (the letter-case mask of an ASCII name, see RealName.h) or the name's
-// bytes. "Files" and "Bytes" count only the files directly in the folder.
+// "Files" and "Bytes" count only the files directly in the folder. A run covers the records
+// "First Record" to "First Record" + "Records" - 1.
 const std::string kCreateTables =
     "CREATE TABLE IF NOT EXISTS " + kFolders +
     " (\"Id\" INTEGER PRIMARY KEY, \"Scan\" INTEGER, \"Parent\" INTEGER, \"Name\" TEXT,"
@@ -21,41 +23,54 @@ const std::string kCreateTables =
     " (\"Scan\");"
     "CREATE TABLE IF NOT EXISTS " +
     kFacts +
-    " (\"Record\" INTEGER PRIMARY KEY, \"Folder\" INTEGER, \"Name\", \"Modified\" INTEGER);"
+    " (\"First Record\" INTEGER PRIMARY KEY, \"Records\" INTEGER, \"Folder\" INTEGER,"
+    " \"Names\" BLOB, \"Times\" BLOB);"
     "CREATE INDEX IF NOT EXISTS \"File Facts Folder\" ON " +
-    kFacts + " (\"Folder\");";
+    kFacts +
+    " (\"Folder\");"
+    "CREATE TABLE IF NOT EXISTS " +
+    kDropped + " (\"Record\" INTEGER PRIMARY KEY);";
 
 const char* const kTriggerNames[] = {"File Facts Deleted", "File Facts Moved",
                                      "File Facts Resized"};
 
+// The folder of the run holding `record`.
+std::string folderOfRun(const std::string& record) {
+    return "(SELECT \"Folder\" FROM " + kFacts + " WHERE \"First Record\" = " +
+           runHoldingSql(record) + ")";
+}
+
+// Whether `record` has facts that still apply.
+std::string hasFacts(const std::string& record) {
+    return " WHEN " + runHoldingSql(record) + " IS NOT NULL AND NOT " + factsDroppedSql(record);
+}
+
 // A record deleted or given another name or path loses its facts, and its folder the file.
 std::string dropFactsOf(const std::string& old) {
     return "UPDATE " + kFolders + " SET \"Files\" = \"Files\" - 1, \"Bytes\" = \"Bytes\" - " +
-           "coalesce(" + old + ".\"File Size\", 0) WHERE \"Id\" = (SELECT \"Folder\" FROM " +
-           kFacts + " WHERE \"Record\" = " + old + ".rowid); DELETE FROM " + kFacts +
-           " WHERE \"Record\" = " + old + ".rowid;";
+           "coalesce(" + old + ".\"File Size\", 0) WHERE \"Id\" = " + folderOfRun(old + ".rowid") +
+           "; INSERT OR IGNORE INTO " + kDropped + " VALUES (" + old + ".rowid);";
 }
 
 std::string createTriggersSql(const std::string& table) {
     const std::string on = " ON " + quoteIdentifier(table);
-    const std::string hasFacts =
-        " WHEN EXISTS (SELECT 1 FROM " + kFacts + " WHERE \"Record\" = old.rowid)";
-    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) + " AFTER DELETE" +
-           on + hasFacts + " BEGIN " + dropFactsOf("old") +
+    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) +
+           " AFTER DELETE" + on + hasFacts("old.rowid") + " BEGIN " + dropFactsOf("old") +
            " END;"
            "CREATE TRIGGER IF NOT EXISTS " +
            quoteIdentifier(kTriggerNames[1]) + " AFTER UPDATE OF \"File Name\", \"File Path\"" +
-           on + hasFacts +
+           on + hasFacts("old.rowid") +
            " AND (old.\"File Name\" IS NOT new.\"File Name\" OR old.\"File Path\" IS NOT "
            "new.\"File Path\") BEGIN " +
            dropFactsOf("old") +
            " END;"
            "CREATE TRIGGER IF NOT EXISTS " +
-           quoteIdentifier(kTriggerNames[2]) + " AFTER UPDATE OF \"File Size\"" + on + hasFacts +
-           " AND old.\"File Size\" IS NOT new.\"File Size\" BEGIN UPDATE " + kFolders +
+           quoteIdentifier(kTriggerNames[2]) + " AFTER UPDATE OF \"File Size\"" + on +
+           hasFacts("new.rowid") + " AND old.\"File Size\" IS NOT new.\"File Size\" BEGIN UPDATE " +
+           kFolders +
            " SET \"Bytes\" = \"Bytes\" - coalesce(old.\"File Size\", 0) + coalesce(new.\"File "
-           "Size\", 0) WHERE \"Id\" = (SELECT \"Folder\" FROM " +
-           kFacts + " WHERE \"Record\" = new.rowid); END;";
+           "Size\", 0) WHERE \"Id\" = " +
+           folderOfRun("new.rowid") + "; END;";
 }
 
 std::string idList(const std::vector<std::int64_t>& ids) {
@@ -69,13 +84,14 @@ std::string idList(const std::vector<std::int64_t>& ids) {
 
 bool keepsFileFacts(const std::string& catalogueTable) {
     return catalogueTable != kFoldersTable && catalogueTable != kFactsTable &&
-           catalogueTable != "Disks";
+           catalogueTable != kDroppedTable && catalogueTable != "Disks";
 }
 
 bool hasFactTables(Database& db) {
     return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
-                        "(?1, ?2)",
-                        {Value(std::string(kFoldersTable)), Value(std::string(kFactsTable))}) == 2;
+                        "(?1, ?2, ?3)",
+                        {Value(std::string(kFoldersTable)), Value(std::string(kFactsTable)),
+                         Value(std::string(kDroppedTable))}) == 3;
 }
 
 void prepareFactTables(Database& db, const std::string& table) {
@@ -91,6 +107,13 @@ void forgetScanFacts(Database& db, const std::vector<std::int64_t>& scanIds) {
         return;
     const std::string folders =
         "SELECT \"Id\" FROM " + kFolders + " WHERE \"Scan\" IN (" + idList(scanIds) + ")";
+    const std::string runs = "SELECT \"First Record\" AS first, \"First Record\" + "
+                             "\"Records\" AS past FROM " +
+                             kFacts + " WHERE \"Folder\" IN (" + folders + ")";
+    // The marks of the records of these runs go with them.
+    db.execute("DELETE FROM " + kDropped + " WHERE EXISTS (SELECT 1 FROM (" + runs +
+               ") AS run WHERE " + kDropped +
+               ".\"Record\" >= run.first AND " + kDropped + ".\"Record\" < run.past)");
     db.execute("DELETE FROM " + kFacts + " WHERE \"Folder\" IN (" + folders + ")");
     db.execute("DELETE FROM " + kFolders + " WHERE \"Scan\" IN (" + idList(scanIds) + ")");
 }
@@ -101,7 +124,8 @@ void forgetAllFacts(Database& db) {
         sql += "DROP TRIGGER IF EXISTS " + quoteIdentifier(name) + ";";
     db.executeScript(sql);
     if (hasFactTables(db))
-        db.executeScript("DELETE FROM " + kFacts + "; DELETE FROM " + kFolders + ";");
+        db.executeScript("DELETE FROM " + kFacts + "; DELETE FROM " + kFolders +
+                         "; DELETE FROM " + kDropped + ";");
 }
 
 } // namespace katalox::store

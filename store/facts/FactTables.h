@@ -1,10 +1,11 @@
 #pragma once
-// What the catalogue knows about each file beyond its record, in two tables of ours beside it:
+// What the catalogue knows about each file beyond its record, in tables of ours beside it:
 // "Disk Folders" holds each scan's folder tree with the folders' real names and the number and
-// bytes of the files directly in each, and "File Facts" ties a record (by its row id) to its
-// folder, its name in real letter case and its modification time. Triggers on the records keep
-// the folders' totals in step when any program deletes a record or changes its name, path or
-// size. Catalogues made before, and records written by other programs, simply have no facts.
+// bytes of the files directly in each; "File Facts" holds runs of consecutive records of one
+// folder with their names in real letter case and modification times (FactRuns.h); "Dropped
+// Facts" names records whose facts no longer apply. Triggers on the records keep the folders'
+// totals in step and drop the facts of a record any program deletes or renames. Catalogues
+// made before, and records written by other programs, simply have no facts.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ class Database;
 
 inline constexpr const char* kFoldersTable = "Disk Folders";
 inline constexpr const char* kFactsTable = "File Facts";
+inline constexpr const char* kDroppedTable = "Dropped Facts";
 
 // False when the catalogue's own table bears one of our names: its files get no facts.
 bool keepsFileFacts(const std::string& catalogueTable);

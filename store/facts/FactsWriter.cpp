@@ -1,12 +1,16 @@
 #include "store/facts/FactsWriter.h"
 
 #include "platform/Paths.h"
+#include "store/facts/FactRuns.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/RealName.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
+#include <algorithm>
+
 namespace katalox::store {
+
 
 FactsWriter::FactsWriter(Database& db, std::string rootFolder) : db_(db) {
     folders_.push_back({std::move(rootFolder), 0, 0, 0, 0});
@@ -85,15 +89,45 @@ void FactsWriter::flush(std::int64_t scanId, std::int64_t lastRecord) {
     if (facts_.empty())
         return;
     writeFolders(scanId);
-    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " + quoteIdentifier(kFactsTable) +
-                                          " VALUES (?1, ?2, ?3, ?4)");
-    for (const Fact& fact : facts_) {
+    for (Fact& fact : facts_)
+        fact.record = fact.record != 0 ? fact.record : lastRecord;
+    const auto byFolderAndRecord = [](const Fact& a, const Fact& b) {
+        return a.folder != b.folder ? a.folder < b.folder : a.record < b.record;
+    };
+    // An insert gives a folder's files consecutive records; a disk update gives them in any
+    // order, so runs are made of records in order.
+    if (!std::is_sorted(facts_.begin(), facts_.end(), byFolderAndRecord))
+        std::stable_sort(facts_.begin(), facts_.end(), byFolderAndRecord);
+    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " +
+                                          quoteIdentifier(kFactsTable) +
+                                          " VALUES (?1, ?2, ?3, ?4, ?5)");
+    Statement undrop = db_.prepareInBatch("DELETE FROM " + quoteIdentifier(kDroppedTable) +
+                                          " WHERE \"Record\" >= ?1 AND \"Record\" < ?2");
+    std::string names, times;
+    for (std::size_t from = 0; from < facts_.size();) {
+        std::size_t to = from + 1;
+        while (to < facts_.size() && facts_[to].folder == facts_[from].folder &&
+               facts_[to].record == facts_[to - 1].record + 1)
+            ++to;
+        names.clear();
+        times.clear();
+        std::int64_t lastTime = 0;
+        for (std::size_t i = from; i < to; ++i)
+            packFact(names, times, lastTime, {std::move(facts_[i].name), facts_[i].modified});
+        const auto count = static_cast<std::int64_t>(to - from);
         insert.reset();
-        insert.bindInteger(1, fact.record != 0 ? fact.record : lastRecord);
-        insert.bindInteger(2, folders_[fact.folder].id);
-        insert.bindKept(3, fact.name);
-        insert.bindInteger(4, fact.modified);
+        insert.bindInteger(1, facts_[from].record);
+        insert.bindInteger(2, count);
+        insert.bindInteger(3, folders_[facts_[from].folder].id);
+        insert.bindBlob(4, names);
+        insert.bindBlob(5, times);
         insert.step();
+        // A record id used again (by a table without AUTOINCREMENT) has facts again.
+        undrop.reset();
+        undrop.bindInteger(1, facts_[from].record);
+        undrop.bindInteger(2, facts_[from].record + count);
+        undrop.step();
+        from = to;
     }
     Statement grow = db_.prepareInBatch("UPDATE " + quoteIdentifier(kFoldersTable) +
                                         " SET \"Files\" = \"Files\" + ?1, \"Bytes\" = \"Bytes\" + "

@@ -6,6 +6,8 @@
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
+#include <algorithm>
+
 namespace katalox::store {
 
 namespace {
@@ -18,9 +20,15 @@ constexpr int kDeepest = 4096;
 RecordedFactsReader::RecordedFactsReader(Database& db) {
     if (!hasFactTables(db))
         return;
-    fact_ = std::make_unique<Statement>(
-        db.prepare("SELECT \"Folder\", \"Name\", \"Modified\" FROM " +
-                   quoteIdentifier(kFactsTable) + " WHERE \"Record\" = ?1"));
+    const std::string facts = quoteIdentifier(kFactsTable);
+    run_ = std::make_unique<Statement>(db.prepare(
+        "SELECT \"First Record\", \"Records\", \"Folder\", \"Names\", \"Times\" FROM " + facts +
+        " WHERE \"First Record\" = (SELECT max(\"First Record\") FROM " + facts +
+        " WHERE \"First Record\" <= ?1)"));
+    const std::string dropped = quoteIdentifier(kDroppedTable);
+    anyDropped_ = db.integerOf("SELECT count(*) FROM (SELECT 1 FROM " + dropped + " LIMIT 1)") > 0;
+    dropped_ = std::make_unique<Statement>(
+        db.prepare("SELECT 1 FROM " + dropped + " WHERE \"Record\" = ?1"));
     folder_ = std::make_unique<Statement>(db.prepare("SELECT \"Parent\", \"Name\", \"Scan\" FROM " +
                                                      quoteIdentifier(kFoldersTable) +
                                                      " WHERE \"Id\" = ?1"));
@@ -48,22 +56,43 @@ const RecordedFactsReader::FolderPath* RecordedFactsReader::folderPath(std::int6
     return kept->second ? &*kept->second : nullptr;
 }
 
+const RecordedFactsReader::Run* RecordedFactsReader::runHolding(std::int64_t record) {
+    if (record >= last_.first && record < last_.first + last_.count)
+        return &last_;
+    run_->reset();
+    run_->bindInteger(1, record);
+    if (!run_->step())
+        return nullptr;
+    last_.first = run_->columnInteger(0);
+    last_.count = run_->columnInteger(1);
+    last_.folder = run_->columnInteger(2);
+    last_.facts = unpackFacts(run_->columnValue(3).asString(), run_->columnValue(4).asString(),
+                              static_cast<std::size_t>(std::max<std::int64_t>(last_.count, 0)));
+    last_.count = static_cast<std::int64_t>(last_.facts.size()); // fewer when damaged
+    run_->reset();
+    return record < last_.first + last_.count ? &last_ : nullptr;
+}
+
 std::optional<RecordedPath> RecordedFactsReader::factsOf(std::int64_t record,
                                                          const std::string& upperName) {
-    if (!fact_)
+    if (!run_)
         return std::nullopt;
-    fact_->reset();
-    fact_->bindInteger(1, record);
-    if (!fact_->step())
+    const Run* run = runHolding(record);
+    if (!run)
         return std::nullopt;
-    const std::int64_t folder = fact_->columnInteger(0);
-    const Value name = fact_->columnValue(1);
-    const std::int64_t modified = fact_->columnInteger(2);
-    fact_->reset();
-    const FolderPath* at = folderPath(folder);
+    if (anyDropped_) {
+        dropped_->reset();
+        dropped_->bindInteger(1, record);
+        const bool dropped = dropped_->step();
+        dropped_->reset();
+        if (dropped)
+            return std::nullopt;
+    }
+    const FileFact& fact = run->facts[static_cast<std::size_t>(record - run->first)];
+    const FolderPath* at = folderPath(run->folder);
     if (!at)
         return std::nullopt; // a folder row is missing
-    return RecordedPath{at->scanId, at->path + realNameOf(name, upperName), modified};
+    return RecordedPath{at->scanId, at->path + realNameOf(fact.name, upperName), fact.modified};
 }
 
 std::optional<RecordedPath> recordedPathOf(Database& db, const std::string& table,

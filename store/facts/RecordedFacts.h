@@ -2,6 +2,7 @@
 // A record's facts read back: its real path as scanned and its modification time. What Copy
 // Path and the file actions use instead of guessing the letter case on the live disk, and what
 // the command line prints for each record it finds.
+#include "store/facts/FactRuns.h"
 #include "store/sqlite/Statement.h"
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace katalox::store {
 
@@ -35,8 +37,20 @@ private:
     };
     const FolderPath* folderPath(std::int64_t folder, int depth = 0);
 
-    std::unique_ptr<Statement> fact_;
+    // The run read last: records are mostly asked for in order, run after run.
+    struct Run {
+        std::int64_t first = 0;
+        std::int64_t count = 0;
+        std::int64_t folder = 0;
+        std::vector<FileFact> facts;
+    };
+    const Run* runHolding(std::int64_t record);
+
+    std::unique_ptr<Statement> run_;
+    std::unique_ptr<Statement> dropped_;
     std::unique_ptr<Statement> folder_;
+    Run last_;
+    bool anyDropped_ = false;
     std::unordered_map<std::int64_t, std::optional<FolderPath>> folders_;
 };
 

@@ -37,6 +37,10 @@ void Statement::bindText(int index, const std::string& text) {
                       SQLITE_TRANSIENT);
 }
 
+void Statement::bindBlob(int index, std::string_view bytes) {
+    sqlite3_bind_blob64(stmt_.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+}
+
 void Statement::refuseParameters() const {
     if (sqlite3_bind_parameter_count(stmt_.get()) > 0)
         throw EngineError("Parameters are not supported in a statement");

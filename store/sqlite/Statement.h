@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace katalox::store {
 
@@ -18,6 +19,7 @@ public:
     void bindKept(int index, const Value& value);
     void bindInteger(int index, std::int64_t value);
     void bindText(int index, const std::string& text);
+    void bindBlob(int index, std::string_view bytes);
     // Throws EngineError when the statement has parameters (":name", "?"): statements the
     // user writes run as written, and a parameter left unbound would quietly read as NULL.
     void refuseParameters() const;
