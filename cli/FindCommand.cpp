@@ -186,9 +186,9 @@ int runFind(store::Catalog& catalog, const Words& words) {
         !args.has("--older") && !args.has("--online"))
         throw UsageError("find needs a PATTERN (or an option that chooses records)");
     const Filters filters = filtersOf(args);
-    const std::optional<std::int64_t> limit =
-        args.value("--limit") ? std::optional(countArgument("--limit", *args.value("--limit")))
-                              : std::nullopt;
+    // No limit is -1.
+    const std::int64_t limit =
+        args.value("--limit") ? countArgument("--limit", *args.value("--limit")) : -1;
     const bool countOnly = args.has("--count");
     const RecordFormat format = args.has("--json")  ? RecordFormat::Json
                                 : args.has("--csv") ? RecordFormat::Csv
@@ -210,7 +210,7 @@ int runFind(store::Catalog& catalog, const Words& words) {
     for (std::size_t i = 0; i < parameters.size(); ++i)
         rows.bind(static_cast<int>(i) + 1, parameters[i]);
     FoundRecord record;
-    while ((!limit || found < *limit) && rows.step()) {
+    while ((limit < 0 || found < limit) && rows.step()) {
         record.id = rows.columnInteger(0);
         record.diskId = rows.columnValue(1).asString();
         record.storedPath = rows.columnValue(2).asString();

@@ -68,14 +68,24 @@ const std::map<std::string, const char*> kCommands = {
     {"export",
      "Usage: katalox-cli export [--disk ID] (--csv | --json | --html)\n"
      "\n"
-     "Writes the records (of one Disk ID, or all) with their recorded facts: CSV or JSON with\n"
-     "the fields of find, or one self-contained HTML page per the folders, to print.\n"},
+     "Writes every record, of the Disk ID given exactly or of all, to standard output in one\n"
+     "format:\n"
+     "  --csv, --json   the fields of find --csv/--json, in the order the records were added\n"
+     "  --html          one self-contained page to print or to put in a disk's sleeve: for each\n"
+     "                  Disk ID its volume (label, UUID, file system, last scan) and totals, then\n"
+     "                  its folders in path order with their totals, each with a table of its\n"
+     "                  files (real name, size, bytes, modification time when recorded)\n"
+     "Exit 0 when records were written, 1 when there were none, 2 on errors.\n"},
     {"check",
-     "Usage: katalox-cli check\n"
+     "Usage: katalox-cli check [--full]\n"
      "\n"
-     "Checks the catalogue file's integrity, its indexes against the records and the recorded\n"
-     "facts, and tells what would be repaired. Changes nothing. Exit 0 when all is well, 1 when\n"
-     "something is off, 2 on errors.\n"},
+     "Checks the catalogue file's integrity (quick_check), the substring index against the\n"
+     "records, the recorded scans (Disk IDs without records, scans stopped before their end)\n"
+     "and the recorded facts (facts of records gone, folders of scans gone, folder totals),\n"
+     "printing one line per check: \"ok: ...\" or \"problem: ... (what would be repaired)\".\n"
+     "Changes nothing. --full runs the engine's complete integrity_check and the index's own\n"
+     "integrity check, which read everything. Exit 0 when all is well, 1 when a problem was\n"
+     "found, 2 on errors.\n"},
 };
 
 } // namespace

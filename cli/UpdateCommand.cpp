@@ -5,6 +5,7 @@
 
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskUpdate.h"
+#include "store/sqlite/Database.h"
 
 namespace katalox::cli {
 
@@ -43,6 +44,8 @@ int runUpdate(store::Catalog& catalog, const Words& words) {
     }
     if (!args.has("--dry-run") && (!changes.none() || update->completesScans()))
         update->apply();
+    if (store::ConnectionUpkeep* upkeep = catalog.database().upkeep())
+        upkeep->finishNow(); // the search index takes the changes before the program ends
     return 0;
 }
 

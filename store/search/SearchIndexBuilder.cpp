@@ -31,12 +31,23 @@ SearchIndexBuilder::~SearchIndexBuilder() {
         stop_ = true;
     }
     stopRequested_.notify_all();
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 bool SearchIndexBuilder::pause(std::chrono::steady_clock::duration duration) {
     std::unique_lock lock(mutex_);
-    return !stopRequested_.wait_for(lock, duration, [this] { return stop_; });
+    return !stopRequested_.wait_for(lock, duration, [this] { return stop_ || hurry_; }) || !stop_;
+}
+
+void SearchIndexBuilder::finishNow() {
+    {
+        const std::lock_guard lock(mutex_);
+        hurry_ = true;
+    }
+    stopRequested_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void SearchIndexBuilder::build() {

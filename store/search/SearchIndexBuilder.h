@@ -23,6 +23,9 @@ public:
 
     // True once the thread has ended (the index is up to date, or given up).
     bool finished() const { return finished_; }
+    // Builds without pausing from now on, and returns once the thread has ended: for a program
+    // about to end, which no window waits on.
+    void finishNow();
 
 private:
     void build();
@@ -33,7 +36,8 @@ private:
     std::string table_;
     std::mutex mutex_;
     std::condition_variable stopRequested_;
-    bool stop_ = false; // guarded by mutex_
+    bool stop_ = false;  // guarded by mutex_
+    bool hurry_ = false; // guarded by mutex_
     std::atomic<bool> finished_{false};
     std::thread thread_;
 };

@@ -52,6 +52,12 @@ void SearchIndexUpkeep::afterChanges() {
         builder_ = std::make_unique<SearchIndexBuilder>(db_.path(), table_);
 }
 
+void SearchIndexUpkeep::finishNow() {
+    afterChanges();
+    if (builder_)
+        builder_->finishNow();
+}
+
 void SearchIndexUpkeep::stop() {
     builder_.reset();
 }

@@ -21,6 +21,7 @@ public:
 
     void afterChanges() override;
     void stop() override;
+    void finishNow() override;
     // Records posted in a batch usually get Ids above the mark, where the triggers do nothing
     // but cost every record a run of their own: then they are dropped for the batch and made
     // again before it is committed, so that nobody else ever writes the table without them.

@@ -34,6 +34,9 @@ public:
     // batchClosing() failed (a full disk): gives up what it could not put back, so that the
     // batch can be committed without it.
     virtual void batchCannotClose(Database&) {}
+    // Does the work still to do at once and in full, and returns when it is done: for a
+    // program about to end, such as the command line after an insert.
+    virtual void finishNow() {}
 };
 
 class Database : public std::enable_shared_from_this<Database> {
