@@ -1,5 +1,9 @@
 #include "BenchUtil.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +36,35 @@ double nowMs() {
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double processMs(const std::vector<std::string>& words) {
+    const double start = nowMs();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        std::vector<char*> argv;
+        for (const std::string& word : words)
+            argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const double ms = nowMs() - start;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        throw std::runtime_error(words[0] + " failed");
+    return ms;
+}
+
+double medianProcessMs(const std::vector<std::string>& words) {
+    processMs(words);
+    std::vector<double> runs;
+    for (int i = 0; i < 9; ++i)
+        runs.push_back(processMs(words));
+    return median(runs);
 }
 
 ScratchDir::ScratchDir() {

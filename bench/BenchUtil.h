@@ -18,6 +18,12 @@ double nowMs();
 // The middle value of repeated measurements (the upper middle of an even count).
 double median(std::vector<double> values);
 
+// Runs a program (found on PATH) with its output thrown away and returns its time in ms, as a
+// whole process; throws when it fails with anything but "nothing found" (exit 1).
+double processMs(const std::vector<std::string>& words);
+// The median of nine runs, after one to warm the cache.
+double medianProcessMs(const std::vector<std::string>& words);
+
 // A temporary folder removed at the end of the benchmark.
 class ScratchDir {
 public:

@@ -157,6 +157,10 @@ int main(int argc, char** argv) {
                   "ms");
     std::printf("  after delete: %d records listed\n", form.DBGrid1->recordCount());
 
+    bench::report(
+        "cli.find.10m.ms",
+        bench::medianProcessMs({KATALOX_CLI, "--catalog", file, "find", bench::kRareToken}), "ms");
+
     // A disk of a million files inserted with its facts, then browsed.
     {
         const bench::TreeDir treeDir(scratch.path() + "/million");

@@ -280,9 +280,18 @@ int runCheck(store::Catalog& catalog, const Words& words) {
     db.pauseUpkeep();
     Report report;
     checkIntegrity(db, report, full);
-    checkSearchIndex(db, catalog.table(), report, full);
-    checkScans(db, catalog.table(), report);
-    checkFacts(db, catalog.table(), report);
+    // One snapshot of the file for every comparison, whatever other programs write meanwhile
+    // (the indexer scan and update leave behind, say).
+    db.execute("BEGIN");
+    try {
+        checkSearchIndex(db, catalog.table(), report, full);
+        checkScans(db, catalog.table(), report);
+        checkFacts(db, catalog.table(), report);
+    } catch (...) {
+        db.rollbackOpenTransaction();
+        throw;
+    }
+    db.execute("COMMIT");
     return report.problems() ? 1 : 0;
 }
 

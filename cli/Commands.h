@@ -18,6 +18,13 @@ int runScan(store::Catalog& catalog, const Words& words);
 int runUpdate(store::Catalog& catalog, const Words& words);
 int runExport(store::Catalog& catalog, const Words& words);
 int runCheck(store::Catalog& catalog, const Words& words);
+// Brings the substring index up to date, without pauses, and ends.
+int runIndex(store::Catalog& catalog, const Words& words);
+
+// As the windows index new records in the background, scan and update leave a process of
+// ours indexing them ("index") when they end, so that a script goes on at once; searches are
+// right meanwhile, only slower.
+void indexInTheBackground(const store::Catalog& catalog);
 
 // The help of the program (for an empty command) or of one command; empty for a command that
 // does not exist.

@@ -165,9 +165,14 @@ selectOf(store::Database& db, const std::string& table, const Arguments& args) {
         return {columns, {}};
     // In the windows' dialect a qualified name is a field and double quotes make a constant.
     std::string conditions;
-    for (std::size_t i = 0; i < args.words().size(); ++i)
+    for (std::size_t i = 0; i < args.words().size(); ++i) {
+        const std::string& pattern = args.words()[i];
+        // The index serves tests without an escape: one is added only where it is needed.
+        const bool literalWildcards = pattern.find_first_of("%_\\") != std::string::npos;
         conditions += (i > 0 ? " AND " : "") + table + ".\"File Path\" Like " +
-                      store::quoted(likeSubstring(args.words()[i]), '"') + " ESCAPE \"\\\"";
+                      store::quoted(likeSubstring(pattern), '"') +
+                      (literalWildcards ? " ESCAPE \"\\\"" : "");
+    }
     // The index serves a select as the windows write it, on a table named plainly.
     const store::StatementSyntax syntax =
         store::parseStatement("SELECT * FROM " + table + " WHERE " + conditions);

@@ -76,6 +76,10 @@ const std::map<std::string, const char*> kCommands = {
      "                  its folders in path order with their totals, each with a table of its\n"
      "                  files (real name, size, bytes, modification time when recorded)\n"
      "Exit 0 when records were written, 1 when there were none, 2 on errors.\n"},
+    {"index", "Usage: katalox-cli index\n"
+              "\n"
+              "Brings the catalogue's substring index up to date, which makes find fast. scan and\n"
+              "update start it in the background when they end; searches are right meanwhile.\n"},
     {"check",
      "Usage: katalox-cli check [--full]\n"
      "\n"

@@ -5,7 +5,6 @@
 #include "platform/Paths.h"
 #include "scanner/FileWalk.h"
 #include "store/catalog/Catalog.h"
-#include "store/sqlite/Database.h"
 
 #include <chrono>
 #include <climits>
@@ -102,12 +101,7 @@ int runScan(store::Catalog& catalog, const Words& words) {
             });
             return true;
         });
-    // The windows index new records in the background; a program that ends now does it first,
-    // so that the next search is served by the index.
-    if (::isatty(STDERR_FILENO))
-        std::fputs("indexing the new records...\r", stderr);
-    if (store::ConnectionUpkeep* upkeep = catalog.database().upkeep())
-        upkeep->finishNow();
+    indexInTheBackground(catalog);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
                      static_cast<long long>(figures.records), diskId->c_str());

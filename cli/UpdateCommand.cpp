@@ -5,7 +5,6 @@
 
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskUpdate.h"
-#include "store/sqlite/Database.h"
 
 namespace katalox::cli {
 
@@ -44,8 +43,7 @@ int runUpdate(store::Catalog& catalog, const Words& words) {
     }
     if (!args.has("--dry-run") && (!changes.none() || update->completesScans()))
         update->apply();
-    if (store::ConnectionUpkeep* upkeep = catalog.database().upkeep())
-        upkeep->finishNow(); // the search index takes the changes before the program ends
+    indexInTheBackground(catalog);
     return 0;
 }
 

@@ -56,7 +56,8 @@ std::string cataloguePath(const std::optional<std::string>& file,
 
 const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&)>> kCommands = {
     {"find", cli::runFind},     {"disks", cli::runDisks},   {"scan", cli::runScan},
-    {"update", cli::runUpdate}, {"export", cli::runExport}, {"check", cli::runCheck}};
+    {"update", cli::runUpdate}, {"export", cli::runExport}, {"check", cli::runCheck},
+    {"index", cli::runIndex}};
 
 } // namespace
 

@@ -107,11 +107,12 @@ std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& 
 
 void DiskContents::placeLooseRecords(std::int64_t recorded) {
     const std::string facts = quoteIdentifier(kFactsTable);
-    Statement rows = db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
-                                  quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
-                                  (recorded > 0 ? " AND (" + runHoldingSql("r.rowid") + " IS NULL OR " +
-                                                      factsDroppedSql("r.rowid") + ")"
-                                                : std::string()));
+    Statement rows =
+        db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
+                     quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
+                     (recorded > 0 ? " AND (" + runHoldingSql("r.rowid") + " IS NULL OR " +
+                                         factsDroppedSql("r.rowid") + ")"
+                                   : std::string()));
     rows.bindText(1, diskId_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)
@@ -212,9 +213,11 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
     std::vector<ContentsFile> files = from.loose;
     if (from.id == 0)
         return files;
-    files.reserve(files.size() + static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
-    Statement runs = db_->prepare("SELECT \"First Record\", \"Records\", \"Names\", \"Times\" FROM " +
-                                  quoteIdentifier(kFactsTable) + " WHERE \"Folder\" = ?1");
+    files.reserve(files.size() +
+                  static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
+    Statement runs =
+        db_->prepare("SELECT \"First Record\", \"Records\", \"Names\", \"Times\" FROM " +
+                     quoteIdentifier(kFactsTable) + " WHERE \"Folder\" = ?1");
     runs.bindInteger(1, from.id);
     // Each run's records in one range of row ids; those deleted, moved to another disk or
     // whose facts were dropped are left out.
@@ -224,9 +227,9 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
         factsDroppedSql("r.rowid"));
     while (runs.step()) {
         const std::int64_t first = runs.columnInteger(0);
-        const std::vector<FileFact> facts = unpackFacts(
-            runs.columnValue(2).asString(), runs.columnValue(3).asString(),
-            static_cast<std::size_t>(std::max<std::int64_t>(runs.columnInteger(1), 0)));
+        const std::vector<FileFact> facts =
+            unpackFacts(runs.columnValue(2).asString(), runs.columnValue(3).asString(),
+                        static_cast<std::size_t>(std::max<std::int64_t>(runs.columnInteger(1), 0)));
         records.reset();
         records.bindInteger(1, first);
         records.bindInteger(2, first + static_cast<std::int64_t>(facts.size()));

@@ -40,8 +40,8 @@ void packFact(std::string& names, std::string& times, std::int64_t& lastTime,
     }
     // Files of a folder are often changed together: the difference is small (zigzag).
     const std::int64_t step = fact.modified - lastTime;
-    packVarint(times, (static_cast<std::uint64_t>(step) << 1) ^
-                          static_cast<std::uint64_t>(step >> 63));
+    packVarint(times,
+               (static_cast<std::uint64_t>(step) << 1) ^ static_cast<std::uint64_t>(step >> 63));
     lastTime = fact.modified;
 }
 
@@ -80,8 +80,8 @@ std::string runHoldingSql(const std::string& record) {
 }
 
 std::string factsDroppedSql(const std::string& record) {
-    return "EXISTS (SELECT 1 FROM " + quoteIdentifier(kDroppedTable) + " WHERE \"Record\" = " +
-           record + ")";
+    return "EXISTS (SELECT 1 FROM " + quoteIdentifier(kDroppedTable) +
+           " WHERE \"Record\" = " + record + ")";
 }
 
 } // namespace katalox::store

@@ -19,8 +19,7 @@ struct FileFact {
 
 // Appends one record's facts to a run's packed names and times; `lastTime` carries the time of
 // the record before (0 for the first).
-void packFact(std::string& names, std::string& times, std::int64_t& lastTime,
-              const FileFact& fact);
+void packFact(std::string& names, std::string& times, std::int64_t& lastTime, const FileFact& fact);
 // The `count` facts of a run; fewer when the bytes are damaged.
 std::vector<FileFact> unpackFacts(std::string_view names, std::string_view times,
                                   std::size_t count);

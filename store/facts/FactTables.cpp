@@ -36,8 +36,8 @@ const char* const kTriggerNames[] = {"File Facts Deleted", "File Facts Moved",
 
 // The folder of the run holding `record`.
 std::string folderOfRun(const std::string& record) {
-    return "(SELECT \"Folder\" FROM " + kFacts + " WHERE \"First Record\" = " +
-           runHoldingSql(record) + ")";
+    return "(SELECT \"Folder\" FROM " + kFacts +
+           " WHERE \"First Record\" = " + runHoldingSql(record) + ")";
 }
 
 // Whether `record` has facts that still apply.
@@ -54,8 +54,8 @@ std::string dropFactsOf(const std::string& old) {
 
 std::string createTriggersSql(const std::string& table) {
     const std::string on = " ON " + quoteIdentifier(table);
-    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) +
-           " AFTER DELETE" + on + hasFacts("old.rowid") + " BEGIN " + dropFactsOf("old") +
+    return "CREATE TRIGGER IF NOT EXISTS " + quoteIdentifier(kTriggerNames[0]) + " AFTER DELETE" +
+           on + hasFacts("old.rowid") + " BEGIN " + dropFactsOf("old") +
            " END;"
            "CREATE TRIGGER IF NOT EXISTS " +
            quoteIdentifier(kTriggerNames[1]) + " AFTER UPDATE OF \"File Name\", \"File Path\"" +
@@ -112,8 +112,8 @@ void forgetScanFacts(Database& db, const std::vector<std::int64_t>& scanIds) {
                              kFacts + " WHERE \"Folder\" IN (" + folders + ")";
     // The marks of the records of these runs go with them.
     db.execute("DELETE FROM " + kDropped + " WHERE EXISTS (SELECT 1 FROM (" + runs +
-               ") AS run WHERE " + kDropped +
-               ".\"Record\" >= run.first AND " + kDropped + ".\"Record\" < run.past)");
+               ") AS run WHERE " + kDropped + ".\"Record\" >= run.first AND " + kDropped +
+               ".\"Record\" < run.past)");
     db.execute("DELETE FROM " + kFacts + " WHERE \"Folder\" IN (" + folders + ")");
     db.execute("DELETE FROM " + kFolders + " WHERE \"Scan\" IN (" + idList(scanIds) + ")");
 }
@@ -124,8 +124,8 @@ void forgetAllFacts(Database& db) {
         sql += "DROP TRIGGER IF EXISTS " + quoteIdentifier(name) + ";";
     db.executeScript(sql);
     if (hasFactTables(db))
-        db.executeScript("DELETE FROM " + kFacts + "; DELETE FROM " + kFolders +
-                         "; DELETE FROM " + kDropped + ";");
+        db.executeScript("DELETE FROM " + kFacts + "; DELETE FROM " + kFolders + "; DELETE FROM " +
+                         kDropped + ";");
 }
 
 } // namespace katalox::store

@@ -11,7 +11,6 @@
 
 namespace katalox::store {
 
-
 FactsWriter::FactsWriter(Database& db, std::string rootFolder) : db_(db) {
     folders_.push_back({std::move(rootFolder), 0, 0, 0, 0});
     byPath_.emplace("", 0);
@@ -98,8 +97,7 @@ void FactsWriter::flush(std::int64_t scanId, std::int64_t lastRecord) {
     // order, so runs are made of records in order.
     if (!std::is_sorted(facts_.begin(), facts_.end(), byFolderAndRecord))
         std::stable_sort(facts_.begin(), facts_.end(), byFolderAndRecord);
-    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " +
-                                          quoteIdentifier(kFactsTable) +
+    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " + quoteIdentifier(kFactsTable) +
                                           " VALUES (?1, ?2, ?3, ?4, ?5)");
     Statement undrop = db_.prepareInBatch("DELETE FROM " + quoteIdentifier(kDroppedTable) +
                                           " WHERE \"Record\" >= ?1 AND \"Record\" < ?2");

@@ -21,10 +21,10 @@ RecordedFactsReader::RecordedFactsReader(Database& db) {
     if (!hasFactTables(db))
         return;
     const std::string facts = quoteIdentifier(kFactsTable);
-    run_ = std::make_unique<Statement>(db.prepare(
-        "SELECT \"First Record\", \"Records\", \"Folder\", \"Names\", \"Times\" FROM " + facts +
-        " WHERE \"First Record\" = (SELECT max(\"First Record\") FROM " + facts +
-        " WHERE \"First Record\" <= ?1)"));
+    run_ = std::make_unique<Statement>(
+        db.prepare("SELECT \"First Record\", \"Records\", \"Folder\", \"Names\", \"Times\" FROM " +
+                   facts + " WHERE \"First Record\" = (SELECT max(\"First Record\") FROM " + facts +
+                   " WHERE \"First Record\" <= ?1)"));
     const std::string dropped = quoteIdentifier(kDroppedTable);
     anyDropped_ = db.integerOf("SELECT count(*) FROM (SELECT 1 FROM " + dropped + " LIMIT 1)") > 0;
     dropped_ = std::make_unique<Statement>(

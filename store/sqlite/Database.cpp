@@ -226,7 +226,10 @@ std::int64_t Database::insertRow(const std::string& sql, std::vector<Value> valu
     }
     try {
         if (!inBatch_) {
-            run("BEGIN");
+            // The batch reads before it writes (the upkeep's hooks): taking the write lock at
+            // once waits for another writer, where a read lock turned into a write one would
+            // fail at once against it.
+            run("BEGIN IMMEDIATE");
             inBatch_ = true;
             if (!rowIdGiven)
                 openBatch();
@@ -337,7 +340,7 @@ void Database::keepPostedAfterFailure() {
             break;
         batchOpened_ = false; // the rollback put back what the upkeep took out
         try {
-            run("BEGIN");
+            run("BEGIN IMMEDIATE");
             if (givingUp && upkeep_)
                 upkeep_->batchCannotClose(*this);
             for (const auto& values : pending_)

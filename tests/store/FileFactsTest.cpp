@@ -156,7 +156,8 @@ TEST_F(FileFactsTest, FactsFollowDeleteRenameEmptyAndOtherPrograms) {
         store::Statement rows = catalog->database().prepare("SELECT Id, \"File Name\" FROM Files");
         int withFacts = 0;
         while (rows.step())
-            withFacts += reader.factsOf(rows.columnInteger(0), rows.columnValue(1).asString()) ? 1 : 0;
+            withFacts +=
+                reader.factsOf(rows.columnInteger(0), rows.columnValue(1).asString()) ? 1 : 0;
         return withFacts;
     };
     EXPECT_EQ(factRows(), 4);
