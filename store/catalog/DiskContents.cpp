@@ -106,13 +106,18 @@ std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& 
 }
 
 void DiskContents::placeLooseRecords(std::int64_t recorded) {
-    const std::string facts = quoteIdentifier(kFactsTable);
-    Statement rows =
-        db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
-                     quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
-                     (recorded > 0 ? " AND (" + runHoldingSql("r.rowid") + " IS NULL OR " +
-                                         factsDroppedSql("r.rowid") + ")"
-                                   : std::string()));
+    // Records without facts that apply here: none, dropped, or in a folder of another disk's
+    // (a record another program gave this Disk ID).
+    std::string ownFolders;
+    for (const auto& [id, index] : byId_)
+        ownFolders += (ownFolders.empty() ? "" : ",") + std::to_string(id);
+    const std::string withoutOwnFacts =
+        " AND (" + factsDroppedSql("r.rowid") + " OR NOT EXISTS (SELECT 1 FROM " +
+        quoteIdentifier(kFactsTable) + " x WHERE x.\"First Record\" = " + runHoldingSql("r.rowid") +
+        " AND x.\"Folder\" IN (" + ownFolders + ")))";
+    Statement rows = db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
+                                  quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
+                                  (recorded > 0 ? withoutOwnFacts : std::string()));
     rows.bindText(1, diskId_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)

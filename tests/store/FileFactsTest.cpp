@@ -177,6 +177,11 @@ TEST_F(FileFactsTest, FactsFollowDeleteRenameEmptyAndOtherPrograms) {
     EXPECT_EQ(shown.folders.at(dir.file("a/")), std::make_pair(std::int64_t{2}, std::int64_t{8}));
     EXPECT_EQ(factRows(), 2);
 
+    // Given another Disk ID by another program, a record shows under its new disk.
+    other.exec("UPDATE Files SET \"Disk ID\" = 'B' WHERE \"File Name\" = 'Z.TXT'");
+    EXPECT_EQ(seen(contents("B")).files.count(platform::upperCase(dir.file("a/Two/z.txt"))), 1u);
+    EXPECT_EQ(seen(contents("Renamed")).files.count(dir.file("a/Two/z.txt")), 0u);
+
     catalog->deleteDisk("Renamed");
     EXPECT_EQ(factRows(), 1);
     EXPECT_EQ(other.number("SELECT count(*) FROM \"Disk Folders\""), 1);
