@@ -70,6 +70,7 @@ int runScan(store::Catalog& catalog, const Words& words) {
     const scanner::WalkRules rules{folder, args.value("--name").value_or("*"),
                                    args.value("--ext").value_or("*")};
     std::vector<std::string> paths;
+    std::vector<store::Catalog::ListedFile> listed;
     std::size_t folders = 0;
     std::string lastFolder;
     {
@@ -77,13 +78,14 @@ int runScan(store::Catalog& catalog, const Words& words) {
         const bool stopped = false;
         scanner::walkMatchingFiles(
             rules,
-            [&](const std::string& path, std::uint64_t, std::int64_t) {
+            [&](const std::string& path, std::uint64_t size, std::int64_t modified) {
                 const std::string_view in(path.data(), path.rfind(platform::kPathSeparator));
                 if (in != lastFolder) {
                     lastFolder.assign(in);
                     ++folders;
                 }
                 paths.push_back(path);
+                listed.push_back({size, modified});
                 progress.show([&](double seconds) {
                     return std::to_string(folders) + " folders, " + std::to_string(paths.size()) +
                            " files, " + rate(paths.size(), seconds);
@@ -100,7 +102,9 @@ int runScan(store::Catalog& catalog, const Words& words) {
                        std::to_string(paths.size()) + ", " + rate(i + 1, seconds);
             });
             return true;
-        });
+        },
+        // Just walked: the sizes and times are not read a second time.
+        [&](std::size_t i) { return listed[i]; });
     indexInTheBackground(catalog);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",

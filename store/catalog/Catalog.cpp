@@ -37,7 +37,7 @@ Catalog Catalog::configuredIn(const std::string& folder) {
 }
 
 InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                              const InsertProgress& progress) {
+                              const InsertProgress& progress, const ListedAt& listedAt) {
     InsertFigures figures;
     RecordedScan recorded = scanBeingInserted(scan, count);
     std::string unrecorded; // why the scan's row could not be written
@@ -88,7 +88,7 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
         });
     std::exception_ptr failure;
     try {
-        insertRecords(scan, count, pathAt, progress, figures);
+        insertRecords(scan, count, pathAt, progress, listedAt, figures);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -150,28 +150,33 @@ void Catalog::completeScan(RecordedScan& recorded, const InsertFigures& figures,
 }
 
 void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                            const InsertProgress& progress, InsertFigures& figures) {
+                            const InsertProgress& progress, const ListedAt& listedAt,
+                            InsertFigures& figures) {
     const std::string sql = "INSERT INTO " + quoteIdentifier(table_) +
                             " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                             " VALUES (?1, ?2, ?3, ?4)";
     std::string path;
     for (std::size_t i = 0; i < count; ++i) {
         path.assign(pathAt(i));
-        // A file deleted or moved since the scan, or on a medium taken out, is skipped.
-        const auto found = platform::FindOperation::lookUp(path);
-        if (!found) {
+        ListedFile listed;
+        if (listedAt) {
+            listed = listedAt(i);
+        } else if (const auto found = platform::FindOperation::lookUp(path)) {
+            listed = {found->size, found->modified};
+        } else {
+            // A file deleted or moved since the scan, or on a medium taken out, is skipped.
             ++figures.missing;
             continue;
         }
         // The whole 64-bit size, so files of 2 GiB and more keep their true size.
         const auto size = static_cast<std::int64_t>(
-            std::min<std::uint64_t>(found->size, std::numeric_limits<std::int64_t>::max()));
+            std::min<std::uint64_t>(listed.size, std::numeric_limits<std::int64_t>::max()));
         // The name is the path's last part; upper-casing never makes or moves a separator.
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
         inFlight_ = {true, db_->pendingCount(), size};
         if (facts_)
-            facts_->add(path, upperName, size, found->modified);
+            facts_->add(path, upperName, size, listed.modified);
         const std::int64_t record =
             db_->insertRow(sql, {Value(std::move(upperName)), Value(std::move(upperPath)),
                                  Value(scan.diskId), Value(size)});

@@ -78,8 +78,15 @@ public:
     // UnrecordedScanError when only the scan's row failed.
     using PathAt = std::function<std::string_view(std::size_t)>;
     using InsertProgress = std::function<bool(std::size_t index)>;
+    // `sizeAt`, when given, tells the size and time of the i-th file as a walk that has just
+    // listed it read them: the file is then not looked up again.
+    struct ListedFile {
+        std::uint64_t size = 0;
+        std::int64_t modified = 0;
+    };
+    using ListedAt = std::function<ListedFile(std::size_t)>;
     InsertFigures insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                         const InsertProgress& progress = {});
+                         const InsertProgress& progress = {}, const ListedAt& listedAt = {});
 
     // What "Update This Disk..." compares and applies for `diskId`.
     std::unique_ptr<DiskUpdate> diskUpdate(const std::string& diskId) const;
@@ -109,7 +116,8 @@ public:
 
 private:
     void insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                       const InsertProgress& progress, InsertFigures& figures);
+                       const InsertProgress& progress, const ListedAt& listedAt,
+                       InsertFigures& figures);
     RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
     void writeFacts(std::int64_t scanId, std::int64_t lastRecord);
     void completeScan(RecordedScan& recorded, const InsertFigures& figures,
