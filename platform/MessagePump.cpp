@@ -1,7 +1,5 @@
 #include "platform/MessagePump.h"
 
-#include <QCoreApplication>
-
 #include <ctime>
 #include <utility>
 
@@ -13,6 +11,8 @@ std::function<void()>& hook() {
     static std::function<void()> instance;
     return instance;
 }
+
+void (*applicationPump)() = nullptr;
 
 // Processing more often than once a frame only slows a long walk down; the windows cannot
 // show the difference.
@@ -34,17 +34,21 @@ void processMessages() {
         replacement();
         return;
     }
-    if (!QCoreApplication::instance())
+    if (!applicationPump)
         return;
     static long long lastProcessed = -kMinimumIntervalNs;
     if (nowNs() - lastProcessed < kMinimumIntervalNs)
         return;
-    QCoreApplication::processEvents();
+    applicationPump();
     lastProcessed = nowNs();
 }
 
 void setMessagePumpHook(std::function<void()> replacement) {
     hook() = std::move(replacement);
+}
+
+void setApplicationEventPump(void (*pump)()) {
+    applicationPump = pump;
 }
 
 } // namespace katalox::platform

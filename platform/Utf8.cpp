@@ -1,10 +1,22 @@
 #include "platform/Utf8.h"
 
-#include <QChar>
+#include <cstdint>
 
 namespace katalox::platform {
 
 namespace {
+
+#include "platform/UpperCaseTable.inc"
+
+// The simple upper-case form of one code point (the catalogue's upper-casing, which stored
+// paths were made with, so the table must not change with the machine's locale).
+char32_t upperOf(char32_t code) {
+    if (code >= kUpperCaseLimit)
+        return code;
+    const std::size_t block = kUpperCaseBlockOf[code / kUpperCaseBlock];
+    return static_cast<char32_t>(static_cast<std::int32_t>(code) +
+                                 kUpperCaseDelta[block][code % kUpperCaseBlock]);
+}
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -79,7 +91,7 @@ void appendUpperCase(std::string_view text, std::string& out) {
             ++at;
             continue;
         }
-        appendUtf8(QChar::toUpper(code), out);
+        appendUtf8(upperOf(code), out);
         at += length;
     }
 }

@@ -3,7 +3,7 @@
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
-#include <QDateTime>
+#include <ctime>
 
 #include <strings.h>
 
@@ -116,7 +116,12 @@ bool keepsRecordedScans(const std::string& catalogueTable) {
 }
 
 std::string scanTimeNow() {
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 
 void prepareScanTable(Database& db) {

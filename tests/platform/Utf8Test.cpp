@@ -1,5 +1,6 @@
 #include "platform/Utf8.h"
 
+#include <QString>
 #include <gtest/gtest.h>
 
 using namespace katalox::platform;
@@ -20,6 +21,18 @@ TEST(UpperCase, MapsLettersOfValidUtf8AndKeepsOtherBytes) {
               "D\xc3"
               "E\xe4");
     EXPECT_EQ(upperCase("a\xc3"), "A\xc3");
+}
+
+// The catalogue's upper-casing must stay the one stored paths were written with: Qt's mapping.
+TEST(UpperCase, AgreesWithQtForEveryCodePoint) {
+    for (char32_t code = 0x80; code <= 0x10FFFF; ++code) {
+        if (code >= 0xD800 && code <= 0xDFFF)
+            continue;
+        const char32_t upper = QChar::toUpper(code);
+        ASSERT_EQ(upperCase(QString::fromUcs4(&code, 1).toStdString()),
+                  QString::fromUcs4(&upper, 1).toStdString())
+            << static_cast<unsigned>(code);
+    }
 }
 
 TEST(Characters, CountAndSliceByUtf8Characters) {
