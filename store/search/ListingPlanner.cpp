@@ -79,26 +79,40 @@ std::string queryTerm(const std::string& text) {
 
 // The full-text query for the records holding the rarest of `trigrams` (in either field). A
 // trigram held by many records narrows little and costs much, so each is first counted up to
-// a small number.
+// a small number; once enough are counted, the next need counting only as far as the rarest
+// kept so far, which spares reading the long lists of common trigrams; and once the kept ones
+// are each held by few records, their candidates are few whatever the others hold.
 std::string matchQuery(Database& db, const SearchIndexNames& names,
                        const std::vector<std::string>& trigrams) {
-    constexpr int kCountedUpTo = 2000;
+    constexpr std::int64_t kCountedUpTo = 2000;
     constexpr std::size_t kTrigramsUsed = 3;
+    constexpr std::int64_t kFewEnough = 100;
     Statement counting = db.prepare("SELECT count(*) FROM (SELECT rowid FROM " + names.index +
                                     " WHERE " + names.index + " MATCH ?1 LIMIT ?2)");
-    std::vector<std::pair<std::int64_t, std::string>> ranked;
+    std::vector<std::pair<std::int64_t, std::string>> ranked; // kept sorted, rarest first
     for (const std::string& trigram : trigrams) {
+        if (ranked.size() == kTrigramsUsed && ranked.back().first <= kFewEnough)
+            break;
+        // A count as high as the last one kept could not displace it (earlier ones win ties).
+        const std::int64_t enough =
+            ranked.size() < kTrigramsUsed ? kCountedUpTo : ranked.back().first;
         std::string term = queryTerm(trigram);
         counting.reset();
         counting.bindText(1, term);
-        counting.bindInteger(2, kCountedUpTo);
+        counting.bindInteger(2, enough);
         counting.step();
-        ranked.emplace_back(counting.columnInteger(0), std::move(term));
+        const std::int64_t count = counting.columnInteger(0);
+        if (ranked.size() == kTrigramsUsed && count >= enough)
+            continue;
+        const auto place = std::upper_bound(
+            ranked.begin(), ranked.end(), count,
+            [](std::int64_t value, const auto& kept) { return value < kept.first; });
+        ranked.insert(place, {count, std::move(term)});
+        if (ranked.size() > kTrigramsUsed)
+            ranked.pop_back();
     }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string query;
-    for (std::size_t i = 0; i < std::min(kTrigramsUsed, ranked.size()); ++i)
+    for (std::size_t i = 0; i < ranked.size(); ++i)
         query += (i > 0 ? " AND " : "") + ranked[i].second;
     return query;
 }
