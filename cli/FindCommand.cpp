@@ -10,6 +10,7 @@
 #include "store/search/ListingPlanner.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
+#include "store/sqlite/Transaction.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -200,6 +201,7 @@ int runFind(store::Catalog& catalog, const Words& words) {
                                 : args.has("-0")    ? RecordFormat::NulSeparated
                                                     : RecordFormat::Lines;
     store::Database& db = catalog.database();
+    const store::ReadSnapshot snapshot(db);
     const auto [sql, parameters] = selectOf(db, catalog.table(), args);
     // Where disks are now is asked only when it matters: it reads the mount table.
     std::optional<ConnectedScans> connected;

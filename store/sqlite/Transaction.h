@@ -30,4 +30,17 @@ private:
     bool committed_ = false;
 };
 
+// Reads of several statements under one shared lock, taken at the first read: they see one
+// state of the file, and the engine checks the file's state once instead of for each.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(Database& db) : db_(db) { db_.execute("BEGIN"); }
+    ~ReadSnapshot() { db_.rollbackOpenTransaction(); }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+private:
+    Database& db_;
+};
+
 } // namespace katalox::store
