@@ -3,7 +3,7 @@
 #include "cli/Commands.h"
 
 #include "platform/Paths.h"
-#include "scanner/FileWalk.h"
+#include "scanner/WalkAhead.h"
 #include "store/catalog/Catalog.h"
 
 #include <chrono>
@@ -69,42 +69,35 @@ int runScan(store::Catalog& catalog, const Words& words) {
         folder.push_back(platform::kPathSeparator);
     const scanner::WalkRules rules{folder, args.value("--name").value_or("*"),
                                    args.value("--ext").value_or("*")};
-    std::vector<std::string> paths;
-    std::vector<store::Catalog::ListedFile> listed;
+    // The walk runs ahead on a thread of its own while the records are written.
+    scanner::WalkAhead walk(rules);
     std::size_t folders = 0;
+    std::size_t listed = 0;
     std::string lastFolder;
-    {
-        Progress progress;
-        const bool stopped = false;
-        scanner::walkMatchingFiles(
-            rules,
-            [&](const std::string& path, std::uint64_t size, std::int64_t modified) {
-                const std::string_view in(path.data(), path.rfind(platform::kPathSeparator));
-                if (in != lastFolder) {
-                    lastFolder.assign(in);
-                    ++folders;
-                }
-                paths.push_back(path);
-                listed.push_back({size, modified});
-                progress.show([&](double seconds) {
-                    return std::to_string(folders) + " folders, " + std::to_string(paths.size()) +
-                           " files, " + rate(paths.size(), seconds);
-                });
-            },
-            stopped);
-    }
     Progress progress;
-    const store::InsertFigures figures = catalog.insert(
-        {*diskId, rules}, paths.size(), [&](std::size_t i) { return std::string_view(paths[i]); },
-        [&](std::size_t i) {
-            progress.show([&](double seconds) {
-                return "inserting " + std::to_string(i + 1) + " of " +
-                       std::to_string(paths.size()) + ", " + rate(i + 1, seconds);
-            });
+    const store::InsertFigures figures = catalog.insertAsListed(
+        {*diskId, rules},
+        [&](std::string& path, store::Catalog::ListedFile& file) {
+            const scanner::WalkAhead::Listed* found = walk.next();
+            if (!found)
+                return false;
+            path = found->path;
+            file = {found->size, found->modified};
+            const std::string_view in(path.data(), path.rfind(platform::kPathSeparator));
+            if (in != lastFolder) {
+                lastFolder.assign(in);
+                ++folders;
+            }
+            ++listed;
             return true;
         },
-        // Just walked: the sizes and times are not read a second time.
-        [&](std::size_t i) { return listed[i]; });
+        [&](std::size_t) {
+            progress.show([&](double seconds) {
+                return std::to_string(folders) + " folders, " + std::to_string(listed) +
+                       " files, " + rate(listed, seconds);
+            });
+            return true;
+        });
     indexInTheBackground(catalog);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",

@@ -38,8 +38,39 @@ Catalog Catalog::configuredIn(const std::string& folder) {
 
 InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
                               const InsertProgress& progress, const ListedAt& listedAt) {
+    std::size_t at = 0;
+    const auto next = [&](std::string& path, ListedFile& listed) {
+        if (at == count)
+            return NextFile::End;
+        const std::size_t i = at++;
+        path.assign(pathAt(i));
+        if (listedAt) {
+            listed = listedAt(i);
+        } else if (const auto found = platform::FindOperation::lookUp(path)) {
+            listed = {found->size, found->modified};
+        } else {
+            // A file deleted or moved since the scan, or on a medium taken out, is skipped.
+            return NextFile::Gone;
+        }
+        return NextFile::Listed;
+    };
+    return insertFrom(scan, count, next, progress);
+}
+
+InsertFigures Catalog::insertAsListed(const ScanToInsert& scan, const NextListed& next,
+                                      const InsertProgress& progress) {
+    return insertFrom(
+        scan, std::nullopt,
+        [&](std::string& path, ListedFile& listed) {
+            return next(path, listed) ? NextFile::Listed : NextFile::End;
+        },
+        progress);
+}
+
+InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::size_t> listed,
+                                  const NextFileSource& next, const InsertProgress& progress) {
     InsertFigures figures;
-    RecordedScan recorded = scanBeingInserted(scan, count);
+    RecordedScan recorded = scanBeingInserted(scan, listed.value_or(0));
     std::string unrecorded; // why the scan's row could not be written
     const bool recording = keepsRecordedScans(table_);
     if (recording) {
@@ -78,6 +109,8 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
                     inFlight_.posting && db_->pendingCount() == inFlight_.pendingBefore + 1;
                 recorded.recordCount = figures.records + (postedNow ? 1 : 0);
                 recorded.totalSize = figures.totalSize + (postedNow ? inFlight_.size : 0);
+                if (!listed)
+                    recorded.listedFiles = recorded.recordCount + figures.missing;
                 const std::int64_t lastRecord = db_->lastInsertRowId();
                 if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded, true))
                     recorded.id = recordScan(*db_, recorded, true);
@@ -88,7 +121,7 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
         });
     std::exception_ptr failure;
     try {
-        insertRecords(scan, count, pathAt, progress, listedAt, figures);
+        insertRecords(scan, next, progress, figures);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -112,6 +145,8 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
     db_->noteChanges();
     if (failure)
         std::rethrow_exception(failure);
+    if (!listed)
+        recorded.listedFiles = figures.records + figures.missing;
     if (recording && unrecorded.empty())
         completeScan(recorded, figures, unrecorded);
     if (!unrecorded.empty())
@@ -149,22 +184,18 @@ void Catalog::completeScan(RecordedScan& recorded, const InsertFigures& figures,
     }
 }
 
-void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                            const InsertProgress& progress, const ListedAt& listedAt,
-                            InsertFigures& figures) {
+void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next,
+                            const InsertProgress& progress, InsertFigures& figures) {
     const std::string sql = "INSERT INTO " + quoteIdentifier(table_) +
                             " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                             " VALUES (?1, ?2, ?3, ?4)";
     std::string path;
-    for (std::size_t i = 0; i < count; ++i) {
-        path.assign(pathAt(i));
-        ListedFile listed;
-        if (listedAt) {
-            listed = listedAt(i);
-        } else if (const auto found = platform::FindOperation::lookUp(path)) {
-            listed = {found->size, found->modified};
-        } else {
-            // A file deleted or moved since the scan, or on a medium taken out, is skipped.
+    ListedFile listed;
+    for (std::size_t i = 0;; ++i) {
+        const NextFile read = next(path, listed);
+        if (read == NextFile::End)
+            return;
+        if (read == NextFile::Gone) {
             ++figures.missing;
             continue;
         }

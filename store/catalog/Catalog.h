@@ -87,6 +87,12 @@ public:
     using ListedAt = std::function<ListedFile(std::size_t)>;
     InsertFigures insert(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
                          const InsertProgress& progress = {}, const ListedAt& listedAt = {});
+    // The same for files handed over as a walk finds them, so the walk and the insert overlap:
+    // `next` fills in the next path and what the walk read of it, and returns false after the
+    // last. The scan's listed files are counted as they come.
+    using NextListed = std::function<bool(std::string& path, ListedFile& listed)>;
+    InsertFigures insertAsListed(const ScanToInsert& scan, const NextListed& next,
+                                 const InsertProgress& progress = {});
 
     // What "Update This Disk..." compares and applies for `diskId`.
     std::unique_ptr<DiskUpdate> diskUpdate(const std::string& diskId) const;
@@ -115,9 +121,14 @@ public:
     void empty();
 
 private:
-    void insertRecords(const ScanToInsert& scan, std::size_t count, const PathAt& pathAt,
-                       const InsertProgress& progress, const ListedAt& listedAt,
-                       InsertFigures& figures);
+    // What the insert reads next: a listed file, one gone since it was listed, or the end.
+    enum class NextFile { Listed, Gone, End };
+    using NextFileSource = std::function<NextFile(std::string& path, ListedFile& listed)>;
+    // `listed`: how many files the scan listed, or none when they are counted as they come.
+    InsertFigures insertFrom(const ScanToInsert& scan, std::optional<std::size_t> listed,
+                             const NextFileSource& next, const InsertProgress& progress);
+    void insertRecords(const ScanToInsert& scan, const NextFileSource& next,
+                       const InsertProgress& progress, InsertFigures& figures);
     RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
     void writeFacts(std::int64_t scanId, std::int64_t lastRecord);
     void completeScan(RecordedScan& recorded, const InsertFigures& figures,
