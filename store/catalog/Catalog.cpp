@@ -9,6 +9,9 @@
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
 #include "store/facts/RecordedFacts.h"
+#include "store/prints/PrintTables.h"
+#include "store/prints/PrintsWriter.h"
+#include "store/prints/SamplingAhead.h"
 #include "store/settings/ConfigFile.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
@@ -59,17 +62,20 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
         } catch (const EngineError&) {
         }
     }
+    if (recording && unrecorded.empty())
+        startPrinting(scan);
     // The scan's row is written with the first batch of records and counts them at every
     // batch, so that a killed insert leaves a scan marked incomplete beside its records. The
     // watcher reads this call's own state, so it never outlives the call.
     struct WatcherScope {
-        Database& db;
-        std::unique_ptr<FactsWriter>& facts;
+        Catalog& catalog;
         ~WatcherScope() {
-            db.setBatchWatcher({});
-            facts.reset();
+            catalog.db_->setBatchWatcher({});
+            catalog.sampler_.reset();
+            catalog.facts_.reset();
+            catalog.prints_.reset();
         }
-    } watcherScope{*db_, facts_};
+    } watcherScope{*this};
     if (recording && unrecorded.empty())
         db_->setBatchWatcher([&] {
             try {
@@ -82,6 +88,7 @@ InsertFigures Catalog::insert(const ScanToInsert& scan, std::size_t count, const
                 if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded, true))
                     recorded.id = recordScan(*db_, recorded, true);
                 writeFacts(recorded.id, lastRecord);
+                writePrints();
             } catch (const std::exception& error) {
                 unrecorded = error.what();
             }
@@ -156,7 +163,12 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
                             " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                             " VALUES (?1, ?2, ?3, ?4)";
     std::string path;
+    // Files are read for their prints a few hundred ahead of the record being written.
+    constexpr std::size_t kReadAhead = 256;
+    std::size_t handedIn = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        for (; sampler_ && handedIn < count && handedIn < i + kReadAhead; ++handedIn)
+            sampler_->handIn(std::string(pathAt(handedIn)));
         path.assign(pathAt(i));
         ListedFile listed;
         if (listedAt) {
@@ -166,6 +178,8 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
         } else {
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
             ++figures.missing;
+            if (sampler_)
+                sampler_->takeNext();
             continue;
         }
         // The whole 64-bit size, so files of 2 GiB and more keep their true size.
@@ -182,6 +196,8 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
                                  Value(scan.diskId), Value(size)});
         if (facts_)
             facts_->setRecord(record);
+        if (sampler_)
+            notePrint(record, size, figures);
         inFlight_.posting = false;
         ++figures.records;
         figures.totalSize += size;
@@ -190,6 +206,40 @@ void Catalog::insertRecords(const ScanToInsert& scan, std::size_t count, const P
             return;
         }
     }
+}
+
+void Catalog::startPrinting(const ScanToInsert& scan) {
+    if (!scan.fingerprints || !keepsPrints(table_))
+        return;
+    try {
+        preparePrintTables(*db_, table_);
+        prints_ = std::make_unique<PrintsWriter>(*db_);
+        sampler_ = std::make_unique<SamplingAhead>();
+    } catch (const EngineError&) {
+        prints_.reset(); // the records go in without their prints
+    }
+}
+
+void Catalog::writePrints() {
+    if (!prints_)
+        return;
+    try {
+        prints_->flush();
+    } catch (const EngineError&) {
+        prints_.reset(); // as with the facts, the records matter more
+    }
+}
+
+void Catalog::notePrint(std::int64_t record, std::int64_t size, InsertFigures& figures) {
+    const ReadPrint read = sampler_->takeNext();
+    if (read.outcome == ReadOutcome::Unreadable)
+        ++figures.unreadable;
+    // Changed since it was listed, the file read is not the one recorded.
+    const bool same = static_cast<std::int64_t>(read.size) == size;
+    if (read.outcome == ReadOutcome::Changed || (read.outcome == ReadOutcome::Read && !same))
+        ++figures.changing;
+    if (prints_)
+        prints_->add(record, read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint());
 }
 
 void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {
@@ -283,6 +333,7 @@ void Catalog::deleteDisk(const std::string& diskId, const std::function<void()>&
         for (const RecordedScan& scan : recordedScans(db, diskId))
             scanIds.push_back(scan.id);
         forgetScanFacts(db, scanIds);
+        forgetDiskPrints(db, table_, diskId);
     };
     changeRecords(
         change, "DELETE FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1", {diskId},
@@ -294,7 +345,8 @@ void Catalog::renameDisk(const std::string& diskId, const std::string& newName,
     changeRecords(
         change,
         "UPDATE " + quoteIdentifier(table_) + " SET \"Disk ID\" = ?2 WHERE \"Disk ID\" = ?1",
-        {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); });
+        {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); },
+        [&](Database& db) { renameDiskChecks(db, table_, diskId, newName); });
 }
 
 void Catalog::empty() {
