@@ -239,7 +239,8 @@ void Catalog::notePrint(std::int64_t record, std::int64_t size, InsertFigures& f
     if (read.outcome == ReadOutcome::Changed || (read.outcome == ReadOutcome::Read && !same))
         ++figures.changing;
     if (prints_)
-        prints_->add(record, read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint());
+        prints_->add(record,
+                     read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint());
 }
 
 void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {

@@ -25,9 +25,7 @@ struct CopyGroup {
     std::string key;
     std::int64_t size = 0;
     std::vector<KnownCopy> members; // sure when every member was verified alike
-    std::int64_t waste() const {
-        return size * (static_cast<std::int64_t>(members.size()) - 1);
-    }
+    std::int64_t waste() const { return size * (static_cast<std::int64_t>(members.size()) - 1); }
 };
 
 class CopyGroups {

@@ -28,7 +28,8 @@ public:
         : select_(db.prepare("SELECT \"First Record\", \"Records\", \"Prints\" FROM " +
                              quoteIdentifier(kPrintRunsTable) +
                              " WHERE \"First Record\" = (SELECT max(\"First Record\") FROM " +
-                             quoteIdentifier(kPrintRunsTable) + " WHERE \"First Record\" <= ?1)")) {}
+                             quoteIdentifier(kPrintRunsTable) + " WHERE \"First Record\" <= ?1)")) {
+    }
 
     std::uint64_t keyOf(std::int64_t record) {
         if (record < first_ || record >= first_ + count_) {
@@ -63,8 +64,9 @@ private:
 
 std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std::string& diskId) {
     std::vector<DiskFile> files;
-    Statement select = db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " +
-                                  quoteIdentifier(table) + " WHERE \"Disk ID\" = ?1 ORDER BY rowid");
+    Statement select =
+        db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + quoteIdentifier(table) +
+                   " WHERE \"Disk ID\" = ?1 ORDER BY rowid");
     select.bindText(1, diskId);
     RunCursor runs(db);
     while (select.step()) {

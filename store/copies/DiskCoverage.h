@@ -34,7 +34,7 @@ struct CoverageFolder {
 
 struct DiskCoverage {
     FileCount copied, single, unknown;
-    std::vector<CoverageFolder> folders; // the first is the root "/"
+    std::vector<CoverageFolder> folders;  // the first is the root "/"
     std::vector<std::string> singlePaths; // the stored paths of the single copies, sorted
     // The share of the bytes whose content is known that has a copy elsewhere, 0 to 1.
     double protectedShare() const;

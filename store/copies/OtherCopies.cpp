@@ -12,9 +12,10 @@ namespace {
 
 std::string membersSql(const std::string& table) {
     return "SELECT p.\"Record\", f.\"Disk ID\", f.\"File Path\", f.\"File Size\", v.\"Hash\", " +
-           runPrintSql("p.\"Record\"") + " FROM " + quoteIdentifier(kFilePrintsTable) +
-           " p JOIN " + quoteIdentifier(table) + " f ON f.rowid = p.\"Record\" LEFT JOIN " +
-           quoteIdentifier(kVerifiedTable) + " v ON v.\"Record\" = p.\"Record\" WHERE p.\"Print\" = ?1";
+           runPrintSql("p.\"Record\"") + " FROM " + quoteIdentifier(kFilePrintsTable) + " p JOIN " +
+           quoteIdentifier(table) + " f ON f.rowid = p.\"Record\" LEFT JOIN " +
+           quoteIdentifier(kVerifiedTable) +
+           " v ON v.\"Record\" = p.\"Record\" WHERE p.\"Print\" = ?1";
 }
 
 } // namespace
@@ -34,10 +35,10 @@ std::vector<PrintedRecord> recordsWithKey(Database& db, const std::string& table
 std::vector<KnownCopy> otherCopies(Database& db, const std::string& table, std::int64_t record) {
     if (!hasPrintTables(db))
         return {};
-    Statement own = db.prepare("SELECT " + runPrintSql("?1") + ", (SELECT \"Hash\" FROM " +
-                               quoteIdentifier(kVerifiedTable) + " WHERE \"Record\" = ?1), " +
-                               "(SELECT \"File Size\" FROM " + quoteIdentifier(table) +
-                               " WHERE rowid = ?1)");
+    Statement own =
+        db.prepare("SELECT " + runPrintSql("?1") + ", (SELECT \"Hash\" FROM " +
+                   quoteIdentifier(kVerifiedTable) + " WHERE \"Record\" = ?1), " +
+                   "(SELECT \"File Size\" FROM " + quoteIdentifier(table) + " WHERE rowid = ?1)");
     own.bindInteger(1, record);
     if (!own.step() || own.columnValue(0).isNull())
         return {};

@@ -39,8 +39,8 @@ const std::string kCreateTables =
     "INTEGER, \"Known Bytes\" INTEGER);";
 
 std::string runHolding(const std::string& record) {
-    return "(SELECT max(\"First Record\") FROM " + kRuns + " WHERE \"First Record\" <= " +
-           record + ")";
+    return "(SELECT max(\"First Record\") FROM " + kRuns + " WHERE \"First Record\" <= " + record +
+           ")";
 }
 
 // The record's slot in its run emptied, its index row and whole hash removed.
@@ -49,9 +49,10 @@ std::string clearPrintsOf(const std::string& record) {
     return "DELETE FROM " + kPrints + " WHERE \"Print\" = substr(" + runPrintSql(record) +
            ", 1, 8) AND \"Record\" = " + record + "; UPDATE " + kRuns +
            " SET \"Prints\" = CAST(substr(\"Prints\", 1, " + offset + ") || zeroblob(16) || " +
-           "substr(\"Prints\", " + offset + " + 17) AS BLOB) WHERE \"First Record\" = " +
-           runHolding(record) + " AND \"First Record\" + \"Records\" > " + record +
-           "; DELETE FROM " + kVerified + " WHERE \"Record\" = " + record + ";";
+           "substr(\"Prints\", " + offset +
+           " + 17) AS BLOB) WHERE \"First Record\" = " + runHolding(record) +
+           " AND \"First Record\" + \"Records\" > " + record + "; DELETE FROM " + kVerified +
+           " WHERE \"Record\" = " + record + ";";
 }
 
 std::string hasPrint(const std::string& record) {
@@ -77,12 +78,14 @@ std::string createTriggersSql(const std::string& table) {
            kGroups + " SET \"Copies\" = \"Copies\" + 1 WHERE \"Print\" = new.\"Print\"; " +
            // Counted once, as the second record comes: a print shared by thousands costs no more.
            "INSERT INTO " + kGroups + " SELECT new.\"Print\", 2, (SELECT \"File Size\" FROM " +
-           quoteIdentifier(table) + " WHERE rowid = new.\"Record\") WHERE NOT EXISTS (SELECT 1 FROM " +
-           kGroups + " WHERE \"Print\" = new.\"Print\") AND EXISTS (SELECT 1 FROM " + kPrints +
+           quoteIdentifier(table) +
+           " WHERE rowid = new.\"Record\") WHERE NOT EXISTS (SELECT 1 FROM " + kGroups +
+           " WHERE \"Print\" = new.\"Print\") AND EXISTS (SELECT 1 FROM " + kPrints +
            " WHERE \"Print\" = new.\"Print\" AND \"Record\" <> new.\"Record\"); END;"
            "CREATE TRIGGER IF NOT EXISTS " +
            quoteIdentifier(kTriggerNames[3]) + " AFTER DELETE ON " + kPrints + " BEGIN UPDATE " +
-           kGroups + " SET \"Copies\" = \"Copies\" - 1 WHERE \"Print\" = old.\"Print\"; DELETE FROM " +
+           kGroups +
+           " SET \"Copies\" = \"Copies\" - 1 WHERE \"Print\" = old.\"Print\"; DELETE FROM " +
            kGroups + " WHERE \"Print\" = old.\"Print\" AND \"Copies\" < 2; END;";
 }
 
@@ -140,10 +143,10 @@ void renameDiskChecks(Database& db, const std::string& table, const std::string&
     if (!hasPrintTables(db) || diskId == newName)
         return;
     // Merged with another disk's records, neither verification covers the whole any more.
-    const bool merging = db.integerOf("SELECT count(*) FROM (SELECT 1 FROM " +
-                                          quoteIdentifier(table) +
-                                          " WHERE \"Disk ID\" = ?1 LIMIT 1)",
-                                      {Value(newName)}) > 0;
+    const bool merging =
+        db.integerOf("SELECT count(*) FROM (SELECT 1 FROM " + quoteIdentifier(table) +
+                         " WHERE \"Disk ID\" = ?1 LIMIT 1)",
+                     {Value(newName)}) > 0;
     db.execute("DELETE FROM " + kChecks + " WHERE \"Disk ID\" = ?1", {Value(newName)});
     if (merging)
         db.execute("DELETE FROM " + kChecks + " WHERE \"Disk ID\" = ?1", {Value(diskId)});

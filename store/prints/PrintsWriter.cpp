@@ -41,7 +41,8 @@ void PrintsWriter::writeRun(std::size_t from, std::size_t to) {
         const auto at = static_cast<std::size_t>(prints_[i].record - first) * 16;
         std::copy_n(prints_[i].print.all().data(), 16, packed.begin() + static_cast<long>(at));
     }
-    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " + kRuns + " VALUES (?1, ?2, ?3)");
+    Statement insert =
+        db_.prepareInBatch("INSERT OR REPLACE INTO " + kRuns + " VALUES (?1, ?2, ?3)");
     insert.bindInteger(1, first);
     insert.bindInteger(2, count);
     insert.bindBlob(3, packed);

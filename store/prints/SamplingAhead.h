@@ -37,7 +37,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable handedIn_;
     std::condition_variable finished_;
-    std::deque<Job> jobs_; // oldest first; the worker takes them in order
+    std::deque<Job> jobs_;     // oldest first; the worker takes them in order
     std::size_t nextToDo_ = 0; // index in jobs_ of the first not started
     bool stopping_ = false;
     std::thread worker_;

@@ -178,7 +178,8 @@ TEST_F(CopiesTest, PrintsFollowDeletesRenamesChangesAndEmptying) {
     expectGroupsInStep();
 
     catalog->renameDisk("B", "C");
-    EXPECT_EQ(copiesOf("/A/PHOTO.JPG"), (std::set<std::string>{"A:MIDDLE.BIN", "C:PHOTO COPY.JPG"}));
+    EXPECT_EQ(copiesOf("/A/PHOTO.JPG"),
+              (std::set<std::string>{"A:MIDDLE.BIN", "C:PHOTO COPY.JPG"}));
     catalog->deleteDisk("C");
     EXPECT_EQ(copiesOf("/A/PHOTO.JPG"), (std::set<std::string>{"A:MIDDLE.BIN"}));
     expectGroupsInStep();
