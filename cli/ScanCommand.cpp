@@ -102,6 +102,12 @@ int runScan(store::Catalog& catalog, const Words& words) {
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
                      static_cast<long long>(figures.records), diskId->c_str());
+    if (figures.unreadable + figures.changing > 0)
+        std::fprintf(stderr,
+                     "%lld files could not be read and %lld changed while read: they "
+                     "have no fingerprint\n",
+                     static_cast<long long>(figures.unreadable),
+                     static_cast<long long>(figures.changing));
     return 0;
 }
 

@@ -1,5 +1,8 @@
 #include "windows/DiskBrowserWindow.h"
 
+#include "store/copies/DiskCoverage.h"
+#include "windows/OtherCopiesWindow.h"
+
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
@@ -88,8 +91,9 @@ void DiskBrowserWindow::buildLayout() {
         {tr("Open"), &DiskBrowserWindow::openSelected},
         {tr("Open Containing Folder"), &DiskBrowserWindow::openContainingFolder},
         {tr("Copy Path"), &DiskBrowserWindow::copyPath},
+        {tr("Other Copies..."), &DiskBrowserWindow::showOtherCopies},
     };
-    const char* names[] = {"open", "openContainingFolder", "copyPath"};
+    const char* names[] = {"open", "openContainingFolder", "copyPath", "otherCopies"};
     for (std::size_t i = 0; i < std::size(actions); ++i) {
         auto* button = new QPushButton(actions[i].first, this);
         button->setObjectName(QString::fromLatin1(names[i]));
@@ -450,6 +454,10 @@ void DiskBrowserWindow::showHeader() {
     text += QStringLiteral(" &nbsp; ") +
             (connectedAt ? tr("Connected at %1").arg(displayText(*connectedAt).toHtmlEscaped())
                          : tr("Not connected"));
+    // Worked out by the copies window's coverage, when it was.
+    if (const auto share = katalox::store::keptProtectedShare(*db_, diskId_))
+        text += QStringLiteral(" &nbsp; ") +
+                tr("%1% of its bytes have a copy on another disk").arg(100.0 * *share, 0, 'f', 1);
     header_->setText(text);
     for (QWidget* action : liveActions_)
         action->setEnabled(connectedAt.has_value());
@@ -493,6 +501,19 @@ void DiskBrowserWindow::openContainingFolder() {
         katalox::platform::Dialogs::instance().showMessage(
             tr("The disk \"%1\" is not connected, or the folder is no longer there.")
                 .arg(displayText(diskId_)));
+}
+
+void DiskBrowserWindow::showOtherCopies() {
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    if (!contents_ || !db_ || rows.isEmpty())
+        return;
+    const auto entry = listModel_->entryAt(rows.front().row());
+    if (!entry.file)
+        return;
+    if (!otherCopies_)
+        otherCopies_ = new OtherCopiesWindow(this);
+    otherCopies_->showCopiesOf(katalox::store::Catalog(db_->path()), entry.file->record,
+                               displayText(entry.file->name));
 }
 
 void DiskBrowserWindow::copyPath() {

@@ -33,6 +33,8 @@ class TreemapView;
 } // namespace widgets
 } // namespace katalox
 
+class OtherCopiesWindow;
+
 class DiskBrowserWindow : public QWidget {
     Q_OBJECT
 public:
@@ -55,6 +57,8 @@ public:
     void openSelected();
     void openContainingFolder();
     void copyPath();
+    // The records on any disk with the same content as the file selected.
+    void showOtherCopies();
 
     // Draws the treemap of the folder shown anew (the benchmarks time it).
     void showTreemap();
@@ -86,6 +90,7 @@ private:
     std::int64_t dataVersion_ = 0;
 
     QLabel* header_;
+    OtherCopiesWindow* otherCopies_ = nullptr;
     QToolButton* backButton_;
     QToolButton* forwardButton_;
     QToolButton* upButton_;

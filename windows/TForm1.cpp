@@ -12,8 +12,11 @@
 #include "widgets/DBGrid.h"
 #include "widgets/TreeLinesStyle.h"
 #include "widgets/WindowHelpers.h"
+#include "windows/CopiesWindow.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/Forms.h"
+#include "windows/OtherCopiesWindow.h"
+#include "windows/ScanSettingsWindow.h"
 #include "windows/TForm10.h"
 #include "windows/TForm2.h"
 #include "windows/TForm3.h"
@@ -47,7 +50,8 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), Table1(new katalox::store::Table(this)),
       Query1(new katalox::store::Query(this)), DataSource1(new katalox::store::DataSource(this)),
       diskUpdateWindow(new UpdateDiskWindow(this)), diskBrowserWindow(new DiskBrowserWindow(this)),
-      ui(std::make_unique<Ui::TForm1>()),
+      otherCopiesWindow(new OtherCopiesWindow(this)), copiesWindow(new CopiesWindow(this)),
+      scanSettingsWindow(new ScanSettingsWindow(this)), ui(std::make_unique<Ui::TForm1>()),
       mountWatcher_(new katalox::platform::MountWatcher("/proc/self/mountinfo", this)) {
     ui->setupUi(this);
     Label1 = ui->Label1;
@@ -137,6 +141,14 @@ void TForm1::setUpPopupMenus() {
     }
     showInDiskBrowserAction = PopupMenu1->addAction(QStringLiteral("Show in Disk Browser"));
     showInDiskBrowserAction->setObjectName(QStringLiteral("showInDiskBrowser"));
+    otherCopiesAction = PopupMenu1->addAction(tr("Other Copies..."));
+    otherCopiesAction->setObjectName(QStringLiteral("otherCopies"));
+    QMenu* copies = menuBar()->addMenu(tr("Copies"));
+    copies->setObjectName(QStringLiteral("copiesMenu"));
+    copiesAction = copies->addAction(tr("Copies..."));
+    copiesAction->setObjectName(QStringLiteral("copies"));
+    scanSettingsAction = copies->addAction(tr("Scan Settings..."));
+    scanSettingsAction->setObjectName(QStringLiteral("scanSettings"));
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
     PopupMenu2->addAction(ui->CheckSize1);
@@ -203,6 +215,9 @@ void TForm1::connectHandlers() {
     connectGuarded(updateThisDiskAction, &QAction::triggered, this, &TForm1::updateThisDisk);
     connectGuarded(browseThisDiskAction, &QAction::triggered, this, &TForm1::browseThisDisk);
     connectGuarded(showInDiskBrowserAction, &QAction::triggered, this, &TForm1::showInDiskBrowser);
+    connectGuarded(otherCopiesAction, &QAction::triggered, this, &TForm1::showOtherCopies);
+    connectGuarded(copiesAction, &QAction::triggered, this, &TForm1::showCopies);
+    connectGuarded(scanSettingsAction, &QAction::triggered, this, &TForm1::showScanSettings);
     // Enter or a double click on a Disk ID node opens its disk in the browser.
     connect(TreeView1, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* node) {
         if (node && node->parent())

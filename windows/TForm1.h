@@ -12,7 +12,10 @@ class QLineEdit;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class CopiesWindow;
 class DiskBrowserWindow;
+class OtherCopiesWindow;
+class ScanSettingsWindow;
 class UpdateDiskWindow;
 
 namespace Ui {
@@ -98,6 +101,12 @@ public:
     void openContainingFolder();
     void copyPath();
     void openFile();
+    // Our own grid pop-up item "Other Copies...": the records on any disk with the same content
+    // as the record under the grid's cursor.
+    void showOtherCopies();
+    // Our own menu "Copies": the groups of copies and the disks' coverage, and our scan settings.
+    void showCopies();
+    void showScanSettings();
 
     // Filters and tree.
     void TreeView1Change(QTreeWidgetItem* node);
@@ -119,8 +128,14 @@ public:
     QAction* updateThisDiskAction;
     QAction* browseThisDiskAction;
     QAction* showInDiskBrowserAction;
+    QAction* otherCopiesAction;
+    QAction* copiesAction;
+    QAction* scanSettingsAction;
     UpdateDiskWindow* diskUpdateWindow;
     DiskBrowserWindow* diskBrowserWindow;
+    OtherCopiesWindow* otherCopiesWindow;
+    CopiesWindow* copiesWindow;
+    ScanSettingsWindow* scanSettingsWindow;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,7 +16,10 @@
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 #include "widgets/DBGrid.h"
+#include "windows/CopiesWindow.h"
 #include "windows/DiskBrowserWindow.h"
+#include "windows/OtherCopiesWindow.h"
+#include "windows/ScanSettingsWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -150,18 +153,44 @@ void TForm1::openFile() {
     });
 }
 
+namespace {
+
+// The record of a file under the grid's cursor; a listing without the Id column finds it by
+// its Disk ID and path.
+std::optional<std::int64_t> recordOf(const katalox::store::Catalog& shown,
+                                     const CatalogueFile& file) {
+    if (file.record)
+        return file.record;
+    if (const std::int64_t id = shown.database().integerOf(
+            "SELECT rowid FROM " + katalox::store::quoteIdentifier(shown.table()) +
+                " WHERE \"Disk ID\" = ?1 AND \"File Path\" = ?2 LIMIT 1",
+            {katalox::store::Value(file.diskId), katalox::store::Value(file.storedPath)}))
+        return id;
+    return std::nullopt;
+}
+
+} // namespace
+
 void TForm1::showInDiskBrowser() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        std::optional<std::int64_t> record = file.record;
-        if (!record) {
-            // A listing without the Id column: the record is found by its Disk ID and path.
-            const katalox::store::Catalog shown = catalog();
-            if (const std::int64_t id = shown.database().integerOf(
-                    "SELECT rowid FROM " + katalox::store::quoteIdentifier(shown.table()) +
-                        " WHERE \"Disk ID\" = ?1 AND \"File Path\" = ?2 LIMIT 1",
-                    {katalox::store::Value(file.diskId), katalox::store::Value(file.storedPath)}))
-                record = id;
-        }
-        diskBrowserWindow->browse(catalog(), file.diskId, record);
+        diskBrowserWindow->browse(catalog(), file.diskId, recordOf(catalog(), file));
     });
+}
+
+void TForm1::showOtherCopies() {
+    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
+        const katalox::store::Catalog shown = catalog();
+        if (const auto record = recordOf(shown, file))
+            otherCopiesWindow->showCopiesOf(shown, *record,
+                                            katalox::platform::displayText(file.storedPath.substr(
+                                                file.storedPath.rfind('/') + 1)));
+    });
+}
+
+void TForm1::showCopies() {
+    copiesWindow->showCatalogue(catalog());
+}
+
+void TForm1::showScanSettings() {
+    scanSettingsWindow->showSettings(AppDir);
 }

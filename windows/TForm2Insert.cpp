@@ -9,6 +9,7 @@
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
 #include "store/dataset/Table.h"
+#include "store/settings/ScanSettings.h"
 #include "widgets/ScanListModel.h"
 #include "windows/Forms.h"
 #include "windows/TForm1.h"
@@ -33,11 +34,13 @@ void TForm2::BitBtn1Click() {
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
     katalox::store::Catalog catalog(table.filePath());
-    const katalox::store::ScanToInsert scan{katalox::platform::bytesOf(ui->Edit3->text()),
-                                            scanRules_};
+    const katalox::store::ScanToInsert scan{
+        katalox::platform::bytesOf(ui->Edit3->text()), scanRules_,
+        katalox::store::ScanSettings::readFrom(Form1->AppDir).fingerprints};
     std::exception_ptr unrecorded;
+    katalox::store::InsertFigures figures;
     try {
-        catalog.insert(
+        figures = catalog.insert(
             scan, lines_->lineCount(), [this](std::size_t i) { return lines_->line(i); },
             [this](std::size_t i) {
                 ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
@@ -55,4 +58,11 @@ void TForm2::BitBtn1Click() {
     Form1->Update();
     if (unrecorded)
         std::rethrow_exception(unrecorded);
+    // One line for all the files that got no print, never a box for each.
+    if (figures.unreadable + figures.changing > 0)
+        katalox::platform::Dialogs::instance().showMessage(
+            QObject::tr("%1 files could not be read and %2 changed while they were read: they "
+                        "were inserted without a fingerprint.")
+                .arg(figures.unreadable)
+                .arg(figures.changing));
 }

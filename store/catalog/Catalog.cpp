@@ -9,12 +9,16 @@
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
 #include "store/facts/RecordedFacts.h"
+#include "store/prints/PrintTables.h"
+#include "store/prints/PrintsWriter.h"
+#include "store/prints/SamplingAhead.h"
 #include "store/settings/ConfigFile.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 #include "store/sqlite/Transaction.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <map>
@@ -90,17 +94,20 @@ InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::s
         } catch (const EngineError&) {
         }
     }
+    if (recording && unrecorded.empty())
+        startPrinting(scan);
     // The scan's row is written with the first batch of records and counts them at every
     // batch, so that a killed insert leaves a scan marked incomplete beside its records. The
     // watcher reads this call's own state, so it never outlives the call.
     struct WatcherScope {
-        Database& db;
-        std::unique_ptr<FactsWriter>& facts;
+        Catalog& catalog;
         ~WatcherScope() {
-            db.setBatchWatcher({});
-            facts.reset();
+            catalog.db_->setBatchWatcher({});
+            catalog.sampler_.reset();
+            catalog.facts_.reset();
+            catalog.prints_.reset();
         }
-    } watcherScope{*db_, facts_};
+    } watcherScope{*this};
     if (recording && unrecorded.empty())
         db_->setBatchWatcher([&] {
             try {
@@ -115,6 +122,7 @@ InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::s
                 if (recorded.id == 0 || !rewriteRecordedScan(*db_, recorded, true))
                     recorded.id = recordScan(*db_, recorded, true);
                 writeFacts(recorded.id, lastRecord);
+                writePrints();
             } catch (const std::exception& error) {
                 unrecorded = error.what();
             }
@@ -189,16 +197,38 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
     const std::string sql = "INSERT INTO " + quoteIdentifier(table_) +
                             " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
                             " VALUES (?1, ?2, ?3, ?4)";
-    std::string path;
-    ListedFile listed;
-    for (std::size_t i = 0;; ++i) {
-        const NextFile read = next(path, listed);
-        if (read == NextFile::End)
-            return;
-        if (read == NextFile::Gone) {
-            ++figures.missing;
-            continue;
+    // Files are read for their prints a few hundred ahead of the record being written, so the
+    // next files are taken from the source that far ahead.
+    constexpr std::size_t kReadAhead = 256;
+    struct Taken {
+        std::string path;
+        ListedFile listed;
+        std::size_t index = 0; // in the listing, gone files included
+    };
+    std::deque<Taken> ahead;
+    bool ended = false;
+    std::size_t taken = 0;
+    for (;;) {
+        while (!ended && ahead.size() < (sampler_ ? kReadAhead : 1)) {
+            Taken file;
+            file.index = taken++;
+            const NextFile read = next(file.path, file.listed);
+            if (read == NextFile::End) {
+                ended = true;
+            } else if (read == NextFile::Gone) {
+                ++figures.missing;
+            } else {
+                if (sampler_)
+                    sampler_->handIn(file.path);
+                ahead.push_back(std::move(file));
+            }
         }
+        if (ahead.empty())
+            return;
+        const std::string path = std::move(ahead.front().path);
+        const ListedFile listed = ahead.front().listed;
+        const std::size_t i = ahead.front().index;
+        ahead.pop_front();
         // The whole 64-bit size, so files of 2 GiB and more keep their true size.
         const auto size = static_cast<std::int64_t>(
             std::min<std::uint64_t>(listed.size, std::numeric_limits<std::int64_t>::max()));
@@ -213,6 +243,8 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
                                  Value(scan.diskId), Value(size)});
         if (facts_)
             facts_->setRecord(record);
+        if (sampler_)
+            notePrint(record, size, figures);
         inFlight_.posting = false;
         ++figures.records;
         figures.totalSize += size;
@@ -221,6 +253,41 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
             return;
         }
     }
+}
+
+void Catalog::startPrinting(const ScanToInsert& scan) {
+    if (!scan.fingerprints || !keepsPrints(table_))
+        return;
+    try {
+        preparePrintTables(*db_, table_);
+        prints_ = std::make_unique<PrintsWriter>(*db_);
+        sampler_ = std::make_unique<SamplingAhead>();
+    } catch (const EngineError&) {
+        prints_.reset(); // the records go in without their prints
+    }
+}
+
+void Catalog::writePrints() {
+    if (!prints_)
+        return;
+    try {
+        prints_->flush();
+    } catch (const EngineError&) {
+        prints_.reset(); // as with the facts, the records matter more
+    }
+}
+
+void Catalog::notePrint(std::int64_t record, std::int64_t size, InsertFigures& figures) {
+    const ReadPrint read = sampler_->takeNext();
+    if (read.outcome == ReadOutcome::Unreadable)
+        ++figures.unreadable;
+    // Changed since it was listed, the file read is not the one recorded.
+    const bool same = static_cast<std::int64_t>(read.size) == size;
+    if (read.outcome == ReadOutcome::Changed || (read.outcome == ReadOutcome::Read && !same))
+        ++figures.changing;
+    if (prints_)
+        prints_->add(record,
+                     read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint());
 }
 
 void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {
@@ -314,6 +381,7 @@ void Catalog::deleteDisk(const std::string& diskId, const std::function<void()>&
         for (const RecordedScan& scan : recordedScans(db, diskId))
             scanIds.push_back(scan.id);
         forgetScanFacts(db, scanIds);
+        forgetDiskPrints(db, table_, diskId);
     };
     changeRecords(
         change, "DELETE FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1", {diskId},
@@ -325,7 +393,8 @@ void Catalog::renameDisk(const std::string& diskId, const std::string& newName,
     changeRecords(
         change,
         "UPDATE " + quoteIdentifier(table_) + " SET \"Disk ID\" = ?2 WHERE \"Disk ID\" = ?1",
-        {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); });
+        {diskId, newName}, [&](Database& db) { renameRecordedDisk(db, diskId, newName); },
+        [&](Database& db) { renameDiskChecks(db, table_, diskId, newName); });
 }
 
 void Catalog::empty() {

@@ -22,12 +22,16 @@ namespace katalox::store {
 
 class Database;
 class FactsWriter;
+class PrintsWriter;
+class SamplingAhead;
 
 // A scan to insert: the Disk ID it goes under, and the folder and patterns it was made with,
 // recorded beside the records.
 struct ScanToInsert {
     std::string diskId;
     scanner::WalkRules rules;
+    // Whether each file's sampled print is taken as it is inserted.
+    bool fingerprints = true;
 };
 
 struct InsertFigures {
@@ -35,6 +39,9 @@ struct InsertFigures {
     std::int64_t totalSize = 0;
     std::int64_t missing = 0; // listed files gone since the scan: no record
     bool stopped = false;     // the progress callback asked to stop
+    // Files that got no print: they could not be read, or changed while they were read.
+    std::int64_t unreadable = 0;
+    std::int64_t changing = 0;
 };
 
 // The records went in, but the row recording their scan beside them did not.
@@ -131,6 +138,9 @@ private:
                        const InsertProgress& progress, InsertFigures& figures);
     RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
     void writeFacts(std::int64_t scanId, std::int64_t lastRecord);
+    void startPrinting(const ScanToInsert& scan);
+    void writePrints();
+    void notePrint(std::int64_t record, std::int64_t size, InsertFigures& figures);
     void completeScan(RecordedScan& recorded, const InsertFigures& figures,
                       std::string& unrecorded);
     // Runs `beforeChange`, `change` (or our own statement with its parameters) and `keepScans`,
@@ -149,8 +159,10 @@ private:
         std::size_t pendingBefore = 0;
         std::int64_t size = 0;
     } inFlight_;
-    // The facts of the files of the insert running, while it runs.
+    // The facts and prints of the files of the insert running, while it runs.
     std::unique_ptr<FactsWriter> facts_;
+    std::unique_ptr<PrintsWriter> prints_;
+    std::unique_ptr<SamplingAhead> sampler_;
 };
 
 } // namespace katalox::store

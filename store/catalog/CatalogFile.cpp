@@ -5,6 +5,7 @@
 #include "platform/UniqueFd.h"
 #include "store/catalog/RecordedDisks.h"
 #include "store/facts/FactTables.h"
+#include "store/prints/PrintTables.h"
 #include "store/search/EveryRecord.h"
 #include "store/search/SearchIndex.h"
 #include "store/search/SearchIndexUpkeep.h"
@@ -130,6 +131,7 @@ void emptyCatalogFile(const std::string& path, const std::string& table) {
     }
     try {
         forgetAllFacts(*db);
+        forgetAllPrints(*db);
         emptyTableAndIndex(*db, table);
         forgetAllRecordedDisks(*db);
         db->execute("COMMIT");

@@ -169,7 +169,11 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
     QStringList titles;
     for (QAction* action : bar->actions())
         titles << action->menu()->objectName() + "=" + action->text();
-    EXPECT_EQ(titles, (QStringList{"Main1=Main", "Options1=Options", "About1=About"}));
+    // The window's first menus, then those of ours.
+    EXPECT_EQ(titles,
+              (QStringList{"Main1=Main", "Options1=Options", "About1=About", "copiesMenu=Copies"}));
+    EXPECT_EQ(menuItems(form.findChild<QMenu*>("copiesMenu")),
+              (QStringList{"copies=Copies...", "scanSettings=Scan Settings..."}));
 
     EXPECT_EQ(menuItems(form.findChild<QMenu*>("Main1")),
               (QStringList{"Configuration1=Configuration", "Exit1=Exit"}));
@@ -187,7 +191,8 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
     EXPECT_EQ(menuItems(form.PopupMenu1),
               (QStringList{"DeleteThisEntry1=Delete This Entry", "=",
                            "openContainingFolder=Open Containing Folder", "copyPath=Copy Path",
-                           "openFile=Open File", "showInDiskBrowser=Show in Disk Browser"}));
+                           "openFile=Open File", "showInDiskBrowser=Show in Disk Browser",
+                           "otherCopies=Other Copies..."}));
     EXPECT_EQ(form.PopupMenu2->objectName(), "PopupMenu2");
     EXPECT_EQ(
         menuItems(form.PopupMenu2),

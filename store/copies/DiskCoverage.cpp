@@ -1,0 +1,208 @@
+#include "store/copies/DiskCoverage.h"
+
+#include "platform/Paths.h"
+#include "store/prints/ContentPrint.h"
+#include "store/prints/PrintTables.h"
+#include "store/sqlite/Database.h"
+#include "store/sqlite/SqlText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace katalox::store {
+
+namespace {
+
+struct DiskFile {
+    std::int64_t record;
+    std::string path;
+    std::int64_t size;
+    std::uint64_t key = 0; // 0: no print
+};
+
+// The prints of records read run by run, in record order.
+class RunCursor {
+public:
+    explicit RunCursor(Database& db)
+        : select_(db.prepare("SELECT \"First Record\", \"Records\", \"Prints\" FROM " +
+                             quoteIdentifier(kPrintRunsTable) +
+                             " WHERE \"First Record\" = (SELECT max(\"First Record\") FROM " +
+                             quoteIdentifier(kPrintRunsTable) + " WHERE \"First Record\" <= ?1)")) {
+    }
+
+    std::uint64_t keyOf(std::int64_t record) {
+        if (record < first_ || record >= first_ + count_) {
+            select_.reset();
+            select_.bindInteger(1, record);
+            first_ = count_ = 0;
+            prints_.clear();
+            if (select_.step()) {
+                first_ = select_.columnInteger(0);
+                count_ = select_.columnInteger(1);
+                prints_ = select_.columnValue(2).asString();
+            }
+            select_.reset();
+        }
+        const auto at = static_cast<std::size_t>(record - first_) * 16;
+        if (record < first_ || record >= first_ + count_ || at + 16 > prints_.size())
+            return 0;
+        const ContentPrint print = ContentPrint::fromBytes(std::string_view(prints_).substr(at));
+        if (!print.known())
+            return 0;
+        std::uint64_t key = 0;
+        std::memcpy(&key, print.key().data(), sizeof key);
+        return key == 0 ? 1 : key;
+    }
+
+private:
+    Statement select_;
+    std::int64_t first_ = 0;
+    std::int64_t count_ = 0;
+    std::string prints_;
+};
+
+std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std::string& diskId) {
+    std::vector<DiskFile> files;
+    Statement select =
+        db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + quoteIdentifier(table) +
+                   " WHERE \"Disk ID\" = ?1 ORDER BY rowid");
+    select.bindText(1, diskId);
+    RunCursor runs(db);
+    while (select.step()) {
+        DiskFile file{select.columnInteger(0), select.columnValue(1).asString(),
+                      select.columnInteger(2)};
+        if (file.size > 0)
+            file.key = runs.keyOf(file.record);
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// For each print, whether a record elsewhere has it: the catalogue counts more of it than
+// this disk holds.
+std::unordered_map<std::uint64_t, bool> copiedElsewhere(Database& db,
+                                                        const std::vector<DiskFile>& files) {
+    std::unordered_map<std::uint64_t, std::int64_t> here;
+    for (const DiskFile& file : files)
+        if (file.key != 0)
+            ++here[file.key];
+    Statement copies = db.prepare("SELECT \"Copies\" FROM " + quoteIdentifier(kCopyGroupsTable) +
+                                  " WHERE \"Print\" = ?1");
+    std::unordered_map<std::uint64_t, bool> elsewhere;
+    elsewhere.reserve(here.size());
+    for (const auto& [key, count] : here) {
+        copies.reset();
+        copies.bindBlob(1, std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
+        elsewhere.emplace(key, copies.step() && copies.columnInteger(0) > count);
+    }
+    return elsewhere;
+}
+
+class FolderTree {
+public:
+    explicit FolderTree(std::vector<CoverageFolder>& folders) : folders_(folders) {
+        folders_.push_back({std::string(1, platform::kPathSeparator), 0, {}, {}, {}, {}});
+        byPath_.emplace(folders_[0].path, 0);
+    }
+    std::size_t folderOf(const std::string& path) {
+        const std::size_t cut = path.rfind(platform::kPathSeparator);
+        const std::string folder = path.substr(0, cut == std::string::npos ? 0 : cut + 1);
+        return folder.size() <= 1 ? 0 : indexOf(folder);
+    }
+
+private:
+    std::size_t indexOf(const std::string& folder) {
+        if (const auto found = byPath_.find(folder); found != byPath_.end())
+            return found->second;
+        const std::size_t parent = folderOf(folder.substr(0, folder.size() - 1));
+        folders_.push_back({folder, parent, {}, {}, {}, {}});
+        const std::size_t index = folders_.size() - 1;
+        folders_[parent].children.push_back(index);
+        byPath_.emplace(folder, index);
+        return index;
+    }
+    std::vector<CoverageFolder>& folders_;
+    std::unordered_map<std::string, std::size_t> byPath_;
+};
+
+} // namespace
+
+double DiskCoverage::protectedShare() const {
+    const std::int64_t known = copied.bytes + single.bytes;
+    return known > 0 ? static_cast<double>(copied.bytes) / static_cast<double>(known) : 0.0;
+}
+
+DiskCoverage coverageOf(Database& db, const std::string& table, const std::string& diskId) {
+    DiskCoverage coverage;
+    if (!hasPrintTables(db))
+        return coverage;
+    const std::vector<DiskFile> files = filesOf(db, table, diskId);
+    const auto elsewhere = copiedElsewhere(db, files);
+    FolderTree tree(coverage.folders);
+    std::size_t lastFolder = 0;
+    std::string lastFolderPath;
+    for (const DiskFile& file : files) {
+        if (file.size <= 0)
+            continue;
+        // Files of one folder mostly come one after another.
+        const std::size_t cut = file.path.rfind(platform::kPathSeparator);
+        if (cut == std::string::npos || file.path.compare(0, cut + 1, lastFolderPath) != 0 ||
+            lastFolderPath.size() != cut + 1) {
+            lastFolder = tree.folderOf(file.path);
+            lastFolderPath = file.path.substr(0, cut == std::string::npos ? 0 : cut + 1);
+        }
+        CoverageFolder& folder = coverage.folders[lastFolder];
+        if (file.key == 0) {
+            folder.unknown.add(file.size);
+        } else if (elsewhere.at(file.key)) {
+            folder.copied.add(file.size);
+        } else {
+            folder.single.add(file.size);
+            coverage.singlePaths.push_back(file.path);
+        }
+    }
+    // Children come after their parents: rolled up from the last folder back.
+    for (std::size_t i = coverage.folders.size(); i-- > 1;) {
+        CoverageFolder& folder = coverage.folders[i];
+        CoverageFolder& parent = coverage.folders[folder.parent];
+        parent.copied.add(folder.copied);
+        parent.single.add(folder.single);
+        parent.unknown.add(folder.unknown);
+    }
+    for (CoverageFolder& folder : coverage.folders)
+        std::sort(folder.children.begin(), folder.children.end(),
+                  [&](std::size_t a, std::size_t b) {
+                      return coverage.folders[a].single.bytes > coverage.folders[b].single.bytes;
+                  });
+    coverage.copied = coverage.folders[0].copied;
+    coverage.single = coverage.folders[0].single;
+    coverage.unknown = coverage.folders[0].unknown;
+    std::sort(coverage.singlePaths.begin(), coverage.singlePaths.end());
+    return coverage;
+}
+
+void keepProtectedShare(Database& db, const std::string& diskId, const DiskCoverage& coverage) {
+    if (!hasPrintTables(db))
+        return;
+    db.execute("INSERT INTO " + quoteIdentifier(kDiskChecksTable) +
+                   " (\"Disk ID\", \"Protected Bytes\", \"Known Bytes\") VALUES (?1, ?2, ?3) ON "
+                   "CONFLICT (\"Disk ID\") DO UPDATE SET \"Protected Bytes\" = "
+                   "excluded.\"Protected Bytes\", \"Known Bytes\" = excluded.\"Known Bytes\"",
+               {Value(diskId), Value(coverage.copied.bytes),
+                Value(coverage.copied.bytes + coverage.single.bytes)});
+}
+
+std::optional<double> keptProtectedShare(Database& db, const std::string& diskId) {
+    if (!hasPrintTables(db))
+        return std::nullopt;
+    Statement select = db.prepare("SELECT \"Protected Bytes\", \"Known Bytes\" FROM " +
+                                  quoteIdentifier(kDiskChecksTable) + " WHERE \"Disk ID\" = ?1");
+    select.bindText(1, diskId);
+    if (!select.step() || select.columnValue(1).isNull() || select.columnInteger(1) <= 0)
+        return std::nullopt;
+    return static_cast<double>(select.columnInteger(0)) /
+           static_cast<double>(select.columnInteger(1));
+}
+
+} // namespace katalox::store

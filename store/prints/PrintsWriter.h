@@ -1,0 +1,40 @@
+#pragma once
+// Writes the sampled prints of records as an insert, an update or a verification finds them:
+// gathered in memory and written by flush() inside the caller's transaction, so that a crash
+// keeps a record's print with it or neither. New records go into runs of their own; a record
+// that lies in a run already gets its slot there replaced.
+#include "store/prints/ContentPrint.h"
+#include "store/sqlite/Statement.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace katalox::store {
+
+class Database;
+
+class PrintsWriter {
+public:
+    explicit PrintsWriter(Database& db) : db_(db) {}
+
+    // Record `record` has `print` (unknown for a file that could not be read).
+    void add(std::int64_t record, const ContentPrint& print);
+    std::size_t waiting() const { return prints_.size(); }
+    void flush();
+
+private:
+    struct Entry {
+        std::int64_t record;
+        ContentPrint print;
+    };
+    void writeRun(std::size_t from, std::size_t to);
+    void replaceInRun(const Entry& entry);
+    void index(const Entry& entry);
+
+    Database& db_;
+    std::vector<Entry> prints_;
+    std::unique_ptr<Statement> index_;
+};
+
+} // namespace katalox::store
