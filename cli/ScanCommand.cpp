@@ -55,7 +55,9 @@ std::string rate(std::size_t files, double seconds) {
 } // namespace
 
 int runScan(store::Catalog& catalog, const Words& words) {
-    const Arguments args(words, {{"--disk-id", true}, {"--name", true}, {"--ext", true}});
+    const Arguments args(
+        words,
+        {{"--disk-id", true}, {"--name", true}, {"--ext", true}, {"--no-fingerprints", false}});
     if (args.words().size() != 1)
         throw UsageError("scan needs one folder");
     const auto diskId = args.value("--disk-id");
@@ -76,7 +78,7 @@ int runScan(store::Catalog& catalog, const Words& words) {
     std::string lastFolder;
     Progress progress;
     const store::InsertFigures figures = catalog.insertAsListed(
-        {*diskId, rules},
+        {*diskId, rules, !args.has("--no-fingerprints")},
         [&](std::string& path, store::Catalog::ListedFile& file) {
             const scanner::WalkAhead::Listed* found = walk.next();
             if (!found)

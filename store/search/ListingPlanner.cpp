@@ -82,8 +82,15 @@ std::string queryTerm(const std::string& text) {
 // a small number; once enough are counted, the next need counting only as far as the rarest
 // kept so far, which spares reading the long lists of common trigrams; and once the kept ones
 // are each held by few records, their candidates are few whatever the others hold.
-std::string matchQuery(Database& db, const SearchIndexNames& names,
-                       const std::vector<std::string>& trigrams) {
+struct MatchQuery {
+    std::string query;
+    // How many records hold the rarest trigram chosen, when counted to the end; none when
+    // there were more than the counting went to.
+    std::optional<std::int64_t> fewest;
+};
+
+MatchQuery matchQuery(Database& db, const SearchIndexNames& names,
+                      const std::vector<std::string>& trigrams) {
     constexpr std::int64_t kCountedUpTo = 2000;
     constexpr std::size_t kTrigramsUsed = 3;
     constexpr std::int64_t kFewEnough = 100;
@@ -111,25 +118,45 @@ std::string matchQuery(Database& db, const SearchIndexNames& names,
         if (ranked.size() > kTrigramsUsed)
             ranked.pop_back();
     }
-    std::string query;
+    MatchQuery match;
     for (std::size_t i = 0; i < ranked.size(); ++i)
-        query += (i > 0 ? " AND " : "") + ranked[i].second;
-    return query;
+        match.query += (i > 0 ? " AND " : "") + ranked[i].second;
+    if (!ranked.empty() && ranked.front().first < kCountedUpTo)
+        match.fewest = ranked.front().first;
+    return match;
+}
+
+// The lowest and highest row id of `table` (both 0 when it is empty), in one statement whose
+// two parts each read one end of the table.
+struct RowIdSpan {
+    std::int64_t oldest = 0;
+    std::int64_t newest = 0;
+};
+
+RowIdSpan rowIdSpan(Database& db, const std::string& table) {
+    Statement span = db.prepare("SELECT (SELECT min(rowid) FROM " + table +
+                                "), (SELECT max(rowid) FROM " + table + ")");
+    if (!span.step())
+        return {};
+    return {span.columnInteger(0), span.columnInteger(1)};
 }
 
 // True when the index narrows the table enough that reading its candidates one by one, with
 // the records above the mark that it does not hold yet, beats one pass over the table.
-// `candidates` selects them with the query as its one parameter.
-bool narrowsEnough(Database& db, const std::string& table, const std::string& candidates,
-                   const std::string& query, std::int64_t mark) {
-    const std::int64_t oldest = db.integerOf("SELECT min(rowid) FROM " + table);
-    const std::int64_t newest = db.integerOf("SELECT max(rowid) FROM " + table);
-    const std::int64_t unindexed = newest <= mark  ? 0
-                                   : mark < oldest ? newest - oldest + 1
-                                                   : newest - mark;
-    const std::int64_t limit = (newest - oldest) / 5 + 1 - unindexed;
-    return limit > 0 && db.integerOf("SELECT count(*) FROM (" + candidates + " LIMIT ?2)",
-                                     {Value(query), Value(limit + 1)}) <= limit;
+// `candidates` selects them with the query as its one parameter; they are counted only when
+// the rarest trigram's count does not already tell.
+bool narrowsEnough(Database& db, const RowIdSpan& span, const std::string& candidates,
+                   const MatchQuery& match, std::int64_t mark) {
+    const std::int64_t unindexed = span.newest <= mark  ? 0
+                                   : mark < span.oldest ? span.newest - span.oldest + 1
+                                                        : span.newest - mark;
+    const std::int64_t limit = (span.newest - span.oldest) / 5 + 1 - unindexed;
+    if (limit <= 0)
+        return false;
+    if (match.fewest && *match.fewest <= limit)
+        return true;
+    return db.integerOf("SELECT count(*) FROM (" + candidates + " LIMIT ?2)",
+                        {Value(match.query), Value(limit + 1)}) <= limit;
 }
 
 } // namespace
@@ -173,10 +200,12 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
     const SearchIndexNames names(select.table);
     const std::string matching =
         "SELECT rowid FROM " + names.index + " WHERE " + names.index + " MATCH ?1";
-    std::string query;
+    MatchQuery match;
+    RowIdSpan span;
     try {
-        query = matchQuery(db, names, trigrams);
-        if (!narrowsEnough(db, select.table, matching, query, mark.upTo)) {
+        match = matchQuery(db, names, trigrams);
+        span = rowIdSpan(db, select.table);
+        if (!narrowsEnough(db, span, matching, match, mark.upTo)) {
             plan.scanConditions = conditions;
             return plan;
         }
@@ -184,9 +213,9 @@ ListingPlan planListing(Database& db, const WholeRowSelect& select) {
         return plan;
     }
     std::string candidates = "rowid IN (" + matching + ")";
-    plan.parameters = {Value(query)};
+    plan.parameters = {Value(match.query)};
     // Records the builder has not reached yet are searched without the index.
-    if (db.integerOf("SELECT max(rowid) FROM " + select.table) > mark.upTo) {
+    if (span.newest > mark.upTo) {
         candidates = "(" + candidates + " OR rowid > ?2)";
         plan.parameters.push_back(Value(mark.upTo));
     }
