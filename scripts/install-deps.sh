@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
-  libsqlite3-dev sqlite3 libjpeg62-turbo-dev libblkid-dev e2fsprogs libpcre2-dev
+  libsqlite3-dev sqlite3 libjpeg62-turbo-dev libblkid-dev e2fsprogs libpcre2-dev libarchive-dev zip 7zip xorriso
   libxxhash-dev xxhash
   plocate
   libgtest-dev libgmock-dev

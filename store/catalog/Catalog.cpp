@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "platform/Volume.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
@@ -24,6 +25,15 @@
 #include <map>
 
 namespace katalox::store {
+
+namespace {
+
+std::string recordInsertSql(const std::string& table) {
+    return "INSERT INTO " + quoteIdentifier(table) +
+           " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") VALUES (?1, ?2, ?3, ?4)";
+}
+
+} // namespace
 
 std::string recordCountText(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " record" : " records");
@@ -106,6 +116,7 @@ InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::s
             catalog.sampler_.reset();
             catalog.facts_.reset();
             catalog.prints_.reset();
+            catalog.members_.reset();
         }
     } watcherScope{*this};
     if (recording && unrecorded.empty())
@@ -123,6 +134,8 @@ InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::s
                     recorded.id = recordScan(*db_, recorded, true);
                 writeFacts(recorded.id, lastRecord);
                 writePrints();
+                if (members_)
+                    members_->flush(lastRecord);
             } catch (const std::exception& error) {
                 unrecorded = error.what();
             }
@@ -194,9 +207,7 @@ void Catalog::completeScan(RecordedScan& recorded, const InsertFigures& figures,
 
 void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next,
                             const InsertProgress& progress, InsertFigures& figures) {
-    const std::string sql = "INSERT INTO " + quoteIdentifier(table_) +
-                            " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\")"
-                            " VALUES (?1, ?2, ?3, ?4)";
+    const std::string sql = recordInsertSql(table_);
     // Files are read for their prints a few hundred ahead of the record being written, so the
     // next files are taken from the source that far ahead.
     constexpr std::size_t kReadAhead = 256;
@@ -235,6 +246,10 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
         // The name is the path's last part; upper-casing never makes or moves a separator.
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
+        const bool archive =
+            scan.archives && table_ != kMembersTable && isArchiveName(path, scan.archives->formats);
+        if (archive && !members_)
+            startMembers();
         inFlight_ = {true, db_->pendingCount(), size};
         if (facts_)
             facts_->add(path, upperName, size, listed.modified);
@@ -248,10 +263,43 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
         inFlight_.posting = false;
         ++figures.records;
         figures.totalSize += size;
+        if (archive && members_)
+            insertMembers(scan, record, path, figures);
         if (progress && !progress(i)) {
             figures.stopped = true;
             return;
         }
+    }
+}
+
+void Catalog::startMembers() {
+    try {
+        prepareMemberTable(*db_, table_);
+        members_ = std::make_unique<MembersWriter>(*db_);
+    } catch (const EngineError&) {
+        // The archive is recorded as a file, as before archives were looked inside.
+    }
+}
+
+void Catalog::insertMembers(const ScanToInsert& scan, std::int64_t archive, const std::string& path,
+                            InsertFigures& figures) {
+    const std::optional<ArchiveContents> contents = listArchive(path, *scan.archives);
+    if (!contents || (contents->members.empty() && contents->damaged)) {
+        ++figures.unreadArchives;
+        return;
+    }
+    figures.membersLeftOut += static_cast<std::int64_t>(contents->leftOut);
+    const std::string sql = recordInsertSql(table_);
+    for (const ArchiveMember& member : contents->members) {
+        MemberRecord names = memberRecord(path, member);
+        const auto size = static_cast<std::int64_t>(
+            std::min<std::uint64_t>(member.size, std::numeric_limits<std::int64_t>::max()));
+        members_->add(archive, member.path, member.size, member.modified);
+        const std::int64_t record = db_->insertRow(sql, {Value(std::move(names.upperName)),
+                                                         Value(std::move(names.upperPath)),
+                                                         Value(scan.diskId), Value(size)});
+        members_->setRecord(record);
+        ++figures.members;
     }
 }
 
@@ -382,6 +430,7 @@ void Catalog::deleteDisk(const std::string& diskId, const std::function<void()>&
             scanIds.push_back(scan.id);
         forgetScanFacts(db, scanIds);
         forgetDiskPrints(db, table_, diskId);
+        forgetDiskMembers(db, table_, diskId);
     };
     changeRecords(
         change, "DELETE FROM " + quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1", {diskId},

@@ -7,6 +7,7 @@
 // text the user will see.
 #include "platform/Error.h"
 #include "scanner/FileWalk.h"
+#include "store/archives/ArchiveListing.h"
 #include "store/catalog/DiskUpdate.h"
 #include "store/catalog/RecordedDisks.h"
 
@@ -24,6 +25,7 @@ class Database;
 class FactsWriter;
 class PrintsWriter;
 class SamplingAhead;
+class MembersWriter;
 
 // A scan to insert: the Disk ID it goes under, and the folder and patterns it was made with,
 // recorded beside the records.
@@ -32,6 +34,8 @@ struct ScanToInsert {
     scanner::WalkRules rules;
     // Whether each file's sampled print is taken as it is inserted.
     bool fingerprints = true;
+    // How archives among the files are looked inside; none: they are not.
+    std::optional<ArchiveLimits> archives = ArchiveLimits{defaultArchiveFormats()};
 };
 
 struct InsertFigures {
@@ -42,6 +46,11 @@ struct InsertFigures {
     // Files that got no print: they could not be read, or changed while they were read.
     std::int64_t unreadable = 0;
     std::int64_t changing = 0;
+    // Records of archive members (not in `records` nor `totalSize`, which count the disk's own
+    // files), archives that could not be read, and members over a cap left out.
+    std::int64_t members = 0;
+    std::int64_t unreadArchives = 0;
+    std::int64_t membersLeftOut = 0;
 };
 
 // The records went in, but the row recording their scan beside them did not.
@@ -138,6 +147,12 @@ private:
                        const InsertProgress& progress, InsertFigures& figures);
     RecordedScan scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const;
     void writeFacts(std::int64_t scanId, std::int64_t lastRecord);
+    // Makes the table of archive members when missing, at the insert's first archive; without
+    // it archives are recorded as files only.
+    void startMembers();
+    // The members of the archive just recorded as `archive`, as records of their own.
+    void insertMembers(const ScanToInsert& scan, std::int64_t archive, const std::string& path,
+                       InsertFigures& figures);
     void startPrinting(const ScanToInsert& scan);
     void writePrints();
     void notePrint(std::int64_t record, std::int64_t size, InsertFigures& figures);
@@ -163,6 +178,7 @@ private:
     std::unique_ptr<FactsWriter> facts_;
     std::unique_ptr<PrintsWriter> prints_;
     std::unique_ptr<SamplingAhead> sampler_;
+    std::unique_ptr<MembersWriter> members_;
 };
 
 } // namespace katalox::store

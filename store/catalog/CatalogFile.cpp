@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/catalog/RecordedDisks.h"
 #include "store/facts/FactTables.h"
 #include "store/prints/PrintTables.h"
@@ -132,6 +133,7 @@ void emptyCatalogFile(const std::string& path, const std::string& table) {
     try {
         forgetAllFacts(*db);
         forgetAllPrints(*db);
+        forgetAllMembers(*db);
         emptyTableAndIndex(*db, table);
         forgetAllRecordedDisks(*db);
         db->execute("COMMIT");

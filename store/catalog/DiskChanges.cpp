@@ -1,5 +1,6 @@
 #include "store/catalog/DiskChanges.h"
 
+#include "store/archives/ArchiveListing.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 #include "store/sqlite/Transaction.h"
@@ -36,7 +37,9 @@ std::vector<StoredRecord> recordsUnder(Database& db, const std::string& table,
     while (statement.step()) {
         StoredRecord record{statement.columnInteger(0), statement.columnValue(1).asString(),
                             statement.columnInteger(2)};
-        if (underAny(record.path, folders))
+        // Members of archives are compared through their archive, never with the disk's files.
+        if (underAny(record.path, folders) &&
+            record.path.find(kMemberSeparator) == std::string::npos)
             records.push_back(std::move(record));
     }
     return records;

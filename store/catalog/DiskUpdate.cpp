@@ -4,11 +4,13 @@
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
 #include "store/sqlite/Database.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace katalox::store {
 
@@ -116,14 +118,49 @@ void DiskUpdate::rewriteFacts(const std::vector<std::int64_t>& addedIds) {
             writers[i]->flush(scans_[i].id, 0);
 }
 
+bool DiskUpdate::anyArchiveChanged() const {
+    const auto archive = [&](const std::string& path) {
+        return isArchiveName(path, archives_->formats);
+    };
+    return std::any_of(changes_.added.begin(), changes_.added.end(),
+                       [&](const FoundOnDisk& file) { return archive(file.path); }) ||
+           std::any_of(changes_.changed.begin(), changes_.changed.end(),
+                       [&](const ResizedRecord& change) { return archive(change.record.path); });
+}
+
+void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
+    const auto relist = [&](std::int64_t record, const FoundOnDisk& file) {
+        if (!isArchiveName(file.path, archives_->formats))
+            return;
+        forgetArchiveMembers(*db_, table_, record);
+        if (const auto contents = listArchive(file.livePath, *archives_))
+            writeMembers(*db_, table_, diskId_, record, file.path, contents->members);
+    };
+    std::unordered_set<std::int64_t> resized;
+    for (const ResizedRecord& change : changes_.changed)
+        resized.insert(change.record.id);
+    for (const auto& [record, file] : changes_.kept)
+        if (resized.count(record) != 0)
+            relist(record, *file);
+    for (std::size_t i = 0; i < changes_.added.size() && i < addedIds.size(); ++i)
+        relist(addedIds[i], changes_.added[i]);
+}
+
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
     try {
-        std::function<void(const std::vector<std::int64_t>&)> facts;
-        if (keepsFileFacts(table_)) {
+        const bool facts = keepsFileFacts(table_);
+        if (facts)
             prepareFactTables(*db_, table_);
-            facts = [this](const std::vector<std::int64_t>& added) { rewriteFacts(added); };
-        }
-        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress, facts);
+        const bool members = archives_ && table_ != kMembersTable && anyArchiveChanged();
+        if (members)
+            prepareMemberTable(*db_, table_);
+        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress,
+                     [&](const std::vector<std::int64_t>& added) {
+                         if (facts)
+                             rewriteFacts(added);
+                         if (members)
+                             relistArchives(added);
+                     });
     } catch (const EngineReadOnlyError&) {
         throw Error("The catalogue " + db_->path() +
                     " cannot be written (it is read-only), so the changes of the disk \"" +

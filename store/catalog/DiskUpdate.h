@@ -2,6 +2,7 @@
 // What "Update This Disk..." does, apart from showing it: finds where each recorded scan of a
 // Disk ID lies now (by its volume's UUID), walks those folders again with the scans' patterns,
 // compares what it finds with the Disk ID's records and applies the differences.
+#include "store/archives/ArchiveListing.h"
 #include "store/catalog/DiskChanges.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/catalog/RecordedDisks.h"
@@ -36,10 +37,16 @@ public:
 
     // Applies the changes in one transaction and records the scans anew.
     void apply(const std::function<void(std::size_t done)>& progress = {});
+    // How archives among the files are looked inside when added or changed; none: they are
+    // not (their members stay as they were listed).
+    void setArchives(std::optional<ArchiveLimits> archives) { archives_ = std::move(archives); }
 
 private:
     // Writes the facts of every file of the walked scans anew, inside the update's transaction.
     void rewriteFacts(const std::vector<std::int64_t>& addedIds);
+    // Lists again the archives added or changed in size, replacing their members.
+    bool anyArchiveChanged() const;
+    void relistArchives(const std::vector<std::int64_t>& addedIds);
 
     std::shared_ptr<Database> db_;
     std::string table_;
@@ -49,6 +56,7 @@ private:
     std::vector<FoundOnDisk> found_; // what the walk found, which changes_ points into
     DiskChanges changes_;
     std::vector<RecordedScan> rewritten_; // the connected scans with today's facts
+    std::optional<ArchiveLimits> archives_ = ArchiveLimits{defaultArchiveFormats()};
 };
 
 } // namespace katalox::store

@@ -1,0 +1,217 @@
+// Archives among a scan's files: their members become records, hostile archives stay data, and
+// deleting, renaming, emptying and updating a disk take the members along.
+#include "CatalogFixture.h"
+
+#include "common/TempDir.h"
+#include "platform/Utf8.h"
+#include "store/archives/ArchiveListing.h"
+#include "store/catalog/Catalog.h"
+#include "store/sqlite/Database.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sys/stat.h>
+
+namespace katalox::test {
+namespace {
+
+void put16(std::string& out, unsigned value) {
+    out += static_cast<char>(value & 0xff);
+    out += static_cast<char>((value >> 8) & 0xff);
+}
+void put32(std::string& out, std::uint32_t value) {
+    put16(out, value & 0xffff);
+    put16(out, value >> 16);
+}
+
+// A zip of empty stored members with exactly the names given, whatever bytes they hold.
+std::string zipOf(const std::vector<std::string>& names) {
+    std::string zip, directory;
+    for (const std::string& name : names) {
+        const auto offset = static_cast<std::uint32_t>(zip.size());
+        put32(zip, 0x04034b50);
+        for (unsigned field : {20u, 0u, 0u, 0u, 0u})
+            put16(zip, field);
+        for (int i = 0; i < 3; ++i)
+            put32(zip, 0); // crc and sizes of empty data
+        put16(zip, static_cast<unsigned>(name.size()));
+        put16(zip, 0);
+        zip += name;
+        put32(directory, 0x02014b50);
+        for (unsigned field : {20u, 20u, 0u, 0u, 0u, 0u})
+            put16(directory, field);
+        for (int i = 0; i < 3; ++i)
+            put32(directory, 0);
+        put16(directory, static_cast<unsigned>(name.size()));
+        for (int i = 0; i < 4; ++i)
+            put16(directory, 0);
+        put32(directory, 0x81a40000); // a regular file
+        put32(directory, offset);
+        directory += name;
+    }
+    const auto directoryAt = static_cast<std::uint32_t>(zip.size());
+    zip += directory;
+    put32(zip, 0x06054b50);
+    put16(zip, 0);
+    put16(zip, 0);
+    put16(zip, static_cast<unsigned>(names.size()));
+    put16(zip, static_cast<unsigned>(names.size()));
+    put32(zip, static_cast<std::uint32_t>(directory.size()));
+    put32(zip, directoryAt);
+    put16(zip, 0);
+    return zip;
+}
+
+void run(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+class ArchiveTest : public ::testing::Test {
+protected:
+    ArchiveTest() {
+        store::createEmptyCatalog(file);
+        catalog = std::make_unique<store::Catalog>(file);
+        dir.write("src/docs/report.pdf", "report");
+        dir.write("src/a.txt", "a");
+        dir.mkdir("disk");
+    }
+
+    store::InsertFigures insert(const std::string& diskId,
+                                std::optional<store::ArchiveLimits> archives =
+                                    store::ArchiveLimits{store::defaultArchiveFormats()}) {
+        const scanner::WalkRules rules{dir.file("disk") + "/", "*", "*"};
+        const std::vector<std::string> paths = listedFiles(rules);
+        store::ScanToInsert scan{diskId, rules, false};
+        scan.archives = std::move(archives);
+        return catalog->insert(scan, paths.size(),
+                               [&](std::size_t i) { return std::string_view(paths[i]); });
+    }
+
+    // Paths of the records of `diskId` inside archives, after the disk's folder.
+    std::set<std::string> members(const std::string& diskId = "A") {
+        std::set<std::string> found;
+        store::Statement rows = catalog->database().prepare(
+            "SELECT \"File Path\" FROM Files WHERE \"Disk ID\" = ?1 AND instr(\"File Path\", '//')");
+        rows.bindText(1, diskId);
+        const std::size_t root = platform::upperCase(dir.file("disk/")).size();
+        while (rows.step())
+            found.insert(rows.columnValue(0).asString().substr(root));
+        return found;
+    }
+
+    std::int64_t count(const std::string& sql) { return catalog->database().integerOf(sql); }
+
+    TempDir dir;
+    const std::string file = dir.file("Files.db");
+    std::unique_ptr<store::Catalog> catalog;
+};
+
+TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
+    const std::string src = "cd " + dir.file("src") + " && ";
+    run(src + "zip -qr ../disk/backup.zip . && tar czf ../disk/b.tar.gz . && "
+              "xorriso -as mkisofs -quiet -o ../disk/d.iso . 2>/dev/null && "
+              "cp ../disk/backup.zip inner.zip && zip -q ../disk/outer.zip inner.zip && "
+              "rm inner.zip");
+    if (std::system("command -v 7zz >/dev/null || command -v 7z >/dev/null") == 0)
+        run(src + "(7zz a -bso0 ../disk/c.7z . || 7z a -bso0 ../disk/c.7z .) >/dev/null");
+    dir.write("disk/fake.zip", "not a zip at all");
+    mkfifo(dir.file("disk/pipe.zip").c_str(), 0600); // never waited on
+
+    const store::InsertFigures figures = insert("A");
+    EXPECT_EQ(figures.unreadArchives, 2); // the fake and the pipe
+    std::set<std::string> expected = {
+        "BACKUP.ZIP//A.TXT",          "BACKUP.ZIP//DOCS/REPORT.PDF",
+        "B.TAR.GZ//A.TXT",            "B.TAR.GZ//DOCS/REPORT.PDF",
+        "D.ISO//A.TXT",               "D.ISO//DOCS/REPORT.PDF",
+        "OUTER.ZIP//INNER.ZIP",       "OUTER.ZIP//INNER.ZIP//A.TXT",
+        "OUTER.ZIP//INNER.ZIP//DOCS/REPORT.PDF"};
+    if (std::filesystem::exists(dir.file("disk/c.7z")))
+        expected.insert({"C.7Z//A.TXT", "C.7Z//DOCS/REPORT.PDF"});
+    EXPECT_EQ(members(), expected);
+    EXPECT_EQ(figures.members, static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(figures.records, static_cast<std::int64_t>(expected.size() == 11 ? 7 : 6));
+    // Every member is tied to the archive on the disk, with its real name and size.
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\" m JOIN Files a ON a.Id = m.Archive "
+                    "WHERE instr(a.\"File Path\", '//') = 0"),
+              figures.members);
+    EXPECT_EQ(count("SELECT Size FROM \"Archive Members\" WHERE CAST(Name AS TEXT) = 'docs/report.pdf' LIMIT 1"),
+              6);
+
+    // Off, archives are files like any other.
+    const store::InsertFigures plain = insert("B", std::nullopt);
+    EXPECT_EQ(plain.members, 0);
+    EXPECT_TRUE(members("B").empty());
+}
+
+TEST_F(ArchiveTest, HostileArchivesAreOnlyData) {
+    const std::string longName(65535, 'n');
+    const std::string zip = zipOf({"../../escape.txt", "/etc/absolute.txt", "a//b/./c.txt",
+                                   "caf\xe9.txt", longName, "dir/"});
+    std::ofstream(dir.file("disk/hostile.zip"), std::ios::binary) << zip;
+    std::ofstream(dir.file("disk/truncated.zip"), std::ios::binary) << zip.substr(0, 50);
+    dir.write("disk/after.txt", "the insert goes on");
+    run("head -c 20000000 /dev/zero > " + dir.file("src/zeros") + " && cd " + dir.file("src") +
+        " && zip -q ../disk/bomb.zip zeros && tar czf ../disk/big.tar.gz zeros docs");
+
+    store::ArchiveLimits limits{store::defaultArchiveFormats()};
+    limits.decompressLimit = 1 << 20;
+    const store::InsertFigures figures = insert("A", limits);
+    EXPECT_EQ(figures.records, 5);
+    const std::set<std::string> found = members();
+    for (const char* kept : {"HOSTILE.ZIP//../../ESCAPE.TXT", "HOSTILE.ZIP//ETC/ABSOLUTE.TXT",
+                             "HOSTILE.ZIP//A/B/C.TXT", "HOSTILE.ZIP//CAF\xe9.TXT",
+                             "BOMB.ZIP//ZEROS"})
+        EXPECT_EQ(found.count(kept), 1u) << kept;
+    EXPECT_EQ(figures.membersLeftOut, 1); // the name no file system holds
+    // The bomb is listed from its directory, never unpacked; the big tar stops at the limit.
+    EXPECT_EQ(count("SELECT \"File Size\" FROM Files WHERE \"File Path\" LIKE '%BOMB.ZIP//ZEROS'"),
+              20000000);
+    EXPECT_EQ(found.count("BIG.TAR.GZ//ZEROS"), 1u);
+    EXPECT_EQ(found.count("BIG.TAR.GZ//DOCS/REPORT.PDF"), 0u);
+    // Cut short, an archive keeps the members read before the cut.
+    EXPECT_EQ(found.count("TRUNCATED.ZIP//../../ESCAPE.TXT"), 1u);
+
+    limits.maxMembers = 2;
+    EXPECT_EQ(store::listArchive(dir.file("disk/hostile.zip"), limits)->leftOut, 3u);
+}
+
+TEST_F(ArchiveTest, MembersGoWithTheirArchiveAndTheirDisk) {
+    run("cd " + dir.file("src") + " && zip -qr ../disk/backup.zip .");
+    insert("A");
+    ASSERT_EQ(members().size(), 2u);
+
+    // A member added to the archive is seen by the disk update.
+    dir.write("src/new.txt", "new");
+    run("cd " + dir.file("src") + " && zip -q ../disk/backup.zip new.txt");
+    auto update = catalog->diskUpdate("A");
+    const bool stopped = false;
+    ASSERT_TRUE(update->compare(stopped));
+    EXPECT_TRUE(update->changes().removed.empty()); // members are not files of the disk
+    update->apply();
+    EXPECT_EQ(members().size(), 3u);
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 3);
+
+    catalog->renameDisk("A", "Renamed");
+    EXPECT_EQ(members("Renamed").size(), 3u);
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 3);
+
+    // Another program deleting the archive's record takes its members along.
+    catalog->database().execute("DELETE FROM Files WHERE \"File Path\" LIKE '%/BACKUP.ZIP'");
+    EXPECT_TRUE(members("Renamed").empty());
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 0);
+
+    insert("B");
+    catalog->deleteDisk("B");
+    EXPECT_EQ(count("SELECT count(*) FROM Files"), 0);
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 0);
+    insert("C");
+    catalog->empty();
+    EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 0);
+}
+
+} // namespace
+} // namespace katalox::test
