@@ -55,13 +55,15 @@ const std::map<std::string, const char*> kCommands = {
      "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"},
     {"scan",
      "Usage: katalox-cli scan DIR --disk-id ID [--name PATTERN] [--ext PATTERN]\n"
-     "                        [--no-fingerprints]\n"
+     "                        [--no-fingerprints] [--no-archives]\n"
      "\n"
      "Scans DIR as the scan window does (hidden and system folders skipped; file name and\n"
      "extension patterns, * by default) and inserts the files found under ID, recording the\n"
      "volume they lie on. Shows its progress on a terminal, is silent otherwise.\n"
      "Each file's content is sampled for a fingerprint, which finds its copies on other\n"
-     "disks; --no-fingerprints leaves that out, for slow media.\n"},
+     "disks; --no-fingerprints leaves that out, for slow media. The files inside archives\n"
+     "and disk images (zip, 7z, rar, tar, iso, ...) become records too, named by the\n"
+     "archive's path, // and their path inside it; --no-archives leaves them out.\n"},
     {"update",
      "Usage: katalox-cli update ID [--dry-run]\n"
      "\n"

@@ -55,9 +55,11 @@ std::string rate(std::size_t files, double seconds) {
 } // namespace
 
 int runScan(store::Catalog& catalog, const Words& words) {
-    const Arguments args(
-        words,
-        {{"--disk-id", true}, {"--name", true}, {"--ext", true}, {"--no-fingerprints", false}});
+    const Arguments args(words, {{"--disk-id", true},
+                                 {"--name", true},
+                                 {"--ext", true},
+                                 {"--no-fingerprints", false},
+                                 {"--no-archives", false}});
     if (args.words().size() != 1)
         throw UsageError("scan needs one folder");
     const auto diskId = args.value("--disk-id");
@@ -78,7 +80,10 @@ int runScan(store::Catalog& catalog, const Words& words) {
     std::string lastFolder;
     Progress progress;
     const store::InsertFigures figures = catalog.insertAsListed(
-        {*diskId, rules, !args.has("--no-fingerprints")},
+        {*diskId, rules, !args.has("--no-fingerprints"),
+         args.has("--no-archives")
+             ? std::nullopt
+             : std::optional(store::ArchiveLimits{store::defaultArchiveFormats()})},
         [&](std::string& path, store::Catalog::ListedFile& file) {
             const scanner::WalkAhead::Listed* found = walk.next();
             if (!found)
@@ -104,6 +109,12 @@ int runScan(store::Catalog& catalog, const Words& words) {
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
                      static_cast<long long>(figures.records), diskId->c_str());
+    if (figures.unreadArchives + figures.membersLeftOut > 0)
+        std::fprintf(stderr,
+                     "%lld archives could not be read and %lld members of archives were left "
+                     "out\n",
+                     static_cast<long long>(figures.unreadArchives),
+                     static_cast<long long>(figures.membersLeftOut));
     if (figures.unreadable + figures.changing > 0)
         std::fprintf(stderr,
                      "%lld files could not be read and %lld changed while read: they "

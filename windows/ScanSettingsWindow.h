@@ -6,6 +6,8 @@
 #include <string>
 
 class QCheckBox;
+class QLineEdit;
+class QSpinBox;
 
 class ScanSettingsWindow : public QWidget {
     Q_OBJECT
@@ -19,4 +21,7 @@ public:
 private:
     std::string appDir_;
     QCheckBox* fingerprints_;
+    QCheckBox* archives_;
+    QLineEdit* archiveFormats_;
+    QSpinBox* decompressLimit_;
 };

@@ -5,6 +5,7 @@
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "store/settings/ScanSettings.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/UpdateDiskWindow.h"
 
@@ -79,7 +80,8 @@ void TForm1::updateThisDisk() {
             QStringLiteral("Select the Disk ID of the disk to update"));
         return;
     }
-    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node));
+    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node),
+                                 katalox::store::ScanSettings::readFrom(AppDir).archiveLimits());
 }
 
 void TForm1::browseThisDisk() {

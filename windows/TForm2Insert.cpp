@@ -34,9 +34,10 @@ void TForm2::BitBtn1Click() {
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
     katalox::store::Catalog catalog(table.filePath());
-    const katalox::store::ScanToInsert scan{
-        katalox::platform::bytesOf(ui->Edit3->text()), scanRules_,
-        katalox::store::ScanSettings::readFrom(Form1->AppDir).fingerprints};
+    const auto settings = katalox::store::ScanSettings::readFrom(Form1->AppDir);
+    const katalox::store::ScanToInsert scan{katalox::platform::bytesOf(ui->Edit3->text()),
+                                            scanRules_, settings.fingerprints,
+                                            settings.archiveLimits()};
     std::exception_ptr unrecorded;
     katalox::store::InsertFigures figures;
     try {
@@ -65,4 +66,10 @@ void TForm2::BitBtn1Click() {
                         "were inserted without a fingerprint.")
                 .arg(figures.unreadable)
                 .arg(figures.changing));
+    if (figures.unreadArchives + figures.membersLeftOut > 0)
+        katalox::platform::Dialogs::instance().showMessage(
+            QObject::tr("%1 archives could not be read and %2 members of archives were left "
+                        "out; the archives themselves were inserted.")
+                .arg(figures.unreadArchives)
+                .arg(figures.membersLeftOut));
 }

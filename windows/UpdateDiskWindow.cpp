@@ -91,11 +91,12 @@ UpdateDiskWindow::UpdateDiskWindow(QWidget* parent)
 
 UpdateDiskWindow::~UpdateDiskWindow() = default;
 
-void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog,
-                                  const std::string& diskId) {
+void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
+                                  std::optional<katalox::store::ArchiveLimits> archives) {
     if (walking_)
         return; // one walk at a time; this window is already busy with one
     std::unique_ptr<katalox::store::DiskUpdate> update = catalog.diskUpdate(diskId);
+    update->setArchives(std::move(archives));
     if (!readyToWalk(*update))
         return;
     update_ = std::move(update);

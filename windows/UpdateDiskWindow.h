@@ -1,9 +1,12 @@
 #pragma once
 // "Update This Disk...": shows what changed on a disk since its scans (files added, removed,
 // changed in size) and, on Apply, changes just those records. Cancel changes nothing.
+#include "store/archives/ArchiveListing.h"
+
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -30,7 +33,10 @@ public:
     // Locates the Disk ID's disk through the catalogue's recorded scans, asks when another
     // volume is found there, walks it and shows the changes. Tells by a message when the disk
     // cannot be updated (no scan recorded, not connected).
-    void updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId);
+    // `archives`: how archives added or changed are looked inside (none: they are not).
+    void updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
+                    std::optional<katalox::store::ArchiveLimits> archives =
+                        katalox::store::ArchiveLimits{katalox::store::defaultArchiveFormats()});
 
     // The buttons' actions.
     void applyChanges();

@@ -79,9 +79,8 @@ public:
                 break;
             }
             // A compressed stream is decompressed as it is listed: never beyond the limit.
-            if (archive_filter_count(reader) > 1 &&
-                static_cast<std::uint64_t>(archive_filter_bytes(reader, 0)) >
-                    limits_.decompressLimit) {
+            if (archive_filter_count(reader) > 1 && static_cast<std::uint64_t>(archive_filter_bytes(
+                                                        reader, 0)) > limits_.decompressLimit) {
                 contents_.damaged = true;
                 break;
             }
@@ -98,10 +97,10 @@ public:
             }
             ArchiveMember member;
             member.path = prefix + path;
-            member.size = archive_entry_size_is_set(entry)
-                              ? static_cast<std::uint64_t>(std::max<la_int64_t>(
-                                    archive_entry_size(entry), 0))
-                              : 0;
+            member.size =
+                archive_entry_size_is_set(entry)
+                    ? static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0))
+                    : 0;
             member.modified = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : 0;
             contents_.members.push_back(member);
             if (levelsLeft > 0 && isArchiveName(path, limits_.formats))
@@ -131,8 +130,8 @@ private:
             data.append(block, static_cast<std::size_t>(got));
         }
         ArchiveReader nested = newReader();
-        if (!nested || archive_read_open_memory(nested.get(), data.data(), data.size()) !=
-                           ARCHIVE_OK)
+        if (!nested ||
+            archive_read_open_memory(nested.get(), data.data(), data.size()) != ARCHIVE_OK)
             return;
         const std::string prefix = member.path + std::string(kMemberSeparator);
         const bool damagedBefore = contents_.damaged;
@@ -147,8 +146,8 @@ private:
 } // namespace
 
 std::vector<std::string> defaultArchiveFormats() {
-    return {"zip", "7z",  "rar",     "tar",  "tar.gz", "tgz", "tar.bz2", "tbz2",
-            "tar.xz", "txz", "tar.zst", "iso", "cab",    "cpio", "xar", "lzh", "lha"};
+    return {"zip", "7z",      "rar", "tar", "tar.gz", "tgz", "tar.bz2", "tbz2", "tar.xz",
+            "txz", "tar.zst", "iso", "cab", "cpio",   "xar", "lzh",     "lha"};
 }
 
 bool isArchiveName(std::string_view fileName, const std::vector<std::string>& formats) {
@@ -168,8 +167,7 @@ std::optional<ArchiveContents> listArchive(const std::string& path, const Archiv
     if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     ArchiveReader reader = newReader();
-    if (!reader ||
-        archive_read_open_fd(reader.get(), file.get(), kReadBlock) != ARCHIVE_OK)
+    if (!reader || archive_read_open_fd(reader.get(), file.get(), kReadBlock) != ARCHIVE_OK)
         return std::nullopt;
     ArchiveContents contents;
     Lister lister(limits, contents);

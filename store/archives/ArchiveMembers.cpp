@@ -55,8 +55,9 @@ void forgetDiskMembers(Database& db, const std::string& table, const std::string
 void forgetArchiveMembers(Database& db, const std::string& table, std::int64_t archive) {
     if (!hasMemberTable(db))
         return;
-    db.execute("DELETE FROM " + quoteIdentifier(table) + " WHERE \"Id\" IN (SELECT \"Record\" FROM " +
-                   kMembers + " WHERE \"Archive\" = ?1)",
+    db.execute("DELETE FROM " + quoteIdentifier(table) +
+                   " WHERE \"Id\" IN (SELECT \"Record\" FROM " + kMembers +
+                   " WHERE \"Archive\" = ?1)",
                {Value(archive)});
     db.execute("DELETE FROM " + kMembers + " WHERE \"Archive\" = ?1", {Value(archive)});
 }
@@ -69,8 +70,8 @@ void forgetAllMembers(Database& db) {
 
 MemberRecord memberRecord(const std::string& storedArchivePath, const ArchiveMember& member) {
     MemberRecord record;
-    record.upperPath = platform::upperCase(storedArchivePath + std::string(kMemberSeparator) +
-                                           member.path);
+    record.upperPath =
+        platform::upperCase(storedArchivePath + std::string(kMemberSeparator) + member.path);
     record.upperName = record.upperPath.substr(record.upperPath.rfind('/') + 1);
     return record;
 }

@@ -50,8 +50,7 @@ public:
     explicit MembersWriter(Database& db) : db_(db) {}
     // A member about to be recorded, of the archive record `archive`; its own record is told
     // by setRecord() (or is the batch's last when the batch commits first).
-    void add(std::int64_t archive, std::string realPath, std::uint64_t size,
-             std::int64_t modified);
+    void add(std::int64_t archive, std::string realPath, std::uint64_t size, std::int64_t modified);
     void setRecord(std::int64_t record);
     // Runs inside the caller's transaction.
     void flush(std::int64_t lastRecord);

@@ -81,8 +81,8 @@ protected:
     }
 
     store::InsertFigures insert(const std::string& diskId,
-                                std::optional<store::ArchiveLimits> archives =
-                                    store::ArchiveLimits{store::defaultArchiveFormats()}) {
+                                std::optional<store::ArchiveLimits> archives = store::ArchiveLimits{
+                                    store::defaultArchiveFormats()}) {
         const scanner::WalkRules rules{dir.file("disk") + "/", "*", "*"};
         const std::vector<std::string> paths = listedFiles(rules);
         store::ScanToInsert scan{diskId, rules, false};
@@ -94,8 +94,9 @@ protected:
     // Paths of the records of `diskId` inside archives, after the disk's folder.
     std::set<std::string> members(const std::string& diskId = "A") {
         std::set<std::string> found;
-        store::Statement rows = catalog->database().prepare(
-            "SELECT \"File Path\" FROM Files WHERE \"Disk ID\" = ?1 AND instr(\"File Path\", '//')");
+        store::Statement rows =
+            catalog->database().prepare("SELECT \"File Path\" FROM Files WHERE \"Disk ID\" = ?1 "
+                                        "AND instr(\"File Path\", '//')");
         rows.bindText(1, diskId);
         const std::size_t root = platform::upperCase(dir.file("disk/")).size();
         while (rows.step())
@@ -123,12 +124,15 @@ TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
 
     const store::InsertFigures figures = insert("A");
     EXPECT_EQ(figures.unreadArchives, 2); // the fake and the pipe
-    std::set<std::string> expected = {
-        "BACKUP.ZIP//A.TXT",          "BACKUP.ZIP//DOCS/REPORT.PDF",
-        "B.TAR.GZ//A.TXT",            "B.TAR.GZ//DOCS/REPORT.PDF",
-        "D.ISO//A.TXT",               "D.ISO//DOCS/REPORT.PDF",
-        "OUTER.ZIP//INNER.ZIP",       "OUTER.ZIP//INNER.ZIP//A.TXT",
-        "OUTER.ZIP//INNER.ZIP//DOCS/REPORT.PDF"};
+    std::set<std::string> expected = {"BACKUP.ZIP//A.TXT",
+                                      "BACKUP.ZIP//DOCS/REPORT.PDF",
+                                      "B.TAR.GZ//A.TXT",
+                                      "B.TAR.GZ//DOCS/REPORT.PDF",
+                                      "D.ISO//A.TXT",
+                                      "D.ISO//DOCS/REPORT.PDF",
+                                      "OUTER.ZIP//INNER.ZIP",
+                                      "OUTER.ZIP//INNER.ZIP//A.TXT",
+                                      "OUTER.ZIP//INNER.ZIP//DOCS/REPORT.PDF"};
     if (std::filesystem::exists(dir.file("disk/c.7z")))
         expected.insert({"C.7Z//A.TXT", "C.7Z//DOCS/REPORT.PDF"});
     EXPECT_EQ(members(), expected);
@@ -138,7 +142,8 @@ TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
     EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\" m JOIN Files a ON a.Id = m.Archive "
                     "WHERE instr(a.\"File Path\", '//') = 0"),
               figures.members);
-    EXPECT_EQ(count("SELECT Size FROM \"Archive Members\" WHERE CAST(Name AS TEXT) = 'docs/report.pdf' LIMIT 1"),
+    EXPECT_EQ(count("SELECT Size FROM \"Archive Members\" WHERE CAST(Name AS TEXT) = "
+                    "'docs/report.pdf' LIMIT 1"),
               6);
 
     // Off, archives are files like any other.
@@ -149,8 +154,8 @@ TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
 
 TEST_F(ArchiveTest, HostileArchivesAreOnlyData) {
     const std::string longName(65535, 'n');
-    const std::string zip = zipOf({"../../escape.txt", "/etc/absolute.txt", "a//b/./c.txt",
-                                   "caf\xe9.txt", longName, "dir/"});
+    const std::string zip = zipOf(
+        {"../../escape.txt", "/etc/absolute.txt", "a//b/./c.txt", "caf\xe9.txt", longName, "dir/"});
     std::ofstream(dir.file("disk/hostile.zip"), std::ios::binary) << zip;
     std::ofstream(dir.file("disk/truncated.zip"), std::ios::binary) << zip.substr(0, 50);
     dir.write("disk/after.txt", "the insert goes on");
@@ -162,9 +167,9 @@ TEST_F(ArchiveTest, HostileArchivesAreOnlyData) {
     const store::InsertFigures figures = insert("A", limits);
     EXPECT_EQ(figures.records, 5);
     const std::set<std::string> found = members();
-    for (const char* kept : {"HOSTILE.ZIP//../../ESCAPE.TXT", "HOSTILE.ZIP//ETC/ABSOLUTE.TXT",
-                             "HOSTILE.ZIP//A/B/C.TXT", "HOSTILE.ZIP//CAF\xe9.TXT",
-                             "BOMB.ZIP//ZEROS"})
+    for (const char* kept :
+         {"HOSTILE.ZIP//../../ESCAPE.TXT", "HOSTILE.ZIP//ETC/ABSOLUTE.TXT",
+          "HOSTILE.ZIP//A/B/C.TXT", "HOSTILE.ZIP//CAF\xe9.TXT", "BOMB.ZIP//ZEROS"})
         EXPECT_EQ(found.count(kept), 1u) << kept;
     EXPECT_EQ(figures.membersLeftOut, 1); // the name no file system holds
     // The bomb is listed from its directory, never unpacked; the big tar stops at the limit.

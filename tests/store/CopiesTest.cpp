@@ -245,12 +245,22 @@ TEST(ContentPrintTest, AFileGrowingWhileReadHasNoPrint) {
 TEST(ScanSettingsTest, TurnedOffAndKeptBesideUnknownSettings) {
     TempDir dir;
     EXPECT_TRUE(store::ScanSettings::readFrom(dir.path()).fingerprints);
-    dir.write("scan-settings.ini", "archives=on\nfingerprints=on\n");
+    dir.write("scan-settings.ini", "future-setting=on\nfingerprints=on\n");
     store::ScanSettings settings;
     settings.fingerprints = false;
+    settings.archiveFormats = {"zip", "tar.gz"};
+    settings.decompressLimitMiB = 5;
     settings.writeTo(dir.path());
-    EXPECT_FALSE(store::ScanSettings::readFrom(dir.path()).fingerprints);
-    EXPECT_EQ(fileContent(dir.file("scan-settings.ini")), "archives=on\r\nfingerprints=off\r\n");
+    const store::ScanSettings read = store::ScanSettings::readFrom(dir.path());
+    EXPECT_FALSE(read.fingerprints);
+    EXPECT_EQ(read.archiveLimits()->formats, settings.archiveFormats);
+    EXPECT_EQ(read.archiveLimits()->decompressLimit, 5u << 20);
+    EXPECT_EQ(fileContent(dir.file("scan-settings.ini")).substr(0, 41),
+              "future-setting=on\r\nfingerprints=off\r\narch");
+    // Archives turned off, and a limit that is not a number keeps its default.
+    dir.write("scan-settings.ini", "archives=off\narchive-decompress-limit-mib=lots\n");
+    EXPECT_FALSE(store::ScanSettings::readFrom(dir.path()).archiveLimits());
+    EXPECT_EQ(store::ScanSettings::readFrom(dir.path()).decompressLimitMiB, 1024u);
 }
 
 } // namespace
