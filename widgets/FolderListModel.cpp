@@ -2,6 +2,7 @@
 
 #include "platform/DisplayText.h"
 #include "widgets/FileKinds.h"
+#include "widgets/FolderIcon.h"
 #include "widgets/SizeText.h"
 
 #include <QApplication>
@@ -178,8 +179,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
                      : nullptr;
     const store::ContentsFile* file = row.isFolder ? nullptr : &files_[row.index];
     if (role == Qt::DecorationRole && index.column() == Name)
-        return QApplication::style()->standardIcon(row.isFolder ? QStyle::SP_DirIcon
-                                                                : QStyle::SP_FileIcon);
+        return folder ? folderIcon(*folder) : QApplication::style()->standardIcon(QStyle::SP_FileIcon);
     if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Files))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)

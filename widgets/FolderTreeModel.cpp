@@ -2,6 +2,7 @@
 
 #include "platform/DisplayText.h"
 #include "store/catalog/DiskContents.h"
+#include "widgets/FolderIcon.h"
 #include "widgets/SizeText.h"
 
 #include <QApplication>
@@ -131,9 +132,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
             .arg(platform::displayText(contents_->pathOf(at)),
                  sizeText(static_cast<double>(folder.totalBytes)));
     case Qt::DecorationRole:
-        return QApplication::style()->standardIcon(folder.parent == store::ContentsFolder::kNoParent
-                                                       ? QStyle::SP_DriveHDIcon
-                                                       : QStyle::SP_DirIcon);
+        return folderIcon(folder);
     default:
         return {};
     }

@@ -451,6 +451,9 @@ void DiskBrowserWindow::showHeader() {
             tr("%n file(s), %1", nullptr,
                static_cast<int>(std::min<std::int64_t>(contents_->totalFiles(), INT32_MAX)))
                 .arg(sizeText(static_cast<double>(contents_->totalBytes())));
+    if (contents_->totalArchivedBytes() > 0)
+        text += tr(", and %1 inside archives")
+                    .arg(sizeText(static_cast<double>(contents_->totalArchivedBytes())));
     text += QStringLiteral(" &nbsp; ") +
             (connectedAt ? tr("Connected at %1").arg(displayText(*connectedAt).toHtmlEscaped())
                          : tr("Not connected"));

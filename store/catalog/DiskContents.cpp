@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/RealPath.h"
 #include "platform/Utf8.h"
+#include "store/archives/ArchiveListing.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/facts/FactRuns.h"
 #include "store/facts/FactTables.h"
@@ -155,6 +156,8 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
                 const std::size_t end = folderPath.find(kSeparator, from);
                 if (end > from)
                     at = childNamed(at, std::string(folderPath.substr(from, end - from)));
+                else if (from > 0)
+                    folders_[at].archive = true; // two separators: an archive's inside follows
                 from = end + 1;
             }
             lastFolder.assign(folderPath);
@@ -162,7 +165,8 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         }
         ContentsFolder& into = folders_[lastIndex];
         ++into.ownFiles;
-        into.ownBytes += file.size;
+        (path.find(kMemberSeparator) == std::string::npos ? into.ownBytes : into.ownArchivedBytes) +=
+            file.size;
         into.loose.push_back(std::move(file));
     }
 }
@@ -172,12 +176,14 @@ void DiskContents::addTotals() {
     for (ContentsFolder& folder : folders_) {
         folder.totalFiles = folder.ownFiles;
         folder.totalBytes = folder.ownBytes;
+        folder.totalArchivedBytes = folder.ownArchivedBytes;
     }
     for (std::size_t i = folders_.size(); i-- > 0;) {
         const ContentsFolder& folder = folders_[i];
         if (folder.parent != ContentsFolder::kNoParent) {
             folders_[folder.parent].totalFiles += folder.totalFiles;
             folders_[folder.parent].totalBytes += folder.totalBytes;
+            folders_[folder.parent].totalArchivedBytes += folder.totalArchivedBytes;
         }
     }
     // A folder whose files were all deleted (by another program, say) has nothing to show.
@@ -210,6 +216,13 @@ std::int64_t DiskContents::totalBytes() const {
     std::int64_t bytes = 0;
     for (const std::uint32_t root : roots_)
         bytes += folders_[root].totalBytes;
+    return bytes;
+}
+
+std::int64_t DiskContents::totalArchivedBytes() const {
+    std::int64_t bytes = 0;
+    for (const std::uint32_t root : roots_)
+        bytes += folders_[root].totalArchivedBytes;
     return bytes;
 }
 

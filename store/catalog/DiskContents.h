@@ -2,7 +2,8 @@
 // One Disk ID's folders and files as a file manager shows them: each recorded scan's folder
 // tree with real names, the files of a folder with their real names, sizes and times, and the
 // totals of every folder with all below it. Records without facts (written by other programs,
-// or before facts were kept) are placed by their stored paths, in folders named as stored.
+// or before facts were kept) are placed by their stored paths, in folders named as stored;
+// so are members of archives, whose archive shows as a folder of its own.
 // Folders are read once; a folder's files are read when asked for.
 #include "store/catalog/RecordedDisks.h"
 
@@ -34,6 +35,11 @@ struct ContentsFolder {
     std::int64_t ownBytes = 0;
     std::int64_t totalFiles = 0; // with every folder below
     std::int64_t totalBytes = 0;
+    // The inside of an archive (named as the archive is stored), and the bytes its members and
+    // those below hold: kept apart from the disk's own, so that no total counts them twice.
+    bool archive = false;
+    std::int64_t ownArchivedBytes = 0;
+    std::int64_t totalArchivedBytes = 0;
     std::vector<std::uint32_t> children; // those holding files
     std::vector<ContentsFile> loose;     // records without facts placed here
 };
@@ -49,6 +55,8 @@ public:
     const std::vector<std::uint32_t>& roots() const { return roots_; }
     std::int64_t totalFiles() const;
     std::int64_t totalBytes() const;
+    // Bytes of the members of the disk's archives (not in totalBytes()).
+    std::int64_t totalArchivedBytes() const;
 
     // The files directly in `folder`, in no particular order. Throws EngineError.
     std::vector<ContentsFile> filesIn(std::uint32_t folder) const;

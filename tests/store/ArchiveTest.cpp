@@ -6,10 +6,12 @@
 #include "platform/Utf8.h"
 #include "store/archives/ArchiveListing.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/DiskContents.h"
 #include "store/sqlite/Database.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -145,6 +147,15 @@ TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
     EXPECT_EQ(count("SELECT Size FROM \"Archive Members\" WHERE CAST(Name AS TEXT) = "
                     "'docs/report.pdf' LIMIT 1"),
               6);
+
+    // The browser shows each archive as a folder, and keeps the members' bytes apart.
+    const store::DiskContents disk(catalog->database().shared_from_this(), "Files", "A");
+    EXPECT_EQ(disk.totalBytes(), figures.totalSize);
+    EXPECT_EQ(disk.totalArchivedBytes(),
+              count("SELECT sum(\"File Size\") FROM Files WHERE instr(\"File Path\", '//')"));
+    EXPECT_EQ(std::count_if(disk.folders().begin(), disk.folders().end(),
+                            [](const store::ContentsFolder& folder) { return folder.archive; }),
+              expected.size() == 11 ? 6 : 5); // INNER.ZIP too
 
     // Off, archives are files like any other.
     const store::InsertFigures plain = insert("B", std::nullopt);
