@@ -179,7 +179,8 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
                      : nullptr;
     const store::ContentsFile* file = row.isFolder ? nullptr : &files_[row.index];
     if (role == Qt::DecorationRole && index.column() == Name)
-        return folder ? folderIcon(*folder) : QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+        return folder ? folderIcon(*folder)
+                      : QApplication::style()->standardIcon(QStyle::SP_FileIcon);
     if (role == Qt::TextAlignmentRole && (index.column() == Size || index.column() == Files))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)

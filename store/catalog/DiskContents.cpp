@@ -165,8 +165,8 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         }
         ContentsFolder& into = folders_[lastIndex];
         ++into.ownFiles;
-        (path.find(kMemberSeparator) == std::string::npos ? into.ownBytes : into.ownArchivedBytes) +=
-            file.size;
+        (path.find(kMemberSeparator) == std::string::npos ? into.ownBytes
+                                                          : into.ownArchivedBytes) += file.size;
         into.loose.push_back(std::move(file));
     }
 }

@@ -1,0 +1,99 @@
+// Archives looked inside at insert: a zip and an ISO 9660 image of 10,000 entries each, their
+// members written as records; and a tree where 2% of 100,000 files are zips of 50 entries,
+// inserted with archives looked inside against the same insert with them off (prints off in
+// both, so that only the archives differ).
+#include "BenchUtil.h"
+#include "GeneratedTree.h"
+
+#include "scanner/FileWalk.h"
+#include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace katalox;
+
+namespace {
+
+void run(const std::string& command) {
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+// `count` small files in folders of 100 under `root`.
+void makeFiles(const std::string& root, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::string folder = root + "/d" + std::to_string(i / 100);
+        if (i % 100 == 0)
+            bench::makeFolder(folder);
+        std::ofstream(folder + "/member" + std::to_string(i) + ".txt") << "member " << i;
+    }
+}
+
+std::vector<std::string> listed(const scanner::WalkRules& rules) {
+    std::vector<std::string> paths;
+    const bool stopped = false;
+    scanner::walkMatchingFiles(
+        rules, [&](const std::string& path, std::uint64_t, std::int64_t) { paths.push_back(path); },
+        stopped);
+    return paths;
+}
+
+// The insert of every file under `folder`, in milliseconds, into a new catalogue; the median
+// of three.
+double insertMs(const std::string& catalogue, const std::string& folder, bool archives) {
+    const scanner::WalkRules rules{folder + "/", "*", "*"};
+    const std::vector<std::string> paths = listed(rules);
+    std::vector<double> runs;
+    for (int round = 0; round < 3; ++round) {
+        std::remove(catalogue.c_str());
+        store::createEmptyCatalog(catalogue);
+        store::Catalog catalog(catalogue);
+        store::ScanToInsert scan{"bench", rules, false};
+        if (!archives)
+            scan.archives.reset();
+        const double start = bench::nowMs();
+        const store::InsertFigures figures = catalog.insert(
+            scan, paths.size(), [&](std::size_t i) { return std::string_view(paths[i]); });
+        runs.push_back(bench::nowMs() - start);
+        if (round == 0)
+            std::printf("  %s: %lld files, %lld members\n", folder.c_str(),
+                        static_cast<long long>(figures.records),
+                        static_cast<long long>(figures.members));
+    }
+    return bench::median(runs);
+}
+
+} // namespace
+
+int main() {
+    bench::ScratchDir scratch;
+    const std::string s = scratch.path();
+    const std::string catalogue = s + "/Files.db";
+    makeFiles(s + "/entries", 10000);
+    bench::makeFolder(s + "/zip");
+    bench::makeFolder(s + "/iso");
+    run("cd " + s + "/entries && zip -q -r ../zip/big.zip . && "
+        "xorriso -as mkisofs -quiet -o ../iso/big.iso . 2>/dev/null");
+    bench::report("archive.zip.list.ms", insertMs(catalogue, s + "/zip", true), "ms");
+    bench::report("archive.iso.list.ms", insertMs(catalogue, s + "/iso", true), "ms");
+
+    // 98,000 plain files and 2,000 zips of 50 entries.
+    makeFiles(s + "/small", 50);
+    run("cd " + s + "/small && zip -q -r ../small.zip .");
+    makeFiles(s + "/tree", 98000);
+    for (int i = 0; i < 2000; ++i)
+        std::filesystem::copy_file(s + "/small.zip", s + "/tree/d" + std::to_string(i % 980) +
+                                                         "/archive" + std::to_string(i) + ".zip");
+    const double plain = insertMs(catalogue, s + "/tree", false);
+    const double inside = insertMs(catalogue, s + "/tree", true);
+    std::printf("  tree: %.0f ms plain, %.0f ms looking inside archives\n", plain, inside);
+    bench::report("archive.insert.vs_plain", inside / plain, "x");
+    return 0;
+}
