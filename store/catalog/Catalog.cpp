@@ -335,7 +335,8 @@ void Catalog::notePrint(std::int64_t record, std::int64_t size, InsertFigures& f
         ++figures.changing;
     if (prints_)
         prints_->add(record,
-                     read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint());
+                     read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint(),
+                     size);
 }
 
 void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {

@@ -3,6 +3,7 @@
 #include "platform/DeepPath.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -68,9 +69,23 @@ bool readFully(int fd, char* into, std::uint64_t length, std::uint64_t at, std::
     return true;
 }
 
+// Reading for a print leaves the file's access time alone where the kernel lets us (files we
+// own, or with the right to): otherwise every file read would have its inode written back.
+platform::UniqueFd openLeavingAccessTime(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    static std::atomic<bool> refused{false};
+    if (!refused.load(std::memory_order_relaxed)) {
+        platform::UniqueFd fd = platform::openDeep(path, kFlags | O_NOATIME);
+        if (fd.valid() || errno != EPERM)
+            return fd;
+        refused.store(true, std::memory_order_relaxed);
+    }
+    return platform::openDeep(path, kFlags);
+}
+
 // Opens the file and tells its size and time; none when it cannot be read.
 platform::UniqueFd openForPrint(const std::string& path, ReadPrint& result, struct stat& before) {
-    platform::UniqueFd fd = platform::openDeep(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    platform::UniqueFd fd = openLeavingAccessTime(path);
     if (!fd.valid() || ::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode)) {
         result.outcome = ReadOutcome::Unreadable;
         return platform::UniqueFd();

@@ -13,23 +13,42 @@ namespace {
 
 const std::string kRuns = quoteIdentifier(kPrintRunsTable);
 const std::string kPrints = quoteIdentifier(kFilePrintsTable);
+const std::string kGroups = quoteIdentifier(kCopyGroupsTable);
 
 } // namespace
 
-void PrintsWriter::add(std::int64_t record, const ContentPrint& print) {
-    prints_.push_back({record, print});
+void PrintsWriter::add(std::int64_t record, const ContentPrint& print, std::int64_t size) {
+    prints_.push_back({record, print, size});
 }
 
-void PrintsWriter::index(const Entry& entry) {
-    if (!entry.print.known())
-        return;
-    if (!index_)
-        index_ = std::make_unique<Statement>(
-            db_.prepareInBatch("INSERT OR IGNORE INTO " + kPrints + " VALUES (?1, ?2)"));
-    index_->reset();
-    index_->bindBlob(1, entry.print.key());
-    index_->bindInteger(2, entry.record);
-    index_->step();
+void PrintsWriter::indexAll() {
+    // In key order the index grows page after page; each print shared by two records or more
+    // has its group counted once for the whole batch, however many copies came.
+    std::sort(prints_.begin(), prints_.end(), [](const Entry& a, const Entry& b) {
+        return a.print.key() < b.print.key() ||
+               (a.print.key() == b.print.key() && a.record < b.record);
+    });
+    Statement index = db_.prepareInBatch("INSERT OR IGNORE INTO " + kPrints + " VALUES (?1, ?2)");
+    Statement group = db_.prepareInBatch(
+        "INSERT INTO " + kGroups +
+        " SELECT ?1, \"Copies\", ?2 FROM (SELECT count(*) AS \"Copies\" FROM " + kPrints +
+        " WHERE \"Print\" = ?1) WHERE \"Copies\" > 1 ON CONFLICT (\"Print\") DO UPDATE SET " +
+        "\"Copies\" = excluded.\"Copies\"");
+    for (std::size_t i = 0; i < prints_.size(); ++i) {
+        const Entry& entry = prints_[i];
+        if (!entry.print.known())
+            continue;
+        index.reset();
+        index.bindBlob(1, entry.print.key());
+        index.bindInteger(2, entry.record);
+        index.step();
+        if (i + 1 < prints_.size() && prints_[i + 1].print.key() == entry.print.key())
+            continue;
+        group.reset();
+        group.bindBlob(1, entry.print.key());
+        group.bindInteger(2, entry.size);
+        group.step();
+    }
 }
 
 void PrintsWriter::writeRun(std::size_t from, std::size_t to) {
@@ -47,8 +66,6 @@ void PrintsWriter::writeRun(std::size_t from, std::size_t to) {
     insert.bindInteger(2, count);
     insert.bindBlob(3, packed);
     insert.step();
-    for (std::size_t i = from; i < to; ++i)
-        index(prints_[i]);
 }
 
 void PrintsWriter::replaceInRun(const Entry& entry) {
@@ -65,7 +82,6 @@ void PrintsWriter::replaceInRun(const Entry& entry) {
     replace.bindInteger(1, entry.record);
     replace.bindBlob(2, entry.print.all());
     replace.step();
-    index(entry);
 }
 
 void PrintsWriter::flush() {
@@ -102,6 +118,7 @@ void PrintsWriter::flush() {
         writeRun(from, to);
         from = to;
     }
+    indexAll();
     prints_.clear();
 }
 

@@ -18,8 +18,8 @@ class PrintsWriter {
 public:
     explicit PrintsWriter(Database& db) : db_(db) {}
 
-    // Record `record` has `print` (unknown for a file that could not be read).
-    void add(std::int64_t record, const ContentPrint& print);
+    // Record `record` of `size` bytes has `print` (unknown for a file that could not be read).
+    void add(std::int64_t record, const ContentPrint& print, std::int64_t size);
     std::size_t waiting() const { return prints_.size(); }
     void flush();
 
@@ -27,14 +27,14 @@ private:
     struct Entry {
         std::int64_t record;
         ContentPrint print;
+        std::int64_t size;
     };
     void writeRun(std::size_t from, std::size_t to);
     void replaceInRun(const Entry& entry);
-    void index(const Entry& entry);
+    void indexAll();
 
     Database& db_;
     std::vector<Entry> prints_;
-    std::unique_ptr<Statement> index_;
 };
 
 } // namespace katalox::store

@@ -2,7 +2,15 @@
 
 namespace katalox::store {
 
-SamplingAhead::SamplingAhead() : worker_([this] { work(); }) {}
+namespace {
+
+// Paths gathered before a sleeping reader is woken: one wake-up for each run of them.
+constexpr std::size_t kWakeAfter = 32;
+
+} // namespace
+
+SamplingAhead::SamplingAhead(Reader reader)
+    : reader_(std::move(reader)), worker_([this] { work(); }) {}
 
 SamplingAhead::~SamplingAhead() {
     {
@@ -19,40 +27,78 @@ std::size_t SamplingAhead::waiting() const {
 }
 
 void SamplingAhead::handIn(std::string path) {
-    {
-        const std::lock_guard lock(mutex_);
-        jobs_.push_back({std::move(path), {}, false});
-    }
-    handedIn_.notify_one();
+    std::unique_lock lock(mutex_);
+    jobs_.push_back({std::move(path), {}, false});
+    if (workerAsleep_ && jobs_.size() - nextToDo_ >= kWakeAfter)
+        wakeWorker(lock);
 }
 
-ReadPrint SamplingAhead::takeNext() {
-    std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return jobs_.empty() || jobs_.front().done; });
-    if (jobs_.empty())
-        return {};
+void SamplingAhead::wakeWorker(std::unique_lock<std::mutex>& lock) {
+    workerAsleep_ = false;
+    lock.unlock();
+    handedIn_.notify_one();
+    lock.lock();
+}
+
+ReadPrint SamplingAhead::takeFront() {
     ReadPrint print = jobs_.front().print;
     jobs_.pop_front();
     --nextToDo_;
     return print;
 }
 
+ReadPrint SamplingAhead::takeNext() {
+    std::unique_lock lock(mutex_);
+    if (jobs_.empty())
+        return {};
+    if (!frontReady()) {
+        if (workerAsleep_)
+            wakeWorker(lock);
+        takerWaiting_ = true;
+        finished_.wait(lock, [this] { return frontReady(); });
+        takerWaiting_ = false;
+    }
+    return takeFront();
+}
+
+std::optional<ReadPrint> SamplingAhead::takeNextWithin(std::chrono::milliseconds wait) {
+    std::unique_lock lock(mutex_);
+    if (jobs_.empty())
+        return std::nullopt;
+    if (!frontReady()) {
+        if (workerAsleep_)
+            wakeWorker(lock);
+        takerWaiting_ = true;
+        const bool ready = finished_.wait_for(lock, wait, [this] { return frontReady(); });
+        takerWaiting_ = false;
+        if (!ready)
+            return std::nullopt;
+    }
+    return takeFront();
+}
+
 void SamplingAhead::work() {
     std::vector<char> buffer;
     std::unique_lock lock(mutex_);
     for (;;) {
-        handedIn_.wait(lock, [this] { return stopping_ || nextToDo_ < jobs_.size(); });
+        if (!stopping_ && nextToDo_ == jobs_.size()) {
+            workerAsleep_ = true;
+            handedIn_.wait(lock, [this] { return stopping_ || !workerAsleep_; });
+        }
         if (stopping_)
             return;
+        if (nextToDo_ == jobs_.size())
+            continue;
         // The deque may grow while the file is read: the job is found again by its place.
         const std::string path = jobs_[nextToDo_].path;
         lock.unlock();
-        ReadPrint print = samplePrint(path, buffer);
+        ReadPrint print = reader_(path, buffer);
         lock.lock();
         Job& job = jobs_[nextToDo_++];
         job.print = print;
         job.done = true;
-        finished_.notify_one();
+        if (takerWaiting_ && nextToDo_ == 1)
+            finished_.notify_one();
     }
 }
 
