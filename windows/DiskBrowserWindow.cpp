@@ -2,6 +2,7 @@
 
 #include "store/copies/DiskCoverage.h"
 #include "windows/OtherCopiesWindow.h"
+#include "windows/VerifyDiskWindow.h"
 
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
@@ -461,6 +462,8 @@ void DiskBrowserWindow::showHeader() {
     if (const auto share = katalox::store::keptProtectedShare(*db_, diskId_))
         text += QStringLiteral(" &nbsp; ") +
                 tr("%1% of its bytes have a copy on another disk").arg(100.0 * *share, 0, 'f', 1);
+    if (const QString verified = lastVerificationText(*db_, diskId_); !verified.isEmpty())
+        text += QStringLiteral(" &nbsp; ") + verified.toHtmlEscaped();
     header_->setText(text);
     for (QWidget* action : liveActions_)
         action->setEnabled(connectedAt.has_value());

@@ -160,6 +160,9 @@ void TForm1::setUpPopupMenus() {
     browseThisDiskAction = new QAction(QStringLiteral("Browse This Disk..."), this);
     browseThisDiskAction->setObjectName(QStringLiteral("browseThisDisk"));
     PopupMenu2->addAction(browseThisDiskAction);
+    verifyThisDiskAction = new QAction(tr("Verify This Disk..."), this);
+    verifyThisDiskAction->setObjectName(QStringLiteral("verifyThisDisk"));
+    PopupMenu2->addAction(verifyThisDiskAction);
     PopupMenu1->setFont(font());
     PopupMenu2->setFont(font());
 
@@ -214,6 +217,7 @@ void TForm1::connectHandlers() {
         connectGuarded(action, &QAction::triggered, this, handler);
     connectGuarded(updateThisDiskAction, &QAction::triggered, this, &TForm1::updateThisDisk);
     connectGuarded(browseThisDiskAction, &QAction::triggered, this, &TForm1::browseThisDisk);
+    connectGuarded(verifyThisDiskAction, &QAction::triggered, this, &TForm1::verifyThisDisk);
     connectGuarded(showInDiskBrowserAction, &QAction::triggered, this, &TForm1::showInDiskBrowser);
     connectGuarded(otherCopiesAction, &QAction::triggered, this, &TForm1::showOtherCopies);
     connectGuarded(copiesAction, &QAction::triggered, this, &TForm1::showCopies);

@@ -17,6 +17,7 @@ class DiskBrowserWindow;
 class OtherCopiesWindow;
 class ScanSettingsWindow;
 class UpdateDiskWindow;
+class VerifyDiskWindow;
 
 namespace Ui {
 class TForm1;
@@ -90,6 +91,7 @@ public:
     // node) and grid pop-up item "Show in Disk Browser": the disk browser on the selected Disk
     // ID, or on the disk of the record under the grid's cursor, at that file.
     void browseThisDisk();
+    void verifyThisDisk();
     void showInDiskBrowser();
     // Marks each Disk ID node whose disk is connected now, and each whose disk is not; nodes
     // of Disk IDs without a recorded scan get no mark. Runs after every rebuild of the tree and
@@ -127,11 +129,13 @@ public:
     QMenu* PopupMenu2;
     QAction* updateThisDiskAction;
     QAction* browseThisDiskAction;
+    QAction* verifyThisDiskAction;
     QAction* showInDiskBrowserAction;
     QAction* otherCopiesAction;
     QAction* copiesAction;
     QAction* scanSettingsAction;
     UpdateDiskWindow* diskUpdateWindow;
+    VerifyDiskWindow* verifyDiskWindow = nullptr;
     DiskBrowserWindow* diskBrowserWindow;
     OtherCopiesWindow* otherCopiesWindow;
     CopiesWindow* copiesWindow;

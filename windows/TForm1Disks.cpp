@@ -8,6 +8,7 @@
 #include "store/settings/ScanSettings.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/UpdateDiskWindow.h"
+#include "windows/VerifyDiskWindow.h"
 
 #include <QStyle>
 #include <QTreeWidget>
@@ -80,8 +81,21 @@ void TForm1::updateThisDisk() {
             QStringLiteral("Select the Disk ID of the disk to update"));
         return;
     }
-    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node),
-                                 katalox::store::ScanSettings::readFrom(AppDir).archiveLimits());
+    const auto settings = katalox::store::ScanSettings::readFrom(AppDir);
+    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node), settings.archiveLimits(),
+                                 settings.fingerprints);
+}
+
+void TForm1::verifyThisDisk() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node || !node->parent()) {
+        katalox::platform::Dialogs::instance().showMessage(
+            tr("Select the Disk ID of the disk to verify"));
+        return;
+    }
+    if (!verifyDiskWindow)
+        verifyDiskWindow = new VerifyDiskWindow(this);
+    verifyDiskWindow->verifyDisk(catalog(), diskIdOfNode(node));
 }
 
 void TForm1::browseThisDisk() {

@@ -30,13 +30,14 @@ public:
     // record's "File Name".
     std::optional<RecordedPath> factsOf(std::int64_t record, const std::string& upperName);
 
-private:
     struct FolderPath {
         std::int64_t scanId = 0;
         std::string path; // ending with the separator
     };
+    // The real path of the folder `folder` (a row of "Disk Folders"); null when unknown.
     const FolderPath* folderPath(std::int64_t folder, int depth = 0);
 
+private:
     // The run read last: records are mostly asked for in order, run after run.
     struct Run {
         std::int64_t first = 0;

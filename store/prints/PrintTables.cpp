@@ -12,9 +12,12 @@ const std::string kPrints = quoteIdentifier(kFilePrintsTable);
 const std::string kGroups = quoteIdentifier(kCopyGroupsTable);
 const std::string kVerified = quoteIdentifier(kVerifiedTable);
 const std::string kChecks = quoteIdentifier(kDiskChecksTable);
+const std::string kFindings = quoteIdentifier(kVerifyFindingsTable);
 
 const char* const kTriggerNames[] = {"File Prints Deleted", "File Prints Changed",
-                                     "Copy Groups Grown", "Copy Groups Shrunk"};
+                                     "Copy Groups Shrunk"};
+// Counted groups row by row as prints came; the writer now counts them once per batch.
+const char* const kFormerGroupTrigger = "Copy Groups Grown";
 
 const std::string kCreateTables =
     "CREATE TABLE IF NOT EXISTS " + kRuns +
@@ -36,7 +39,9 @@ const std::string kCreateTables =
     kChecks +
     " (\"Disk ID\" TEXT PRIMARY KEY, \"Started\" INTEGER, \"Finished\" INTEGER, \"Files\" "
     "INTEGER, \"Changed\" INTEGER, \"Gone\" INTEGER, \"Unreadable\" INTEGER, \"Protected Bytes\" "
-    "INTEGER, \"Known Bytes\" INTEGER);";
+    "INTEGER, \"Known Bytes\" INTEGER);"
+    "CREATE TABLE IF NOT EXISTS " +
+    kFindings + " (\"Record\" INTEGER PRIMARY KEY, \"Finding\" INTEGER, \"Checked\" INTEGER);";
 
 std::string runHolding(const std::string& record) {
     return "(SELECT max(\"First Record\") FROM " + kRuns + " WHERE \"First Record\" <= " + record +
@@ -52,6 +57,7 @@ std::string clearPrintsOf(const std::string& record) {
            "substr(\"Prints\", " + offset +
            " + 17) AS BLOB) WHERE \"First Record\" = " + runHolding(record) +
            " AND \"First Record\" + \"Records\" > " + record + "; DELETE FROM " + kVerified +
+           " WHERE \"Record\" = " + record + "; DELETE FROM " + kFindings +
            " WHERE \"Record\" = " + record + ";";
 }
 
@@ -74,16 +80,7 @@ std::string createTriggersSql(const std::string& table) {
            clearPrintsOf("old.rowid") +
            " END;"
            "CREATE TRIGGER IF NOT EXISTS " +
-           quoteIdentifier(kTriggerNames[2]) + " AFTER INSERT ON " + kPrints + " BEGIN UPDATE " +
-           kGroups + " SET \"Copies\" = \"Copies\" + 1 WHERE \"Print\" = new.\"Print\"; " +
-           // Counted once, as the second record comes: a print shared by thousands costs no more.
-           "INSERT INTO " + kGroups + " SELECT new.\"Print\", 2, (SELECT \"File Size\" FROM " +
-           quoteIdentifier(table) +
-           " WHERE rowid = new.\"Record\") WHERE NOT EXISTS (SELECT 1 FROM " + kGroups +
-           " WHERE \"Print\" = new.\"Print\") AND EXISTS (SELECT 1 FROM " + kPrints +
-           " WHERE \"Print\" = new.\"Print\" AND \"Record\" <> new.\"Record\"); END;"
-           "CREATE TRIGGER IF NOT EXISTS " +
-           quoteIdentifier(kTriggerNames[3]) + " AFTER DELETE ON " + kPrints + " BEGIN UPDATE " +
+           quoteIdentifier(kTriggerNames[2]) + " AFTER DELETE ON " + kPrints + " BEGIN UPDATE " +
            kGroups +
            " SET \"Copies\" = \"Copies\" - 1 WHERE \"Print\" = old.\"Print\"; DELETE FROM " +
            kGroups + " WHERE \"Print\" = old.\"Print\" AND \"Copies\" < 2; END;";
@@ -92,8 +89,8 @@ std::string createTriggersSql(const std::string& table) {
 } // namespace
 
 bool keepsPrints(const std::string& catalogueTable) {
-    for (const char* name :
-         {kPrintRunsTable, kFilePrintsTable, kCopyGroupsTable, kVerifiedTable, kDiskChecksTable})
+    for (const char* name : {kPrintRunsTable, kFilePrintsTable, kCopyGroupsTable, kVerifiedTable,
+                             kDiskChecksTable, kVerifyFindingsTable})
         if (catalogueTable == name)
             return false;
     return true;
@@ -107,12 +104,21 @@ bool hasPrintTables(Database& db) {
                          Value(std::string(kDiskChecksTable))}) == 5;
 }
 
+bool hasFindingsTable(Database& db) {
+    return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?1",
+                        {Value(std::string(kVerifyFindingsTable))}) > 0;
+}
+
 void preparePrintTables(Database& db, const std::string& table) {
     const bool triggersMade =
         db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name = ?1",
                      {Value(std::string(kTriggerNames[0]))}) > 0;
-    if (!triggersMade || !hasPrintTables(db))
-        db.executeScript("BEGIN;" + kCreateTables + createTriggersSql(table) + "COMMIT;");
+    const bool formerTrigger =
+        db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name = ?1",
+                     {Value(std::string(kFormerGroupTrigger))}) > 0;
+    if (!triggersMade || formerTrigger || !hasPrintTables(db) || !hasFindingsTable(db))
+        db.executeScript("BEGIN; DROP TRIGGER IF EXISTS " + quoteIdentifier(kFormerGroupTrigger) +
+                         ";" + kCreateTables + createTriggersSql(table) + "COMMIT;");
 }
 
 std::string runPrintSql(const std::string& record) {
@@ -135,6 +141,8 @@ void forgetDiskPrints(Database& db, const std::string& table, const std::string&
                disk);
     db.execute("DELETE FROM " + kRuns + " WHERE \"First Record\" IN (" + records + ")", disk);
     db.execute("DELETE FROM " + kVerified + " WHERE \"Record\" IN (" + records + ")", disk);
+    if (hasFindingsTable(db))
+        db.execute("DELETE FROM " + kFindings + " WHERE \"Record\" IN (" + records + ")", disk);
     db.execute("DELETE FROM " + kChecks + " WHERE \"Disk ID\" = ?1", disk);
 }
 
@@ -159,10 +167,13 @@ void forgetAllPrints(Database& db) {
     std::string sql;
     for (const char* name : kTriggerNames)
         sql += "DROP TRIGGER IF EXISTS " + quoteIdentifier(name) + ";";
+    sql += "DROP TRIGGER IF EXISTS " + quoteIdentifier(kFormerGroupTrigger) + ";";
     db.executeScript(sql);
     if (hasPrintTables(db))
         db.executeScript("DELETE FROM " + kRuns + "; DELETE FROM " + kPrints + "; DELETE FROM " +
                          kGroups + "; DELETE FROM " + kVerified + "; DELETE FROM " + kChecks + ";");
+    if (hasFindingsTable(db))
+        db.execute("DELETE FROM " + kFindings);
 }
 
 } // namespace katalox::store

@@ -4,7 +4,8 @@
 // "File Prints" indexes them by their leading 8 bytes, one row per record that has a print;
 // "Copy Groups" counts the prints two or more records share, with their size, so the largest
 // waste is found without reading every record; "Verified Files" holds the whole hash of each
-// record read whole by a verification, and "Disk Checks" each Disk ID's last verification.
+// record read whole by a verification, "Verify Findings" what it found wrong, and "Disk
+// Checks" each Disk ID's last verification.
 // Triggers drop the prints of a record any program deletes or changes. Catalogues made
 // before, and records written by other programs, simply have no prints.
 #include <cstdint>
@@ -19,6 +20,8 @@ inline constexpr const char* kFilePrintsTable = "File Prints";
 inline constexpr const char* kCopyGroupsTable = "Copy Groups";
 inline constexpr const char* kVerifiedTable = "Verified Files";
 inline constexpr const char* kDiskChecksTable = "Disk Checks";
+// What the last verification of each disk found wrong with a record (DiskVerification.h).
+inline constexpr const char* kVerifyFindingsTable = "Verify Findings";
 
 // Most records in one run: its prints fit one page of the file.
 inline constexpr std::int64_t kPrintsPerRun = 248;
@@ -26,6 +29,8 @@ inline constexpr std::int64_t kPrintsPerRun = 248;
 // False when the catalogue's own table bears one of our names.
 bool keepsPrints(const std::string& catalogueTable);
 bool hasPrintTables(Database& db);
+// Made beside the others by preparePrintTables() since verifications are kept.
+bool hasFindingsTable(Database& db);
 // Makes the tables, their indexes and the triggers on `table` when missing (in a transaction
 // of its own: never call it inside one).
 void preparePrintTables(Database& db, const std::string& table);

@@ -198,7 +198,8 @@ TEST_F(MainWindowTest, MainMenuItemsAndPopupMenus) {
         menuItems(form.PopupMenu2),
         (QStringList{"CheckSize1=Check Size", "RenameCatalog1=Rename Catalog",
                      "DeleteThisCatalogfromdatabase1=Delete This Catalog from database",
-                     "updateThisDisk=Update This Disk...", "browseThisDisk=Browse This Disk..."}));
+                     "updateThisDisk=Update This Disk...", "browseThisDisk=Browse This Disk...",
+                     "verifyThisDisk=Verify This Disk..."}));
 }
 
 TEST_F(MainWindowTest, ForwardingItemsRunTheOtherItemsAction) {
