@@ -92,11 +92,13 @@ UpdateDiskWindow::UpdateDiskWindow(QWidget* parent)
 UpdateDiskWindow::~UpdateDiskWindow() = default;
 
 void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
-                                  std::optional<katalox::store::ArchiveLimits> archives) {
+                                  std::optional<katalox::store::ArchiveLimits> archives,
+                                  bool fingerprints) {
     if (walking_)
         return; // one walk at a time; this window is already busy with one
     std::unique_ptr<katalox::store::DiskUpdate> update = catalog.diskUpdate(diskId);
     update->setArchives(std::move(archives));
+    update->setFingerprints(fingerprints);
     if (!readyToWalk(*update))
         return;
     update_ = std::move(update);

@@ -33,10 +33,12 @@ public:
     // Locates the Disk ID's disk through the catalogue's recorded scans, asks when another
     // volume is found there, walks it and shows the changes. Tells by a message when the disk
     // cannot be updated (no scan recorded, not connected).
-    // `archives`: how archives added or changed are looked inside (none: they are not).
+    // `archives`: how archives added or changed are looked inside (none: they are not);
+    // `fingerprints`: whether files added or changed get their content prints.
     void updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
                     std::optional<katalox::store::ArchiveLimits> archives =
-                        katalox::store::ArchiveLimits{katalox::store::defaultArchiveFormats()});
+                        katalox::store::ArchiveLimits{katalox::store::defaultArchiveFormats()},
+                    bool fingerprints = true);
 
     // The buttons' actions.
     void applyChanges();

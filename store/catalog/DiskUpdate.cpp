@@ -1,12 +1,15 @@
 #include "store/catalog/DiskUpdate.h"
 
 #include "platform/Error.h"
+#include "platform/MessagePump.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "scanner/FileWalk.h"
 #include "store/archives/ArchiveMembers.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
+#include "store/prints/PrintTables.h"
+#include "store/prints/PrintsWriter.h"
 #include "store/sqlite/Database.h"
 
 #include <algorithm>
@@ -146,8 +149,48 @@ void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
         relist(addedIds[i], changes_.added[i]);
 }
 
+void DiskUpdate::samplePrints() {
+    addedPrints_.clear();
+    resizedPrints_.clear();
+    if (!fingerprints_ || !keepsPrints(table_))
+        return;
+    preparePrintTables(*db_, table_);
+    std::vector<char> buffer;
+    // A print is kept only for the file as the walk found it.
+    const auto printOf = [&](const FoundOnDisk& file) {
+        platform::processMessages();
+        const ReadPrint read = samplePrint(file.livePath, buffer);
+        return read.outcome == ReadOutcome::Read &&
+                       static_cast<std::int64_t>(read.size) == file.size
+                   ? read.sampled
+                   : ContentPrint();
+    };
+    for (std::size_t i = 0; i < changes_.added.size(); ++i)
+        addedPrints_.push_back(
+            {static_cast<std::int64_t>(i), printOf(changes_.added[i]), changes_.added[i].size});
+    std::unordered_set<std::int64_t> resized;
+    for (const ResizedRecord& change : changes_.changed)
+        resized.insert(change.record.id);
+    for (const auto& [record, file] : changes_.kept)
+        if (resized.count(record) != 0)
+            resizedPrints_.push_back({record, printOf(*file), file->size});
+}
+
+void DiskUpdate::writePrints(const std::vector<std::int64_t>& addedIds) {
+    if (addedPrints_.empty() && resizedPrints_.empty())
+        return;
+    PrintsWriter writer(*db_);
+    for (const NewPrint& added : addedPrints_)
+        if (added.record < static_cast<std::int64_t>(addedIds.size()))
+            writer.add(addedIds[static_cast<std::size_t>(added.record)], added.print, added.size);
+    for (const NewPrint& resized : resizedPrints_)
+        writer.add(resized.record, resized.print, resized.size);
+    writer.flush();
+}
+
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
     try {
+        samplePrints();
         const bool facts = keepsFileFacts(table_);
         if (facts)
             prepareFactTables(*db_, table_);
@@ -160,6 +203,7 @@ void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
                              rewriteFacts(added);
                          if (members)
                              relistArchives(added);
+                         writePrints(added);
                      });
     } catch (const EngineReadOnlyError&) {
         throw Error("The catalogue " + db_->path() +

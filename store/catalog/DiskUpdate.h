@@ -6,6 +6,7 @@
 #include "store/catalog/DiskChanges.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/catalog/RecordedDisks.h"
+#include "store/prints/ContentPrint.h"
 
 #include <functional>
 #include <memory>
@@ -40,8 +41,20 @@ public:
     // How archives among the files are looked inside when added or changed; none: they are
     // not (their members stay as they were listed).
     void setArchives(std::optional<ArchiveLimits> archives) { archives_ = std::move(archives); }
+    // Whether the files added or changed in size get their content prints (they do unless
+    // turned off for slow media).
+    void setFingerprints(bool fingerprints) { fingerprints_ = fingerprints; }
 
 private:
+    struct NewPrint {
+        std::int64_t record; // for an added file, its place among the added ones
+        ContentPrint print;
+        std::int64_t size;
+    };
+    // Reads the prints of the files added and changed, before the update's transaction takes
+    // the catalogue; writes them inside it.
+    void samplePrints();
+    void writePrints(const std::vector<std::int64_t>& addedIds);
     // Writes the facts of every file of the walked scans anew, inside the update's transaction.
     void rewriteFacts(const std::vector<std::int64_t>& addedIds);
     // Lists again the archives added or changed in size, replacing their members.
@@ -57,6 +70,9 @@ private:
     DiskChanges changes_;
     std::vector<RecordedScan> rewritten_; // the connected scans with today's facts
     std::optional<ArchiveLimits> archives_ = ArchiveLimits{defaultArchiveFormats()};
+    bool fingerprints_ = true;
+    std::vector<NewPrint> addedPrints_;
+    std::vector<NewPrint> resizedPrints_;
 };
 
 } // namespace katalox::store
