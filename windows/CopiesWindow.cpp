@@ -6,9 +6,11 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "store/catalog/Catalog.h"
+#include "store/copies/CopyFolders.h"
 #include "store/copies/CopyGroups.h"
 #include "store/copies/DiskCoverage.h"
 #include "widgets/SizeText.h"
+#include "windows/VerifyDiskWindow.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -30,6 +32,7 @@ using katalox::widgets::sizeText;
 namespace {
 
 constexpr std::size_t kGroupsPerPage = 100;
+constexpr std::size_t kFoldersShown = 1000;
 
 QPushButton* button(QWidget* parent, const QString& text, const char* name) {
     auto* made = new QPushButton(text, parent);
@@ -47,8 +50,8 @@ CopiesWindow::CopiesWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), diskFilter_(new QComboBox(this)), minSize_(new QLineEdit(this)),
       pathFilter_(new QLineEdit(this)), minCopies_(new QSpinBox(this)),
       groupList_(new QTreeWidget(this)), more_(button(this, tr("More"), "more")),
-      disks_(new QTableWidget(this)), folders_(new QTreeWidget(this)),
-      coverageSummary_(new QLabel(this)) {
+      copiedFolders_(new QTreeWidget(this)), disks_(new QTableWidget(this)),
+      folders_(new QTreeWidget(this)), coverageSummary_(new QLabel(this)) {
     setObjectName(QStringLiteral("copies"));
     setWindowTitle(tr("Copies"));
     diskFilter_->setObjectName(QStringLiteral("diskFilter"));
@@ -69,14 +72,17 @@ CopiesWindow::CopiesWindow(QWidget* parent)
     groupList_->setHeaderLabels({tr("Copies"), tr("Size"), tr("Wasted"), tr("Match")});
     auto* groupsPage = new QWidget(this);
     auto* groupsLayout = new QVBoxLayout(groupsPage);
-    groupsLayout->addLayout(filters);
-    groupsLayout->addWidget(find);
     groupsLayout->addWidget(groupList_, 1);
     groupsLayout->addWidget(more_);
+    copiedFolders_->setObjectName(QStringLiteral("copiedFolders"));
+    copiedFolders_->setRootIsDecorated(false);
+    copiedFolders_->setHeaderLabels({tr("Folder"), tr("Disk ID"), tr("Copy of"), tr("Disk ID"),
+                                     tr("Files"), tr("Size"), tr("Kind")});
 
     disks_->setObjectName(QStringLiteral("disks"));
-    disks_->setColumnCount(3);
-    disks_->setHorizontalHeaderLabels({tr("Disk ID"), tr("Connected"), tr("Protected")});
+    disks_->setColumnCount(4);
+    disks_->setHorizontalHeaderLabels(
+        {tr("Disk ID"), tr("Connected"), tr("Protected"), tr("Verified")});
     disks_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     disks_->setSelectionBehavior(QAbstractItemView::SelectRows);
     disks_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -104,9 +110,15 @@ CopiesWindow::CopiesWindow(QWidget* parent)
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
     tabs->addTab(groupsPage, tr("Groups of Copies"));
+    tabs->addTab(copiedFolders_, tr("Copied Folders"));
     tabs->addTab(coverPage, tr("Disk Coverage"));
+    // The filters choose the groups and the folders alike.
+    auto* findRow = new QHBoxLayout;
+    findRow->addLayout(filters, 1);
+    findRow->addWidget(find, 0, Qt::AlignBottom);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs);
+    layout->addLayout(findRow);
+    layout->addWidget(tabs, 1);
     resize(900, 650);
 }
 
@@ -133,6 +145,8 @@ void CopiesWindow::listDisks() {
         disks_->setItem(row, 0, new QTableWidgetItem(displayText(disk.diskId)));
         disks_->setItem(row, 1, new QTableWidgetItem(disk.mountedAt ? tr("yes") : tr("no")));
         disks_->setItem(row, 2, new QTableWidgetItem(share ? shareText(*share) : tr("not known")));
+        const QString verified = lastVerificationText(catalog_->database(), disk.diskId);
+        disks_->setItem(row, 3, new QTableWidgetItem(verified.isEmpty() ? tr("never") : verified));
     }
 }
 
@@ -146,6 +160,15 @@ void CopiesWindow::findGroups() {
                                                            filter);
     groupList_->clear();
     moreGroups();
+    copiedFolders_->clear();
+    for (const katalox::store::CopiedFolder& folder :
+         katalox::store::copiedFolders(catalog_->database(), filter, kFoldersShown))
+        new QTreeWidgetItem(copiedFolders_,
+                            {displayText(folder.path), displayText(folder.diskId),
+                             displayText(folder.otherPath), displayText(folder.otherDiskId),
+                             QString::number(folder.files),
+                             sizeText(static_cast<double>(folder.bytes)),
+                             folder.same ? tr("same files") : tr("all inside the other")});
 }
 
 void CopiesWindow::moreGroups() {

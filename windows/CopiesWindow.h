@@ -1,6 +1,7 @@
 #pragma once
 // "Copies...": the groups of identical files across the catalogue, most wasted bytes first,
-// filtered by Disk ID, size, path and number of copies; and each disk's coverage: what has a
+// filtered by Disk ID, size, path and number of copies; the folders that are copies of one
+// another; and each disk's coverage: what has a
 // copy on another disk and what lies on it alone, rolled up by folder, with the single copies
 // exported as a list of paths.
 #include <QWidget>
@@ -49,6 +50,7 @@ private:
     QSpinBox* minCopies_;
     QTreeWidget* groupList_;
     QPushButton* more_;
+    QTreeWidget* copiedFolders_;
     QTableWidget* disks_;
     QTreeWidget* folders_;
     QLabel* coverageSummary_;

@@ -5,6 +5,7 @@
 #include "common/OtherProgram.h"
 #include "common/TempDir.h"
 #include "store/catalog/Catalog.h"
+#include "store/copies/CopyFolders.h"
 #include "store/copies/CopyGroups.h"
 #include "store/copies/DiskCoverage.h"
 #include "store/copies/OtherCopies.h"
@@ -240,6 +241,54 @@ TEST(ContentPrintTest, AFileGrowingWhileReadHasNoPrint) {
     ASSERT_EQ(whole.outcome, store::ReadOutcome::Read);
     EXPECT_EQ(whole.sampled, sampled.sampled);
     EXPECT_EQ(sampled.bytesRead, 3 * store::kSampleBytes);
+}
+
+TEST_F(CopiesTest, ADiskUpdatePrintsTheFilesItAddsAndResizes) {
+    insert("A", "a");
+    insert("B", "b");
+    dir.write("a/new copy.bin", pattern(5000, 3));  // as b/unique.bin
+    dir.write("a/small.txt", "small file, whole!"); // grown: no longer b's copy
+    auto update = catalog->diskUpdate("A");
+    const bool stopped = false;
+    ASSERT_TRUE(update->compare(stopped));
+    update->apply();
+    EXPECT_EQ(copiesOf("/A/NEW COPY.BIN"), (std::set<std::string>{"B:UNIQUE.BIN"}));
+    EXPECT_TRUE(copiesOf("/A/SMALL.TXT").empty());
+    dir.write("a/small.txt", "small file, whole");
+    update = catalog->diskUpdate("A");
+    ASSERT_TRUE(update->compare(stopped));
+    update->apply();
+    EXPECT_EQ(copiesOf("/A/SMALL.TXT"), (std::set<std::string>{"B:SMALL COPY.TXT"}));
+    expectGroupsInStep();
+}
+
+TEST_F(CopiesTest, FoldersHoldingTheSameFilesOrAllOfAnothersAreToldOncePerPair) {
+    const std::string one = pattern(3000, 11), two = pattern(4000, 12), three = pattern(5000, 13);
+    dir.write("c/full/1.bin", one);
+    dir.write("c/full/2.bin", two);
+    dir.write("c/full/3.bin", three);
+    dir.write("c/again/uno.bin", one);
+    dir.write("c/again/dos.bin", two);
+    dir.write("c/again/tres.bin", three);
+    dir.write("c/part/a.bin", one);
+    dir.write("c/part/b.bin", two);
+    dir.write("c/mixed/a.bin", one);
+    dir.write("c/mixed/own.bin", pattern(6000, 14)); // one file of its own: no copy
+    insert("C", "c");
+    std::set<std::string> told;
+    for (const store::CopiedFolder& folder : store::copiedFolders(catalog->database(), {}, 100)) {
+        const auto last = [](const std::string& path) {
+            return path.substr(path.rfind('/', path.size() - 2) + 1);
+        };
+        std::string a = last(folder.path), b = last(folder.otherPath);
+        if (folder.same && b < a)
+            std::swap(a, b); // a pair of equals is told once, either way round
+        told.insert(a + (folder.same ? " = " : " in ") + b);
+    }
+    EXPECT_EQ(told, (std::set<std::string>{"again/ = full/", "part/ in again/", "part/ in full/"}));
+    store::CopyFilter large;
+    large.minSize = 10000;
+    EXPECT_EQ(store::copiedFolders(catalog->database(), large, 100).size(), 1u);
 }
 
 TEST(ScanSettingsTest, TurnedOffAndKeptBesideUnknownSettings) {
