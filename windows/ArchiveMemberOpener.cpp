@@ -7,6 +7,7 @@
 #include "store/archives/MemberExtraction.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 

@@ -522,7 +522,7 @@ void DiskBrowserWindow::openInsideArchive(std::uint32_t archive, std::uint32_t f
         if (archivePath)
             katalox::platform::shellOpen(katalox::platform::localFileAddress(*archivePath));
         else
-            say(tr("The disk \"%1\" is not connected, or the archive is no longer there.")
+            say(tr("The disk \"%1\" is not connected, or the file is no longer there.")
                     .arg(displayText(diskId_)));
         return;
     }
@@ -540,7 +540,7 @@ void DiskBrowserWindow::openInsideArchive(std::uint32_t archive, std::uint32_t f
         ArchiveMemberOpener::sayNotRecorded(contents_->pathOf(folder) +
                                             (entry.file ? entry.file->name : std::string()));
     else if (!archivePath)
-        say(tr("The disk \"%1\" is not connected, or the archive is no longer there.")
+        say(tr("The disk \"%1\" is not connected, or the file is no longer there.")
                 .arg(displayText(diskId_)));
     else
         ArchiveMemberOpener::open(*archivePath, *member, decompressLimit());

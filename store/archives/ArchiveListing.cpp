@@ -208,6 +208,14 @@ std::string formatByContent(const std::string& path, const std::vector<std::stri
     const auto size = static_cast<std::uint64_t>(info.st_size);
     std::string image;
     for (const Signature& signature : signatures()) {
+        // Only the formats looked inside are looked for.
+        std::string format;
+        for (const std::string_view name : signature.formats)
+            for (const std::string& wanted : formats)
+                if (format.empty() && lowerCase(wanted) == name)
+                    format = wanted;
+        if (format.empty())
+            continue;
         const std::string* bytes = &head;
         std::size_t at = signature.offset;
         if (at >= kHeadBytes) {
@@ -221,10 +229,7 @@ std::string formatByContent(const std::string& path, const std::vector<std::stri
         if (bytes->size() < at + signature.bytes.size() ||
             bytes->compare(at, signature.bytes.size(), signature.bytes) != 0)
             continue;
-        for (const std::string_view name : signature.formats)
-            for (const std::string& format : formats)
-                if (lowerCase(format) == name)
-                    return format;
+        return format;
     }
     return {};
 }

@@ -61,7 +61,7 @@ public:
                 plainMemberPath(name) != levels[at])
                 continue;
             if (!last)
-                return fromNested(reader, levels, at + 1);
+                return fromNested(reader, entry, levels, at + 1);
             if (archive_entry_size_is_set(entry) &&
                 static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0)) !=
                     member_.size) {
@@ -73,8 +73,12 @@ public:
     }
 
 private:
-    Extracted fromNested(archive* reader, const std::vector<std::string>& levels, std::size_t at) {
+    Extracted fromNested(archive* reader, archive_entry* entry,
+                         const std::vector<std::string>& levels, std::size_t at) {
         const std::uint64_t largest = std::min(limit_, kLargestNestedArchive);
+        if (archive_entry_size_is_set(entry) && static_cast<std::uint64_t>(std::max<la_int64_t>(
+                                                    archive_entry_size(entry), 0)) > largest)
+            return Extracted::TooLarge;
         std::string data;
         char block[kReadBlock];
         for (;;) {

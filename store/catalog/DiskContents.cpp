@@ -165,7 +165,9 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
                  : " FROM " + quoteIdentifier(table_) + " r") +
         " WHERE r.\"Disk ID\" = ?1" + (recorded > 0 ? withoutOwnFacts : std::string()));
     rows.bindText(1, diskId_);
-    RealMemberNames realNames(*db_);
+    std::optional<RealMemberNames> realNames;
+    if (members)
+        realNames.emplace(*db_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)
         rootPaths.emplace_back(platform::upperCase(folders_[root].name), root);
@@ -181,7 +183,7 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         file.size = rows.columnInteger(2);
         const std::string names =
             members && !rows.columnValue(4).isNull()
-                ? realNames.of(path, rows.columnInteger(3), rows.columnValue(4).asString())
+                ? realNames->of(path, rows.columnInteger(3), rows.columnValue(4).asString())
                 : path;
         const std::size_t cut = path.rfind(kSeparator);
         file.name = names.substr(names.rfind(kSeparator) + 1);
