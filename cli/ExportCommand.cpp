@@ -29,13 +29,13 @@ const char* const kRecordColumns =
     "rowid, \"Disk ID\", \"File Path\", \"File Name\", \"File Size\"";
 
 // The record on `row`, whose first columns are kRecordColumns, with its facts.
-void readRecord(store::Statement& row, store::RecordedFactsReader& facts, FoundRecord& record) {
+void readRecord(store::Statement& row, RecordFacts& facts, FoundRecord& record) {
     record.id = row.columnInteger(0);
     record.diskId = row.columnValue(1).asString();
     record.storedPath = row.columnValue(2).asString();
     record.upperName = row.columnValue(3).asString();
     record.size = row.columnInteger(4);
-    record.facts = facts.factsOf(record.id, record.upperName);
+    record.facts = facts.of(record);
     record.livePath.reset();
 }
 
@@ -49,7 +49,7 @@ std::int64_t exportRecords(store::Catalog& catalog, const std::optional<std::str
     if (disk)
         rows.bindText(1, *disk);
     const ConnectedScans connected(db);
-    store::RecordedFactsReader facts(db);
+    RecordFacts facts(db, catalog.table());
     Output out;
     RecordWriter writer(out, format);
     std::int64_t written = 0;
@@ -317,7 +317,7 @@ std::int64_t exportPage(store::Catalog& catalog, const std::optional<std::string
         "ORDER BY \"Disk ID\", folder, factsFolder, \"File Path\", id");
     if (disk)
         rows.bindText(1, *disk);
-    store::RecordedFactsReader facts(db);
+    RecordFacts facts(db, catalog.table());
     Output out;
     HtmlPage page(catalog, out);
     page.begin(diskIds);

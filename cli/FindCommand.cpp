@@ -207,7 +207,7 @@ int runFind(store::Catalog& catalog, const Words& words) {
     std::optional<ConnectedScans> connected;
     if (filters.online || format == RecordFormat::Json || format == RecordFormat::Csv)
         connected.emplace(db);
-    store::RecordedFactsReader facts(db);
+    RecordFacts facts(db, catalog.table());
     Output out;
     std::optional<RecordWriter> writer;
     if (!countOnly)
@@ -227,7 +227,7 @@ int runFind(store::Catalog& catalog, const Words& words) {
             continue;
         record.facts.reset();
         if (filters.needFacts() || !countOnly)
-            record.facts = facts.factsOf(record.id, record.upperName);
+            record.facts = facts.of(record);
         if (!passesFactFilters(filters, record))
             continue;
         ++found;

@@ -1,9 +1,18 @@
 #include "cli/FoundRecords.h"
 
+#include "store/archives/ArchiveListing.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/catalog/RecordedDisks.h"
 
 namespace katalox::cli {
+
+std::optional<store::RecordedPath> RecordFacts::of(const FoundRecord& record) {
+    if (auto facts = files_.factsOf(record.id, record.upperName))
+        return facts;
+    if (record.storedPath.find(store::kMemberSeparator) == std::string::npos)
+        return std::nullopt;
+    return members_.factsOf(record.id, files_);
+}
 
 ConnectedScans::ConnectedScans(store::Database& db) {
     for (const store::RecordedScan& scan : store::allRecordedScans(db)) {
@@ -17,8 +26,9 @@ ConnectedScans::ConnectedScans(store::Database& db) {
 
 std::optional<std::string> ConnectedScans::livePath(const store::RecordedPath& recorded) const {
     const auto found = scans_.find(recorded.scanId);
-    if (found == scans_.end() || recorded.path.compare(0, found->second.scannedFolder.size(),
-                                                       found->second.scannedFolder) != 0)
+    if (found == scans_.end() || recorded.path.find(store::kMemberSeparator) != std::string::npos ||
+        recorded.path.compare(0, found->second.scannedFolder.size(), found->second.scannedFolder) !=
+            0)
         return std::nullopt;
     return found->second.folderNow + recorded.path.substr(found->second.scannedFolder.size());
 }

@@ -2,6 +2,7 @@
 // Records as the command line prints them: each with its real path and time when recorded and
 // where it is on a disk connected now, in one of the output forms.
 #include "cli/Output.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/facts/RecordedFacts.h"
 
 #include <cstdint>
@@ -30,12 +31,25 @@ struct FoundRecord {
     const std::string& path() const { return facts ? facts->path : storedPath; }
 };
 
+// The facts of records as they are printed: a file's own; a member of an archive's through its
+// archive's, with the member's real path and time.
+class RecordFacts {
+public:
+    RecordFacts(store::Database& db, const std::string& table) : files_(db), members_(db, table) {}
+    std::optional<store::RecordedPath> of(const FoundRecord& record);
+
+private:
+    store::RecordedFactsReader files_;
+    store::MemberFactsReader members_;
+};
+
 // Which recorded scans are on a volume connected now, and where.
 class ConnectedScans {
 public:
     explicit ConnectedScans(store::Database& db);
     bool diskConnected(const std::string& diskId) const { return disks_.count(diskId) > 0; }
-    // Where a recorded real path of scan `scanId` is now, when its volume is connected.
+    // Where a recorded real path of scan `scanId` is now, when its volume is connected; none
+    // for a member of an archive, which is no file of the disk.
     std::optional<std::string> livePath(const store::RecordedPath& recorded) const;
 
 private:

@@ -1,16 +1,21 @@
 #include "windows/DiskBrowserWindow.h"
 
 #include "store/copies/DiskCoverage.h"
+#include "windows/ArchiveMemberOpener.h"
+#include "windows/Forms.h"
 #include "windows/OtherCopiesWindow.h"
+#include "windows/TForm1.h"
 #include "windows/VerifyDiskWindow.h"
 
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
 #include "widgets/FileKinds.h"
 #include "widgets/FolderListModel.h"
@@ -492,6 +497,13 @@ std::optional<std::string> DiskBrowserWindow::liveTarget(bool containingFolder) 
 }
 
 void DiskBrowserWindow::openSelected() {
+    if (contents_ && current_ != kNoFolder) {
+        const auto [folder, name] = selectedTarget();
+        if (const auto archive = contents_->archiveHolding(folder)) {
+            openInsideArchive(*archive, folder, name.empty());
+            return;
+        }
+    }
     if (const auto live = liveTarget(false))
         katalox::platform::shellOpen(katalox::platform::localFileAddress(*live));
     else
@@ -500,8 +512,61 @@ void DiskBrowserWindow::openSelected() {
                 .arg(displayText(diskId_)));
 }
 
+void DiskBrowserWindow::openInsideArchive(std::uint32_t archive, std::uint32_t folder,
+                                          bool isFolder) {
+    const auto& folders = contents_->folders();
+    // The archive's inside stands for the archive, which lies in the parent folder.
+    const std::optional<std::string> archivePath =
+        contents_->livePath(folders[archive].parent, folders[archive].name);
+    const auto say = [](const QString& text) {
+        katalox::platform::Dialogs::instance().showMessage(text);
+    };
+    if (isFolder && folder == archive) {
+        if (archivePath)
+            katalox::platform::shellOpen(katalox::platform::localFileAddress(*archivePath));
+        else
+            say(tr("The disk \"%1\" is not connected, or the file is no longer there.")
+                    .arg(displayText(diskId_)));
+        return;
+    }
+    if (isFolder) {
+        say(tr("A folder inside an archive cannot be opened: open a file in it, or the archive "
+               "itself."));
+        return;
+    }
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    const auto entry = listModel_->entryAt(rows.front().row());
+    const std::optional<katalox::store::ArchivedRecord> member =
+        entry.file ? katalox::store::archivedRecord(*db_, table_, entry.file->record)
+                   : std::nullopt;
+    if (!member)
+        ArchiveMemberOpener::sayNotRecorded(contents_->pathOf(folder) +
+                                            (entry.file ? entry.file->name : std::string()));
+    else if (!archivePath)
+        say(tr("The disk \"%1\" is not connected, or the file is no longer there.")
+                .arg(displayText(diskId_)));
+    else
+        ArchiveMemberOpener::open(*archivePath, *member, decompressLimit());
+}
+
+std::uint64_t DiskBrowserWindow::decompressLimit() const {
+    const std::string appDir = Form1 ? Form1->AppDir : std::string();
+    return (appDir.empty() ? katalox::store::ScanSettings()
+                           : katalox::store::ScanSettings::readFrom(appDir))
+               .decompressLimitMiB
+           << 20;
+}
+
 void DiskBrowserWindow::openContainingFolder() {
-    if (const auto live = liveTarget(true))
+    std::optional<std::string> live;
+    if (contents_ && current_ != kNoFolder) {
+        // Inside an archive, the folder that holds the archive on the disk.
+        if (const auto archive = contents_->archiveHolding(current_))
+            live = contents_->livePath(contents_->folders()[*archive].parent);
+        else
+            live = liveTarget(true);
+    }
+    if (live)
         katalox::platform::shellOpen(katalox::platform::localFileAddress(*live));
     else
         katalox::platform::Dialogs::instance().showMessage(

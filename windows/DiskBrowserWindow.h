@@ -78,6 +78,12 @@ private:
     // The selected entry's folder and real name (empty for a folder).
     std::pair<std::uint32_t, std::string> selectedTarget() const;
     std::optional<std::string> liveTarget(bool containingFolder) const;
+    // Opens what is selected (`folder`, a folder or the folder of the file selected) inside
+    // `archive`, the outermost archive it lies in: the archive itself for its inside, a copy of
+    // a member taken out of it.
+    void openInsideArchive(std::uint32_t archive, std::uint32_t folder, bool isFolder);
+    // The most bytes of a member taken out of an archive: the Scan Settings' limit.
+    std::uint64_t decompressLimit() const;
 
     std::shared_ptr<katalox::store::Database> db_;
     std::string table_;

@@ -10,12 +10,15 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ShellOpen.h"
 #include "scanner/DirLister.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/catalog/Catalog.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
+#include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 #include "widgets/DBGrid.h"
+#include "windows/ArchiveMemberOpener.h"
 #include "windows/CopiesWindow.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/OtherCopiesWindow.h"
@@ -111,10 +114,97 @@ std::optional<std::string> recordedPath(const TForm1& form, const CatalogueFile&
     return std::nullopt;
 }
 
+// The record of a file under the grid's cursor; a listing without the Id column finds it by
+// its Disk ID and path.
+std::optional<std::int64_t> recordOf(const katalox::store::Catalog& shown,
+                                     const CatalogueFile& file) {
+    if (file.record)
+        return file.record;
+    if (const std::int64_t id = shown.database().integerOf(
+            "SELECT rowid FROM " + katalox::store::quoteIdentifier(shown.table()) +
+                " WHERE \"Disk ID\" = ?1 AND \"File Path\" = ?2 LIMIT 1",
+            {katalox::store::Value(file.diskId), katalox::store::Value(file.storedPath)}))
+        return id;
+    return std::nullopt;
+}
+
+bool isMember(const CatalogueFile& file) {
+    return file.storedPath.find(katalox::store::kMemberSeparator) != std::string::npos;
+}
+
+// The member of an archive under the cursor, as its row of ours tells it.
+std::optional<katalox::store::ArchivedRecord> memberOf(const TForm1& form,
+                                                       const CatalogueFile& file) {
+    try {
+        const katalox::store::Catalog shown = form.catalog();
+        if (const auto record = recordOf(shown, file))
+            return katalox::store::archivedRecord(shown.database(), shown.table(), *record);
+    } catch (const katalox::Error&) {
+        // Not readable: the member is placed by its stored path alone.
+    }
+    return std::nullopt;
+}
+
+// The archive on the disk that holds a member (the outermost for a member of an archive
+// inside one); any other file is itself.
+CatalogueFile onTheDisk(const TForm1& form, const CatalogueFile& file) {
+    if (!isMember(file))
+        return file;
+    if (const auto member = memberOf(form, file))
+        return {member->archiveStoredPath, file.diskId, member->archive};
+    return {file.storedPath.substr(0, file.storedPath.find(katalox::store::kMemberSeparator)),
+            file.diskId, std::nullopt};
+}
+
+// A member's real path: its archive's real path, the separator and its own.
+std::optional<std::string> recordedMemberPath(const TForm1& form, const CatalogueFile& file) {
+    try {
+        const katalox::store::Catalog shown = form.catalog();
+        if (const auto record = recordOf(shown, file)) {
+            katalox::store::RecordedFactsReader facts(shown.database());
+            if (const auto recorded =
+                    katalox::store::MemberFactsReader(shown.database(), shown.table())
+                        .factsOf(*record, facts))
+                return recorded->path;
+        }
+    } catch (const katalox::Error&) {
+        // The facts cannot be read: the stored path is used.
+    }
+    return std::nullopt;
+}
+
+// Says that a file (or archive) is not where it was scanned, or that its disk is away.
+void sayNotThere(const TForm1& form, const CatalogueFile& file) {
+    const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
+    if (const std::optional<std::string> realFolder = livePath(form, file, folder))
+        say(QStringLiteral("%1 is no longer in the folder %2.")
+                .arg(displayText(file.storedPath.substr(folder.size())), displayText(*realFolder)));
+    else
+        sayNotConnected(form, file, folder);
+}
+
+// Takes the member out of its archive and opens it, when the archive's disk is connected.
+void openMember(const TForm1& form, const CatalogueFile& file) {
+    const std::optional<katalox::store::ArchivedRecord> member = memberOf(form, file);
+    if (!member) {
+        ArchiveMemberOpener::sayNotRecorded(file.storedPath);
+        return;
+    }
+    const CatalogueFile archive{member->archiveStoredPath, file.diskId, member->archive};
+    if (const std::optional<std::string> real = livePath(form, archive, archive.storedPath))
+        ArchiveMemberOpener::open(
+            *real, *member,
+            katalox::store::ScanSettings::readFrom(form.AppDir).decompressLimitMiB << 20);
+    else
+        sayNotThere(form, archive);
+}
+
 } // namespace
 
 void TForm1::openContainingFolder() {
-    withFileUnderCursor(*this, [this](const CatalogueFile& file) {
+    withFileUnderCursor(*this, [this](const CatalogueFile& found) {
+        // A member of an archive lies in the archive's folder.
+        const CatalogueFile file = onTheDisk(*this, found);
         const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
         std::optional<std::string> real;
         if (const auto liveFile = livePath(*this, file, file.storedPath))
@@ -130,8 +220,10 @@ void TForm1::openContainingFolder() {
 
 void TForm1::copyPath() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        // Where it is now when its disk is connected, else where it was scanned.
-        const std::string path = livePath(*this, file, file.storedPath)
+        // Where it is now when its disk is connected, else where it was scanned; a member of an
+        // archive is no file of the disk: its real path within its archive's.
+        const std::string path = (isMember(file) ? recordedMemberPath(*this, file)
+                                                 : livePath(*this, file, file.storedPath))
                                      .value_or(recordedPath(*this, file).value_or(file.storedPath));
         QGuiApplication::clipboard()->setText(displayText(path));
     });
@@ -139,37 +231,16 @@ void TForm1::copyPath() {
 
 void TForm1::openFile() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        if (const std::optional<std::string> real = livePath(*this, file, file.storedPath)) {
-            katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
+        if (isMember(file)) {
+            openMember(*this, file);
             return;
         }
-        const std::string folder = katalox::scanner::ExtractDirPart(file.storedPath);
-        if (const std::optional<std::string> realFolder = livePath(*this, file, folder))
-            say(QStringLiteral("%1 is no longer in the folder %2.")
-                    .arg(displayText(file.storedPath.substr(folder.size())),
-                         displayText(*realFolder)));
+        if (const std::optional<std::string> real = livePath(*this, file, file.storedPath))
+            katalox::platform::shellOpen(katalox::platform::localFileAddress(*real));
         else
-            sayNotConnected(*this, file, folder);
+            sayNotThere(*this, file);
     });
 }
-
-namespace {
-
-// The record of a file under the grid's cursor; a listing without the Id column finds it by
-// its Disk ID and path.
-std::optional<std::int64_t> recordOf(const katalox::store::Catalog& shown,
-                                     const CatalogueFile& file) {
-    if (file.record)
-        return file.record;
-    if (const std::int64_t id = shown.database().integerOf(
-            "SELECT rowid FROM " + katalox::store::quoteIdentifier(shown.table()) +
-                " WHERE \"Disk ID\" = ?1 AND \"File Path\" = ?2 LIMIT 1",
-            {katalox::store::Value(file.diskId), katalox::store::Value(file.storedPath)}))
-        return id;
-    return std::nullopt;
-}
-
-} // namespace
 
 void TForm1::showInDiskBrowser() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {

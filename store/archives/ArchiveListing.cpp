@@ -1,16 +1,17 @@
 #include "store/archives/ArchiveListing.h"
 
 #include "platform/DeepPath.h"
+#include "store/archives/ArchiveReading.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 
 namespace katalox::store {
 
@@ -18,39 +19,6 @@ namespace {
 
 // A member longer than this is not kept: no file system holds such a path.
 constexpr std::size_t kLongestMemberPath = 4096;
-// An archive inside an archive is read into memory to be listed, up to this size.
-constexpr std::uint64_t kLargestNestedArchive = std::uint64_t{256} << 20;
-constexpr std::size_t kReadBlock = 64 * 1024;
-
-struct ArchiveFree {
-    void operator()(archive* reader) const { archive_read_free(reader); }
-};
-using ArchiveReader = std::unique_ptr<archive, ArchiveFree>;
-
-ArchiveReader newReader() {
-    ArchiveReader reader(archive_read_new());
-    if (reader) {
-        archive_read_support_filter_all(reader.get());
-        archive_read_support_format_all(reader.get());
-    }
-    return reader;
-}
-
-// The member's path without empty, "." or leading-separator parts, so that a member never
-// holds the separator of nested levels, whatever its archive says.
-std::string plainMemberPath(std::string_view raw) {
-    std::string path;
-    for (std::size_t at = 0; at <= raw.size();) {
-        std::size_t end = raw.find('/', at);
-        if (end == std::string_view::npos)
-            end = raw.size();
-        const std::string_view part = raw.substr(at, end - at);
-        if (!part.empty() && part != ".")
-            path.append(path.empty() ? "" : "/").append(part);
-        at = end + 1;
-    }
-    return path;
-}
 
 std::string lowerCase(std::string_view text) {
     std::string lower(text);
@@ -129,7 +97,7 @@ private:
                 return;
             data.append(block, static_cast<std::size_t>(got));
         }
-        ArchiveReader nested = newReader();
+        ArchiveReader nested = newArchiveReader();
         if (!nested ||
             archive_read_open_memory(nested.get(), data.data(), data.size()) != ARCHIVE_OK)
             return;
@@ -145,6 +113,29 @@ private:
 
 } // namespace
 
+ArchiveReader newArchiveReader() {
+    ArchiveReader reader(archive_read_new());
+    if (reader) {
+        archive_read_support_filter_all(reader.get());
+        archive_read_support_format_all(reader.get());
+    }
+    return reader;
+}
+
+std::string plainMemberPath(std::string_view raw) {
+    std::string path;
+    for (std::size_t at = 0; at <= raw.size();) {
+        std::size_t end = raw.find('/', at);
+        if (end == std::string_view::npos)
+            end = raw.size();
+        const std::string_view part = raw.substr(at, end - at);
+        if (!part.empty() && part != ".")
+            path.append(path.empty() ? "" : "/").append(part);
+        at = end + 1;
+    }
+    return path;
+}
+
 std::vector<std::string> defaultArchiveFormats() {
     return {"zip", "7z",      "rar", "tar", "tar.gz", "tgz", "tar.bz2", "tbz2", "tar.xz",
             "txz", "tar.zst", "iso", "cab", "cpio",   "xar", "lzh",     "lha"};
@@ -159,6 +150,98 @@ bool isArchiveName(std::string_view fileName, const std::vector<std::string>& fo
     });
 }
 
+namespace {
+
+struct Signature {
+    std::size_t offset;
+    std::string_view bytes;
+    std::vector<std::string_view> formats; // any of these names it
+};
+
+// Those at the start of the file all lie within kHeadBytes.
+constexpr std::size_t kHeadBytes = 512;
+constexpr std::size_t kImageDescriptor = 32769; // the first ISO 9660 volume descriptor's id
+
+const std::vector<Signature>& signatures() {
+    using namespace std::string_view_literals;
+    static const std::vector<Signature> all = {
+        {0, "PK\x03\x04"sv, {"zip"}},
+        {0, "7z\xbc\xaf\x27\x1c"sv, {"7z"}},
+        {0, "Rar!\x1a\x07"sv, {"rar"}},
+        {0, "\x1f\x8b"sv, {"tar.gz", "tgz"}},
+        {0, "BZh"sv, {"tar.bz2", "tbz2"}},
+        {0,
+         "\xfd"
+         "7zXZ\x00"sv,
+         {"tar.xz", "txz"}},
+        {0, "\x28\xb5\x2f\xfd"sv, {"tar.zst"}},
+        {257, "ustar"sv, {"tar"}},
+        {kImageDescriptor, "CD001"sv, {"iso"}},
+    };
+    return all;
+}
+
+bool hasExtension(std::string_view fileName) {
+    const std::string_view name = fileName.substr(fileName.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && dot > 0; // a leading dot hides a file
+}
+
+bool readAt(int fd, std::size_t offset, std::string& into, std::size_t size) {
+    into.resize(size);
+    const ssize_t got = ::pread(fd, into.data(), size, static_cast<off_t>(offset));
+    into.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return got > 0;
+}
+
+} // namespace
+
+std::string formatByContent(const std::string& path, const std::vector<std::string>& formats) {
+    const platform::UniqueFd file =
+        platform::openDeep(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    std::string head;
+    if (!readAt(file.get(), 0, head, kHeadBytes))
+        return {};
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    std::string image;
+    for (const Signature& signature : signatures()) {
+        // Only the formats looked inside are looked for.
+        std::string format;
+        for (const std::string_view name : signature.formats)
+            for (const std::string& wanted : formats)
+                if (format.empty() && lowerCase(wanted) == name)
+                    format = wanted;
+        if (format.empty())
+            continue;
+        const std::string* bytes = &head;
+        std::size_t at = signature.offset;
+        if (at >= kHeadBytes) {
+            if (size < at + signature.bytes.size())
+                continue;
+            if (image.empty() && !readAt(file.get(), at, image, signature.bytes.size()))
+                continue;
+            bytes = &image;
+            at = 0;
+        }
+        if (bytes->size() < at + signature.bytes.size() ||
+            bytes->compare(at, signature.bytes.size(), signature.bytes) != 0)
+            continue;
+        return format;
+    }
+    return {};
+}
+
+bool isArchiveFile(std::string_view fileName, const std::string& livePath,
+                   const std::vector<std::string>& formats) {
+    if (isArchiveName(fileName, formats))
+        return true;
+    return !hasExtension(fileName) && !livePath.empty() &&
+           !formatByContent(livePath, formats).empty();
+}
+
 std::optional<ArchiveContents> listArchive(const std::string& path, const ArchiveLimits& limits) {
     // Not blocking, so a pipe or device named like an archive is never waited on.
     const platform::UniqueFd file =
@@ -166,7 +249,7 @@ std::optional<ArchiveContents> listArchive(const std::string& path, const Archiv
     struct stat info {};
     if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    ArchiveReader reader = newReader();
+    ArchiveReader reader = newArchiveReader();
     if (!reader || archive_read_open_fd(reader.get(), file.get(), kReadBlock) != ARCHIVE_OK)
         return std::nullopt;
     ArchiveContents contents;

@@ -47,6 +47,16 @@ inline constexpr std::string_view kMemberSeparator = "//";
 // True when `fileName` has one of the extensions of `formats` (case ignored).
 bool isArchiveName(std::string_view fileName, const std::vector<std::string>& formats);
 
+// The one of `formats` whose signature the file at `path` begins with ("zip", "tar.gz",
+// "iso", ...; a compressed stream is taken for a compressed tar); empty when none is. Reads
+// its first bytes only, and those of a disk image's first descriptor when they say nothing.
+std::string formatByContent(const std::string& path, const std::vector<std::string>& formats);
+
+// True when a file named `fileName` is looked inside: by its extension, or, when its name has
+// no extension at all, by its first bytes read at `livePath` (unless that is empty).
+bool isArchiveFile(std::string_view fileName, const std::string& livePath,
+                   const std::vector<std::string>& formats);
+
 // The members of the archive at `path`; none when it cannot be read as an archive at all (not
 // one whatever its name, or unreadable).
 std::optional<ArchiveContents> listArchive(const std::string& path, const ArchiveLimits& limits);

@@ -98,6 +98,63 @@ void writeMembers(Database& db, const std::string& table, const std::string& dis
     rows.flush(0);
 }
 
+namespace {
+
+std::string memberQuery(const std::string& table) {
+    return "SELECT m.\"Archive\", m.\"Name\", m.\"Size\", m.\"Time\", a.\"File Path\" FROM " +
+           kMembers + " m JOIN " + quoteIdentifier(table) +
+           " a ON a.rowid = m.\"Archive\" WHERE m.\"Record\" = ?1";
+}
+
+ArchivedRecord archivedOf(Statement& row) {
+    ArchivedRecord member;
+    member.archive = row.columnInteger(0);
+    member.realPath = row.columnValue(1).asString();
+    member.size = static_cast<std::uint64_t>(std::max<std::int64_t>(row.columnInteger(2), 0));
+    member.modified = row.columnInteger(3);
+    member.archiveStoredPath = row.columnValue(4).asString();
+    return member;
+}
+
+} // namespace
+
+std::optional<ArchivedRecord> archivedRecord(Database& db, const std::string& table,
+                                             std::int64_t record) {
+    if (!hasMemberTable(db))
+        return std::nullopt;
+    Statement row = db.prepare(memberQuery(table));
+    row.bindInteger(1, record);
+    if (!row.step())
+        return std::nullopt;
+    return archivedOf(row);
+}
+
+MemberFactsReader::MemberFactsReader(Database& db, const std::string& table) {
+    if (hasMemberTable(db))
+        member_ = std::make_unique<Statement>(db.prepare(memberQuery(table)));
+}
+
+std::optional<RecordedPath> MemberFactsReader::factsOf(std::int64_t record,
+                                                       RecordedFactsReader& files) {
+    if (!member_)
+        return std::nullopt;
+    member_->reset();
+    member_->bindInteger(1, record);
+    if (!member_->step())
+        return std::nullopt;
+    const ArchivedRecord member = archivedOf(*member_);
+    if (member.archive != lastArchive_ || lastArchive_ == 0) {
+        lastArchive_ = member.archive;
+        const std::string& stored = member.archiveStoredPath;
+        archiveFacts_ = files.factsOf(member.archive, stored.substr(stored.rfind('/') + 1));
+    }
+    if (!archiveFacts_)
+        return std::nullopt;
+    return RecordedPath{archiveFacts_->scanId,
+                        archiveFacts_->path + std::string(kMemberSeparator) + member.realPath,
+                        member.modified};
+}
+
 void MembersWriter::add(std::int64_t archive, std::string realPath, std::uint64_t size,
                         std::int64_t modified) {
     const auto kept = static_cast<std::int64_t>(

@@ -5,7 +5,11 @@
 // "Archive Members" ties each member record to the record of the archive on the disk that holds
 // it (at any depth) and keeps its real name, size and time. A trigger takes the members along
 // when any program deletes the archive's record, and a member's row when its record goes.
+#include "store/facts/RecordedFacts.h"
+
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +69,35 @@ private:
     };
     Database& db_;
     std::vector<Member> members_;
+};
+
+// Where the member of an archive that a record stands for lies: in the archive of record
+// `archive` on the disk (the outermost, for a member of an archive inside it), at its real
+// path inside, with the size and time it was listed with.
+struct ArchivedRecord {
+    std::int64_t archive = 0;
+    std::string archiveStoredPath; // the archive's "File Path"
+    std::string realPath;          // kMemberSeparator between the levels of nested archives
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+};
+// None when `record` of `table` stands for no member (or its row of ours is gone).
+std::optional<ArchivedRecord> archivedRecord(Database& db, const std::string& table,
+                                             std::int64_t record);
+
+// Members' real paths for many records, as the facts give them for files: the archive's real
+// path as its facts tell it, kMemberSeparator and the member's real path inside; with the
+// member's time. Records are mostly asked for in order, so the last archive's facts are kept.
+class MemberFactsReader {
+public:
+    MemberFactsReader(Database& db, const std::string& table);
+    // None when `record` is no member, or its archive has no facts.
+    std::optional<RecordedPath> factsOf(std::int64_t record, RecordedFactsReader& files);
+
+private:
+    std::unique_ptr<Statement> member_;
+    std::int64_t lastArchive_ = 0;
+    std::optional<RecordedPath> archiveFacts_;
 };
 
 } // namespace katalox::store

@@ -246,8 +246,8 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
         // The name is the path's last part; upper-casing never makes or moves a separator.
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
-        const bool archive =
-            scan.archives && table_ != kMembersTable && isArchiveName(path, scan.archives->formats);
+        const bool archive = scan.archives && table_ != kMembersTable &&
+                             isArchiveFile(path, path, scan.archives->formats);
         if (archive && !members_)
             startMembers();
         inFlight_ = {true, db_->pendingCount(), size};
@@ -285,7 +285,9 @@ void Catalog::insertMembers(const ScanToInsert& scan, std::int64_t archive, cons
                             InsertFigures& figures) {
     const std::optional<ArchiveContents> contents = listArchive(path, *scan.archives);
     if (!contents || (contents->members.empty() && contents->damaged)) {
-        ++figures.unreadArchives;
+        // A file taken for an archive by its first bytes alone is just a file when it is not.
+        if (isArchiveName(path, scan.archives->formats))
+            ++figures.unreadArchives;
         return;
     }
     figures.membersLeftOut += static_cast<std::int64_t>(contents->leftOut);

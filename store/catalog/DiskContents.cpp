@@ -5,10 +5,12 @@
 #include "platform/RealPath.h"
 #include "platform/Utf8.h"
 #include "store/archives/ArchiveListing.h"
+#include "store/archives/ArchiveMembers.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/facts/FactRuns.h"
 #include "store/facts/FactTables.h"
 #include "store/facts/RealName.h"
+#include "store/facts/RecordedFacts.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
@@ -19,6 +21,43 @@ namespace katalox::store {
 namespace {
 
 constexpr char kSeparator = platform::kPathSeparator;
+
+std::size_t partsIn(std::string_view path) {
+    return static_cast<std::size_t>(std::count(path.begin(), path.end(), kSeparator));
+}
+
+// The stored paths of members with their real names: the archive's as its facts recorded it,
+// the member's as its row of ours keeps it.
+class RealMemberNames {
+public:
+    explicit RealMemberNames(Database& db) : facts_(db) {}
+
+    // `storedPath` with real names where they are known: always of the same parts.
+    std::string of(const std::string& storedPath, std::int64_t archive,
+                   const std::string& memberPath) {
+        const std::size_t inside = storedPath.find(kMemberSeparator);
+        if (inside == std::string::npos || inside == 0 ||
+            partsIn(memberPath) != partsIn(std::string_view(storedPath).substr(inside + 2)))
+            return storedPath;
+        const std::size_t nameAt = storedPath.rfind(kSeparator, inside - 1) + 1;
+        if (archive != lastArchive_) {
+            lastArchive_ = archive;
+            const std::string upperName = storedPath.substr(nameAt, inside - nameAt);
+            const auto recorded = facts_.factsOf(archive, upperName);
+            archiveName_ = recorded && platform::upperCase(recorded->path.substr(
+                                           recorded->path.rfind(kSeparator) + 1)) == upperName
+                               ? recorded->path.substr(recorded->path.rfind(kSeparator) + 1)
+                               : upperName;
+        }
+        return storedPath.substr(0, nameAt) + archiveName_ + std::string(kMemberSeparator) +
+               memberPath;
+    }
+
+private:
+    RecordedFactsReader facts_;
+    std::int64_t lastArchive_ = 0;
+    std::string archiveName_;
+};
 
 bool exists(const std::string& path) {
     if (path.size() > 1 && path.back() == kSeparator)
@@ -92,14 +131,15 @@ void DiskContents::readFolders() {
     }
 }
 
-std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& name) {
+std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& name,
+                                       std::string shownName) {
     for (const std::uint32_t child : folders_[folder].children)
         if (platform::upperCase(folders_[child].name) == name)
             return child;
     ContentsFolder made;
     made.scan = folders_[folder].scan;
     made.parent = folder;
-    made.name = name;
+    made.name = std::move(shownName);
     const auto index = static_cast<std::uint32_t>(folders_.size());
     folders_.push_back(std::move(made));
     folders_[folder].children.push_back(index);
@@ -116,10 +156,18 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         " AND (" + factsDroppedSql("r.rowid") + " OR NOT EXISTS (SELECT 1 FROM " +
         quoteIdentifier(kFactsTable) + " x WHERE x.\"First Record\" = " + runHoldingSql("r.rowid") +
         " AND x.\"Folder\" IN (" + ownFolders + ")))";
-    Statement rows = db_->prepare("SELECT r.rowid, r.\"File Path\", r.\"File Size\" FROM " +
-                                  quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = ?1" +
-                                  (recorded > 0 ? withoutOwnFacts : std::string()));
+    // Members of archives are named as their rows of ours keep them, in their real case.
+    const bool members = hasMemberTable(*db_);
+    Statement rows = db_->prepare(
+        "SELECT r.rowid, r.\"File Path\", r.\"File Size\"" +
+        (members ? ", m.\"Archive\", m.\"Name\" FROM " + quoteIdentifier(table_) + " r LEFT JOIN " +
+                       quoteIdentifier(kMembersTable) + " m ON m.\"Record\" = r.rowid"
+                 : " FROM " + quoteIdentifier(table_) + " r") +
+        " WHERE r.\"Disk ID\" = ?1" + (recorded > 0 ? withoutOwnFacts : std::string()));
     rows.bindText(1, diskId_);
+    std::optional<RealMemberNames> realNames;
+    if (members)
+        realNames.emplace(*db_);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)
         rootPaths.emplace_back(platform::upperCase(folders_[root].name), root);
@@ -133,8 +181,12 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         file.record = rows.columnInteger(0);
         const std::string path = rows.columnValue(1).asString();
         file.size = rows.columnInteger(2);
+        const std::string names =
+            members && !rows.columnValue(4).isNull()
+                ? realNames->of(path, rows.columnInteger(3), rows.columnValue(4).asString())
+                : path;
         const std::size_t cut = path.rfind(kSeparator);
-        file.name = cut == std::string::npos ? path : path.substr(cut + 1);
+        file.name = names.substr(names.rfind(kSeparator) + 1);
         const std::string_view folderPath(path.data(), cut == std::string::npos ? 0 : cut + 1);
         if (folderPath != lastFolder) {
             auto root = std::find_if(rootPaths.begin(), rootPaths.end(), [&](const auto& r) {
@@ -152,13 +204,20 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
             }
             std::uint32_t at = root->second;
             std::size_t from = std::min(root->first.size(), folderPath.size());
+            // `names` has the same parts as `path`, some in another case.
+            std::size_t nameFrom = 0;
+            for (std::size_t parts = partsIn(folderPath.substr(0, from)); parts > 0; --parts)
+                nameFrom = names.find(kSeparator, nameFrom) + 1;
             while (from < folderPath.size()) {
                 const std::size_t end = folderPath.find(kSeparator, from);
+                const std::size_t nameEnd = names.find(kSeparator, nameFrom);
                 if (end > from)
-                    at = childNamed(at, std::string(folderPath.substr(from, end - from)));
+                    at = childNamed(at, std::string(folderPath.substr(from, end - from)),
+                                    names.substr(nameFrom, nameEnd - nameFrom));
                 else if (from > 0)
                     folders_[at].archive = true; // two separators: an archive's inside follows
                 from = end + 1;
+                nameFrom = nameEnd + 1;
             }
             lastFolder.assign(folderPath);
             lastIndex = at;
@@ -266,13 +325,24 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
 }
 
 std::string DiskContents::pathOf(std::uint32_t folder) const {
-    std::vector<const std::string*> names;
+    std::vector<const ContentsFolder*> chain;
     for (std::uint32_t at = folder; at != ContentsFolder::kNoParent; at = folders_[at].parent)
-        names.push_back(&folders_[at].name);
-    std::string path = *names.back();
-    for (std::size_t i = names.size() - 1; i-- > 0;)
-        path.append(*names[i]).push_back(kSeparator);
+        chain.push_back(&folders_[at]);
+    std::string path = chain.back()->name;
+    for (std::size_t i = chain.size() - 1; i-- > 0;) {
+        path.append(chain[i]->name).push_back(kSeparator);
+        if (chain[i]->archive)
+            path.append(kMemberSeparator.substr(1)); // as the members' records have it
+    }
     return path;
+}
+
+std::optional<std::uint32_t> DiskContents::archiveHolding(std::uint32_t folder) const {
+    std::optional<std::uint32_t> outermost;
+    for (std::uint32_t at = folder; at != ContentsFolder::kNoParent; at = folders_.at(at).parent)
+        if (folders_[at].archive)
+            outermost = at;
+    return outermost;
 }
 
 std::optional<std::uint32_t> DiskContents::folderOfRecord(std::int64_t record) const {

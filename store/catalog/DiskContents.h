@@ -60,11 +60,15 @@ public:
 
     // The files directly in `folder`, in no particular order. Throws EngineError.
     std::vector<ContentsFile> filesIn(std::uint32_t folder) const;
-    // The folder's path as scanned (real names where known), ending with the separator.
+    // The folder's path as scanned (real names where known), ending with the separator; the
+    // inside of an archive with kMemberSeparator after the archive's name.
     std::string pathOf(std::uint32_t folder) const;
     // The folder of `path` (as pathOf() gives it) that still holds files, else the nearest
     // folder above it that does (a root always does).
     std::optional<std::uint32_t> folderAt(std::string path) const;
+    // The inside of the outermost archive that `folder` lies in (or is), when it is in one: its
+    // parent is the disk's folder holding the archive, which is named as the folder is.
+    std::optional<std::uint32_t> archiveHolding(std::uint32_t folder) const;
     // The folder holding record `record`, if it is one of this disk's.
     std::optional<std::uint32_t> folderOfRecord(std::int64_t record) const;
     // Where `folder` (and `fileName` in it, when given) lies on the live file system now;
@@ -75,7 +79,9 @@ public:
 private:
     void readFolders();
     void placeLooseRecords(std::int64_t recorded);
-    std::uint32_t childNamed(std::uint32_t folder, const std::string& name);
+    // The child of `folder` whose upper-cased name is `name`, made (named `shownName`) when
+    // there is none.
+    std::uint32_t childNamed(std::uint32_t folder, const std::string& name, std::string shownName);
     void addTotals();
 
     std::shared_ptr<Database> db_;

@@ -121,32 +121,40 @@ void DiskUpdate::rewriteFacts(const std::vector<std::int64_t>& addedIds) {
             writers[i]->flush(scans_[i].id, 0);
 }
 
-bool DiskUpdate::anyArchiveChanged() const {
-    const auto archive = [&](const std::string& path) {
-        return isArchiveName(path, archives_->formats);
+bool DiskUpdate::findChangedArchives() {
+    const auto archive = [&](const FoundOnDisk& file) {
+        return isArchiveFile(file.path, file.livePath, archives_->formats);
     };
-    return std::any_of(changes_.added.begin(), changes_.added.end(),
-                       [&](const FoundOnDisk& file) { return archive(file.path); }) ||
-           std::any_of(changes_.changed.begin(), changes_.changed.end(),
-                       [&](const ResizedRecord& change) { return archive(change.record.path); });
-}
-
-void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
-    const auto relist = [&](std::int64_t record, const FoundOnDisk& file) {
-        if (!isArchiveName(file.path, archives_->formats))
-            return;
-        forgetArchiveMembers(*db_, table_, record);
-        if (const auto contents = listArchive(file.livePath, *archives_))
-            writeMembers(*db_, table_, diskId_, record, file.path, contents->members);
-    };
+    addedArchives_.assign(changes_.added.size(), false);
+    changedArchives_.clear();
+    bool any = false;
+    for (std::size_t i = 0; i < changes_.added.size(); ++i) {
+        addedArchives_[i] = archive(changes_.added[i]);
+        any = any || addedArchives_[i];
+    }
     std::unordered_set<std::int64_t> resized;
     for (const ResizedRecord& change : changes_.changed)
         resized.insert(change.record.id);
     for (const auto& [record, file] : changes_.kept)
-        if (resized.count(record) != 0)
+        if (resized.count(record) != 0 && archive(*file)) {
+            changedArchives_.insert(record);
+            any = true;
+        }
+    return any;
+}
+
+void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
+    const auto relist = [&](std::int64_t record, const FoundOnDisk& file) {
+        forgetArchiveMembers(*db_, table_, record);
+        if (const auto contents = listArchive(file.livePath, *archives_))
+            writeMembers(*db_, table_, diskId_, record, file.path, contents->members);
+    };
+    for (const auto& [record, file] : changes_.kept)
+        if (changedArchives_.count(record) != 0)
             relist(record, *file);
     for (std::size_t i = 0; i < changes_.added.size() && i < addedIds.size(); ++i)
-        relist(addedIds[i], changes_.added[i]);
+        if (addedArchives_[i])
+            relist(addedIds[i], changes_.added[i]);
 }
 
 void DiskUpdate::samplePrints() {
@@ -194,7 +202,7 @@ void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
         const bool facts = keepsFileFacts(table_);
         if (facts)
             prepareFactTables(*db_, table_);
-        const bool members = archives_ && table_ != kMembersTable && anyArchiveChanged();
+        const bool members = archives_ && table_ != kMembersTable && findChangedArchives();
         if (members)
             prepareMemberTable(*db_, table_);
         applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress,

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace katalox::store {
@@ -57,8 +58,10 @@ private:
     void writePrints(const std::vector<std::int64_t>& addedIds);
     // Writes the facts of every file of the walked scans anew, inside the update's transaction.
     void rewriteFacts(const std::vector<std::int64_t>& addedIds);
-    // Lists again the archives added or changed in size, replacing their members.
-    bool anyArchiveChanged() const;
+    // The files added or changed in size that are archives (by name, or by content for a
+    // name without an extension), each looked at once: true when there is any.
+    bool findChangedArchives();
+    // Lists again the archives found so, replacing their members.
     void relistArchives(const std::vector<std::int64_t>& addedIds);
 
     std::shared_ptr<Database> db_;
@@ -73,6 +76,8 @@ private:
     bool fingerprints_ = true;
     std::vector<NewPrint> addedPrints_;
     std::vector<NewPrint> resizedPrints_;
+    std::vector<bool> addedArchives_; // by index into changes_.added
+    std::unordered_set<std::int64_t> changedArchives_;
 };
 
 } // namespace katalox::store

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <fcntl.h>
 #include <set>
 #include <sstream>
@@ -116,6 +118,20 @@ TEST_F(CliTest, OddBytesSurviveNulSeparatedAndJsonOutput) {
     quotedOdd.replace(quotedOdd.find('"'), 1, "\"\"");
     quotedOdd.replace(quotedOdd.rfind('"'), 1, "\"\"");
     EXPECT_NE(csv.find("\"" + quotedOdd + "\","), std::string::npos) << csv;
+}
+
+TEST_F(CliTest, MembersOfArchivesAreFoundByTheirRealPathAndAreNotLive) {
+    dir.write("src/Docs/Plan.Txt", "plan");
+    dir.mkdir("disk");
+    ASSERT_EQ(std::system(("cd " + dir.file("src") + " && zip -qr ../disk/Work.Zip Docs").c_str()),
+              0);
+    ASSERT_EQ(cli({"scan", dir.file("disk"), "--disk-id", "D"}).code, 0);
+    const std::string json = cli({"find", "--json", "plan.txt"}).out;
+    EXPECT_NE(json.find("\"real_path\":\"" + dir.file("disk/Work.Zip//Docs/Plan.Txt") +
+                        "\",\"live_path\":null"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(cli({"find", "plan.txt"}).out, "D:" + dir.file("disk/Work.Zip//Docs/Plan.Txt\n"));
 }
 
 TEST_F(CliTest, AReaderThatStopsEndsTheSearchAtOnce) {

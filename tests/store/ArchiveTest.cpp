@@ -5,6 +5,8 @@
 #include "common/TempDir.h"
 #include "platform/Utf8.h"
 #include "store/archives/ArchiveListing.h"
+#include "store/archives/ArchiveMembers.h"
+#include "store/archives/MemberExtraction.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
 #include "store/sqlite/Database.h"
@@ -30,24 +32,35 @@ void put32(std::string& out, std::uint32_t value) {
     put16(out, value >> 16);
 }
 
-// A zip of empty stored members with exactly the names given, whatever bytes they hold.
-std::string zipOf(const std::vector<std::string>& names) {
+std::uint32_t crc32(const std::string& data) {
+    std::uint32_t crc = 0xffffffff;
+    for (const char c : data) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A zip of stored members with exactly the names given, whatever bytes they hold.
+std::string zipHolding(const std::vector<std::pair<std::string, std::string>>& members) {
     std::string zip, directory;
-    for (const std::string& name : names) {
+    for (const auto& [name, data] : members) {
         const auto offset = static_cast<std::uint32_t>(zip.size());
+        const auto size = static_cast<std::uint32_t>(data.size());
         put32(zip, 0x04034b50);
         for (unsigned field : {20u, 0u, 0u, 0u, 0u})
             put16(zip, field);
-        for (int i = 0; i < 3; ++i)
-            put32(zip, 0); // crc and sizes of empty data
+        for (const std::uint32_t field : {crc32(data), size, size})
+            put32(zip, field);
         put16(zip, static_cast<unsigned>(name.size()));
         put16(zip, 0);
-        zip += name;
+        zip += name + data;
         put32(directory, 0x02014b50);
         for (unsigned field : {20u, 20u, 0u, 0u, 0u, 0u})
             put16(directory, field);
-        for (int i = 0; i < 3; ++i)
-            put32(directory, 0);
+        for (const std::uint32_t field : {crc32(data), size, size})
+            put32(directory, field);
         put16(directory, static_cast<unsigned>(name.size()));
         for (int i = 0; i < 4; ++i)
             put16(directory, 0);
@@ -60,12 +73,20 @@ std::string zipOf(const std::vector<std::string>& names) {
     put32(zip, 0x06054b50);
     put16(zip, 0);
     put16(zip, 0);
-    put16(zip, static_cast<unsigned>(names.size()));
-    put16(zip, static_cast<unsigned>(names.size()));
+    put16(zip, static_cast<unsigned>(members.size()));
+    put16(zip, static_cast<unsigned>(members.size()));
     put32(zip, static_cast<std::uint32_t>(directory.size()));
     put32(zip, directoryAt);
     put16(zip, 0);
     return zip;
+}
+
+// The same with empty members.
+std::string zipOf(const std::vector<std::string>& names) {
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const std::string& name : names)
+        members.emplace_back(name, std::string());
+    return zipHolding(members);
 }
 
 void run(const std::string& command) {
@@ -227,6 +248,142 @@ TEST_F(ArchiveTest, MembersGoWithTheirArchiveAndTheirDisk) {
     insert("C");
     catalog->empty();
     EXPECT_EQ(count("SELECT count(*) FROM \"Archive Members\""), 0);
+}
+
+TEST_F(ArchiveTest, AMemberIsTakenOutIntoItsFolderOnlyAndWithinItsLimits) {
+    run("cd " + dir.file("src") + " && zip -qr ../disk/backup.zip . && cp ../disk/backup.zip " +
+        "inner.zip && zip -q ../disk/outer.zip inner.zip && ln -s /etc/passwd link && tar cf " +
+        "../disk/links.tar link");
+    const std::string zip = dir.file("disk/backup.zip");
+    const auto extract = [&](const std::string& archive, const std::string& member,
+                             std::uint64_t size, std::uint64_t limit = 1 << 20) {
+        const std::string folder = dir.mkdir("out");
+        return store::extractMember(archive, {member, size}, limit, folder);
+    };
+    const auto emptied = [&] {
+        const bool empty = std::filesystem::is_empty(dir.file("out"));
+        std::filesystem::remove_all(dir.file("out"));
+        return empty;
+    };
+
+    store::Extraction copy = extract(zip, "docs/report.pdf", 6);
+    ASSERT_EQ(copy.outcome, store::Extracted::Written);
+    EXPECT_EQ(copy.file, dir.file("out/report.pdf"));
+    EXPECT_EQ(fileContent(copy.file), "report");
+    struct stat info {};
+    ASSERT_EQ(::lstat(copy.file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode) && (info.st_mode & 0777) == 0400);
+    std::filesystem::remove_all(dir.file("out"));
+    copy = extract(dir.file("disk/outer.zip"), "inner.zip//a.txt", 1);
+    ASSERT_EQ(copy.outcome, store::Extracted::Written);
+    EXPECT_EQ(fileContent(copy.file), "a");
+    std::filesystem::remove_all(dir.file("out"));
+
+    // Nothing is written for a member over the limit, changed, missing or not a file.
+    EXPECT_EQ(extract(zip, "docs/report.pdf", 6, 5).outcome, store::Extracted::TooLarge);
+    EXPECT_TRUE(emptied());
+    EXPECT_EQ(extract(dir.file("disk/outer.zip"), "inner.zip//a.txt", 1, 100).outcome,
+              store::Extracted::TooLarge); // the inner archive is over it
+    EXPECT_TRUE(emptied());
+    EXPECT_EQ(extract(zip, "docs/report.pdf", 7).outcome, store::Extracted::Changed);
+    EXPECT_TRUE(emptied());
+    EXPECT_EQ(extract(zip, "docs/gone.pdf", 6).outcome, store::Extracted::Missing);
+    EXPECT_TRUE(emptied());
+    EXPECT_EQ(extract(dir.file("disk/links.tar"), "link", 0).outcome, store::Extracted::Missing);
+    EXPECT_TRUE(emptied());
+    EXPECT_EQ(extract(dir.file("src/a.txt"), "a.txt", 1).outcome,
+              store::Extracted::ArchiveUnreadable);
+    EXPECT_TRUE(emptied());
+}
+
+TEST_F(ArchiveTest, HostileMemberNamesEndInsideTheFolderAndNeverFollowALink) {
+    const std::string hostile = dir.file("disk/hostile.zip");
+    std::ofstream(hostile, std::ios::binary) << zipHolding(
+        {{"../../escape.txt", "evil"}, {"/etc/absolute.txt", "abs"}, {"a/..", "dots"}});
+    const std::string folder = dir.mkdir("deep/out");
+    for (const auto& [member, name] : {std::pair{"../../escape.txt", "escape.txt"},
+                                       {"etc/absolute.txt", "absolute.txt"},
+                                       {"a/..", "member"}}) {
+        const std::vector<store::ArchiveMember> listed = store::listArchive(hostile, {})->members;
+        const auto found = std::find_if(listed.begin(), listed.end(),
+                                        [&](const auto& m) { return m.path == member; });
+        ASSERT_NE(found, listed.end()) << member; // named as the listing keeps it
+        const store::Extraction copy =
+            store::extractMember(hostile, {member, found->size}, 100, folder);
+        ASSERT_EQ(copy.outcome, store::Extracted::Written) << member;
+        EXPECT_EQ(copy.file, folder + "/" + name);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("escape.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("deep/escape.txt")));
+
+    // A name already there, a link above all, is never written through.
+    const std::string other = dir.mkdir("other");
+    std::filesystem::create_symlink(dir.file("victim.txt"), other + "/escape.txt");
+    EXPECT_EQ(store::extractMember(hostile, {"../../escape.txt", 4}, 100, other).outcome,
+              store::Extracted::CannotWrite);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("victim.txt")));
+
+    EXPECT_EQ(store::safeMemberFileName("x/a\nb\x01.txt"), "a_b_.txt");
+    const std::string longName = std::string(300, 'n') + ".report.pdf";
+    const std::string cut = store::safeMemberFileName("x/" + longName);
+    EXPECT_EQ(cut.size(), 200u);
+    EXPECT_TRUE(cut.ends_with("nn.pdf"));
+    EXPECT_EQ(store::safeMemberFileName(std::string(199, 'e') + "\xc3\xa9"),
+              std::string(199, 'e')); // never half a character
+}
+
+TEST_F(ArchiveTest, FilesWithoutAnExtensionAreLookedIntoByTheirFirstBytes) {
+    const std::string src = "cd " + dir.file("src") + " && ";
+    run(src + "zip -qr - . > ../disk/backup && tar cf ../disk/tarball . && "
+              "xorriso -as mkisofs -quiet -o ../disk/image . 2>/dev/null && "
+              "zip -qr ../disk/data.bin . && gzip -c a.txt > ../disk/compressed");
+    dir.write("disk/README", "PK but no zip");
+    const store::InsertFigures figures = insert("A");
+    EXPECT_EQ(figures.unreadArchives, 0); // a plain gzip taken for a tar is just a file
+    const std::set<std::string> found = members();
+    for (const char* kept : {"BACKUP//A.TXT", "TARBALL//DOCS/REPORT.PDF", "IMAGE//A.TXT"})
+        EXPECT_EQ(found.count(kept), 1u) << kept;
+    EXPECT_EQ(found.count("DATA.BIN//A.TXT"), 0u); // an extension not of an archive: not sniffed
+    EXPECT_EQ(store::formatByContent(dir.file("disk/backup"), {"7z", "ZIP"}), "ZIP");
+    EXPECT_EQ(store::formatByContent(dir.file("disk/backup"), {"tar"}), "");
+
+    // A disk update looks into one added the same way.
+    std::filesystem::copy_file(dir.file("disk/backup"), dir.file("disk/copy"));
+    auto update = catalog->diskUpdate("A");
+    const bool stopped = false;
+    ASSERT_TRUE(update->compare(stopped));
+    update->apply();
+    EXPECT_EQ(members().count("COPY//DOCS/REPORT.PDF"), 1u);
+}
+
+TEST_F(ArchiveTest, MembersKeepTheirRealCaseInTheBrowserAndTheirRealPathForPrinting) {
+    dir.write("src/Docs/Report.PDF", "Report");
+    run("cd " + dir.file("src") + " && zip -qr ../disk/Backup.Zip Docs");
+    insert("A");
+    store::Database& db = catalog->database();
+    const store::DiskContents disk(db.shared_from_this(), "Files", "A");
+    const auto& folders = disk.folders();
+    const auto docs = std::find_if(folders.begin(), folders.end(),
+                                   [](const auto& folder) { return folder.name == "Docs"; });
+    ASSERT_NE(docs, folders.end());
+    const auto at = static_cast<std::uint32_t>(docs - folders.begin());
+    EXPECT_EQ(disk.pathOf(at), dir.file("disk/Backup.Zip//Docs/"));
+    EXPECT_EQ(disk.folderAt(disk.pathOf(at)), at);
+    ASSERT_TRUE(disk.archiveHolding(at));
+    EXPECT_EQ(folders[*disk.archiveHolding(at)].name, "Backup.Zip");
+    EXPECT_FALSE(disk.archiveHolding(folders[docs->parent].parent)); // the disk's own folder
+    const std::vector<store::ContentsFile> files = disk.filesIn(at);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].name, "Report.PDF");
+
+    const auto member = store::archivedRecord(db, "Files", files[0].record);
+    ASSERT_TRUE(member);
+    EXPECT_EQ(member->realPath, "Docs/Report.PDF");
+    EXPECT_EQ(member->archiveStoredPath, platform::upperCase(dir.file("disk/Backup.Zip")));
+    store::RecordedFactsReader facts(db);
+    const auto recorded = store::MemberFactsReader(db, "Files").factsOf(files[0].record, facts);
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(recorded->path, dir.file("disk/Backup.Zip//Docs/Report.PDF"));
 }
 
 } // namespace

@@ -2,9 +2,11 @@
 #include "MainWindowFixture.h"
 
 #include "common/OtherProgram.h"
+#include "platform/gui/ShellOpen.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
 #include "widgets/FolderListModel.h"
+#include "windows/ArchiveMemberOpener.h"
 #include "windows/DiskBrowserWindow.h"
 
 #include <QAction>
@@ -13,6 +15,10 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <QUrl>
+
+#include <cstdlib>
+#include <fstream>
 
 using katalox::test::MainWindowFixture;
 
@@ -122,6 +128,51 @@ TEST_F(DiskBrowserTest, RecordsDeletedByAnotherProgramLeaveTheOpenBrowser) {
     other.exec("DELETE FROM Files");
     QTest::qWait(1300);
     EXPECT_TRUE(names().isEmpty());
+}
+
+TEST_F(DiskBrowserTest, AMemberOfAnArchiveOpensAsACopyAndItsFolderIsTheArchives) {
+    dir.write("zips/src/Notes/Plan.txt", "the plan");
+    ASSERT_EQ(std::system(("cd " + dir.file("zips/src") +
+                           " && zip -qr ../Work.zip Notes && cd .. && rm -r src")
+                              .c_str()),
+              0);
+    const katalox::scanner::WalkRules rules{dir.file("zips/"), "*", "*"};
+    const std::vector<std::string> paths = katalox::test::listedFiles(rules);
+    form.catalog().insert({"Zips", rules}, paths.size(),
+                          [&](std::size_t i) { return std::string_view(paths[i]); });
+    form.Update();
+    QStringList opened;
+    katalox::platform::setShellOpenHook([&](const QString& address) { opened << address; });
+    const auto openedPath = [&](int i) { return QUrl(opened.value(i)).toLocalFile(); };
+
+    form.update2();
+    const int row = static_cast<int>(gridColumn(1).indexOf("PLAN.TXT"));
+    ASSERT_GE(row, 0);
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
+    form.findChild<QAction*>("openFile")->trigger();
+    form.findChild<QAction*>("openContainingFolder")->trigger();
+    form.findChild<QAction*>("showInDiskBrowser")->trigger();
+    EXPECT_EQ(folderShown().toStdString(), dir.file("zips/Work.zip//Notes/"));
+    EXPECT_EQ(names(), QStringList{"Plan.txt"});
+    browser->openSelected();
+    browser->openContainingFolder();
+    ASSERT_EQ(opened.size(), 4);
+    EXPECT_TRUE(dialogs.shown().empty());
+    for (const int copy : {0, 2}) {
+        EXPECT_TRUE(openedPath(copy).startsWith(ArchiveMemberOpener::copiesFolder() + "/"));
+        EXPECT_TRUE(openedPath(copy).endsWith("/Plan.txt"));
+        EXPECT_EQ(katalox::test::fileContent(openedPath(copy).toStdString()), "the plan");
+    }
+    EXPECT_NE(openedPath(0), openedPath(2)); // each copy in a folder of its own
+    EXPECT_EQ(openedPath(1).toStdString(), dir.file("zips"));
+    EXPECT_EQ(openedPath(3).toStdString(), dir.file("zips/")); // as the browser gives folders
+
+    // The archive rewritten since: nothing opens, and the message says why.
+    std::ofstream(dir.file("zips/Work.zip"), std::ios::trunc) << "no longer a zip";
+    browser->openSelected();
+    EXPECT_EQ(opened.size(), 4);
+    EXPECT_TRUE(dialogs.texts("message").value(0).contains("has changed since it was scanned"));
+    katalox::platform::setShellOpenHook({});
 }
 
 } // namespace
