@@ -79,9 +79,9 @@ CopiesWindow::CopiesWindow(QWidget* parent)
     copiedFolders_->setHeaderLabels({tr("Folder"), tr("Disk ID"), tr("Copy of"), tr("Disk ID"),
                                      tr("Files"), tr("Size"), tr("Kind")});
     for (int column = 0; column < copiedFolders_->columnCount(); ++column)
-        copiedFolders_->header()->setSectionResizeMode(
-            column, column == 0 || column == 2 ? QHeaderView::Stretch
-                                               : QHeaderView::ResizeToContents);
+        copiedFolders_->header()->setSectionResizeMode(column, column == 0 || column == 2
+                                                                   ? QHeaderView::Stretch
+                                                                   : QHeaderView::ResizeToContents);
 
     disks_->setObjectName(QStringLiteral("disks"));
     disks_->setColumnCount(4);

@@ -33,9 +33,12 @@ QString findingText(VerifyFinding finding) {
     switch (finding) {
     case VerifyFinding::Corrupted:
         return VerifyDiskWindow::tr("Content changed, size and time did not");
-    case VerifyFinding::Gone: return VerifyDiskWindow::tr("Gone");
-    case VerifyFinding::Unreadable: return VerifyDiskWindow::tr("Unreadable");
-    case VerifyFinding::Modified: return VerifyDiskWindow::tr("Changed since the scan");
+    case VerifyFinding::Gone:
+        return VerifyDiskWindow::tr("Gone");
+    case VerifyFinding::Unreadable:
+        return VerifyDiskWindow::tr("Unreadable");
+    case VerifyFinding::Modified:
+        return VerifyDiskWindow::tr("Changed since the scan");
     }
     return {};
 }
@@ -126,9 +129,8 @@ void VerifyDiskWindow::verifyDisk(const katalox::store::Catalog& shown, const st
         verification->resuming()
             ? tr("Going on with the verification of \"%1\" begun on %2.")
                   .arg(displayText(diskId),
-                       QLocale().toString(
-                           QDateTime::fromSecsSinceEpoch(verification->started()),
-                           QLocale::ShortFormat))
+                       QLocale().toString(QDateTime::fromSecsSinceEpoch(verification->started()),
+                                          QLocale::ShortFormat))
             : tr("Reading every file of \"%1\" whole.").arg(displayText(diskId)));
     findings_->clear();
     cancel_->setText(tr("Cancel"));
@@ -164,11 +166,11 @@ void VerifyDiskWindow::showProgress(const VerifyFigures& figures) {
                                                  static_cast<double>(figures.bytes)
                                            : 1.0;
     progress_->setValue(static_cast<int>(std::lround(share * 1000)));
-    QString text = tr("%1 of %2 read, %3 of %4 files")
-                       .arg(katalox::widgets::sizeText(static_cast<double>(figures.bytesChecked)),
-                            katalox::widgets::sizeText(static_cast<double>(figures.bytes)))
-                       .arg(QLocale().toString(figures.filesChecked),
-                            QLocale().toString(figures.files));
+    QString text =
+        tr("%1 of %2 read, %3 of %4 files")
+            .arg(katalox::widgets::sizeText(static_cast<double>(figures.bytesChecked)),
+                 katalox::widgets::sizeText(static_cast<double>(figures.bytes)))
+            .arg(QLocale().toString(figures.filesChecked), QLocale().toString(figures.files));
     const double seconds = static_cast<double>(elapsed_.elapsed()) / 1000.0;
     const auto readNow = static_cast<double>(figures.bytesChecked - bytesAtStart_);
     if (!figures.finished && seconds > 2 && readNow > 0)
@@ -190,8 +192,7 @@ void VerifyDiskWindow::showFindings(const katalox::store::Catalog& catalog,
         figures.finished
             ? tr("Verified: %1 files read whole.").arg(QLocale().toString(figures.filesChecked))
             : tr("Stopped after %1 of %2 files; verifying the disk again goes on from here.")
-                  .arg(QLocale().toString(figures.filesChecked),
-                       QLocale().toString(figures.files));
+                  .arg(QLocale().toString(figures.filesChecked), QLocale().toString(figures.files));
     summary += QLatin1Char(' ') + tr("%1 changed while size and time did not, %2 gone, %3 "
                                      "unreadable, %4 changed since the scan.")
                                       .arg(figures.corrupted)
@@ -199,8 +200,8 @@ void VerifyDiskWindow::showFindings(const katalox::store::Catalog& catalog,
                                       .arg(figures.unreadable)
                                       .arg(figures.modified);
     if (figures.notReached > 0)
-        summary += QLatin1Char(' ') +
-                   tr("%1 files lie on a volume of the disk that is not connected.")
-                       .arg(figures.notReached);
+        summary +=
+            QLatin1Char(' ') + tr("%1 files lie on a volume of the disk that is not connected.")
+                                   .arg(figures.notReached);
     heading_->setText(summary);
 }

@@ -36,8 +36,9 @@ std::vector<FolderRun> folderRuns(Database& db) {
 }
 
 std::int64_t folderOf(const std::vector<FolderRun>& runs, std::int64_t record) {
-    const auto after = std::upper_bound(runs.begin(), runs.end(), record,
-                                        [](std::int64_t r, const FolderRun& run) { return r < run.first; });
+    const auto after =
+        std::upper_bound(runs.begin(), runs.end(), record,
+                         [](std::int64_t r, const FolderRun& run) { return r < run.first; });
     if (after == runs.begin())
         return 0;
     const FolderRun& run = *std::prev(after);
@@ -60,10 +61,9 @@ std::vector<CopiedFolder> copiedFolders(Database& db, const CopyFilter& filter, 
     // The folders holding each shared print, in print order.
     std::unordered_map<std::int64_t, FolderFiles> folders;
     std::vector<std::vector<std::int64_t>> holders;
-    Statement shared = db.prepare("SELECT p.\"Print\", p.\"Record\" FROM " +
-                                  quoteIdentifier(kFilePrintsTable) + " p JOIN " +
-                                  quoteIdentifier(kCopyGroupsTable) +
-                                  " g ON g.\"Print\" = p.\"Print\" ORDER BY p.\"Print\"");
+    Statement shared = db.prepare(
+        "SELECT p.\"Print\", p.\"Record\" FROM " + quoteIdentifier(kFilePrintsTable) + " p JOIN " +
+        quoteIdentifier(kCopyGroupsTable) + " g ON g.\"Print\" = p.\"Print\" ORDER BY p.\"Print\"");
     std::string lastPrint;
     while (shared.step()) {
         const std::string print = shared.columnValue(0).asString();
@@ -127,8 +127,13 @@ std::vector<CopiedFolder> copiedFolders(Database& db, const CopyFilter& filter, 
         const auto* otherPath = names.folderPath(other);
         if (!path || !otherPath)
             continue;
-        CopiedFolder copied{diskOfScan[path->scanId], path->path, diskOfScan[otherPath->scanId],
-                            otherPath->path, folders[folder].files, folders[folder].bytes, same};
+        CopiedFolder copied{diskOfScan[path->scanId],
+                            path->path,
+                            diskOfScan[otherPath->scanId],
+                            otherPath->path,
+                            folders[folder].files,
+                            folders[folder].bytes,
+                            same};
         if (copied.bytes < filter.minSize)
             continue;
         if (!filter.diskId.empty() && copied.diskId != filter.diskId &&

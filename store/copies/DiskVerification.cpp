@@ -34,7 +34,7 @@ const std::string kChecks = quoteIdentifier(kDiskChecksTable);
 // Files read ahead of the one being judged: enough to keep the reading thread busy.
 constexpr std::size_t kReadAhead = 32;
 // What is judged is written this often, so a kill loses little.
-constexpr std::size_t kFilesPerCommit = 512;
+constexpr std::size_t kFilesPerCommit = 4096;
 constexpr auto kCommitEvery = std::chrono::seconds(2);
 constexpr auto kProgressEvery = std::chrono::milliseconds(50);
 constexpr std::int64_t kFilesBetweenProgress = 64;
@@ -169,10 +169,18 @@ void DiskVerification::countFiles() {
     while (findings.step()) {
         const std::int64_t count = findings.columnInteger(1);
         switch (static_cast<VerifyFinding>(findings.columnInteger(0))) {
-        case VerifyFinding::Corrupted: figures_.corrupted = count; break;
-        case VerifyFinding::Gone: figures_.gone = count; break;
-        case VerifyFinding::Unreadable: figures_.unreadable = count; break;
-        case VerifyFinding::Modified: figures_.modified = count; break;
+        case VerifyFinding::Corrupted:
+            figures_.corrupted = count;
+            break;
+        case VerifyFinding::Gone:
+            figures_.gone = count;
+            break;
+        case VerifyFinding::Unreadable:
+            figures_.unreadable = count;
+            break;
+        case VerifyFinding::Modified:
+            figures_.modified = count;
+            break;
         }
     }
 }
@@ -182,12 +190,12 @@ void DiskVerification::countFiles() {
 class DiskVerification::Pass {
 public:
     Pass(DiskVerification& owner)
-        : owner_(owner), db_(owner.db_), figures_(owner.figures_), places_(placesOf(db_, owner.diskId_)),
-          facts_(db_), details_(db_.prepare(
-                           "SELECT f.\"File Name\", f.\"File Path\", f.\"File Size\", v.\"Hash\", " +
-                           runPrintSql("f.rowid") + " FROM " + quoteIdentifier(owner.table_) +
-                           " f LEFT JOIN " + kVerified +
-                           " v ON v.\"Record\" = f.rowid WHERE f.rowid = ?1")),
+        : owner_(owner), db_(owner.db_), figures_(owner.figures_),
+          places_(placesOf(db_, owner.diskId_)), facts_(db_),
+          details_(db_.prepare(
+              "SELECT f.\"File Name\", f.\"File Path\", f.\"File Size\", v.\"Hash\", " +
+              runPrintSql("f.rowid") + " FROM " + quoteIdentifier(owner.table_) + " f LEFT JOIN " +
+              kVerified + " v ON v.\"Record\" = f.rowid WHERE f.rowid = ?1")),
           reader_([this](const std::string& path, std::vector<char>& buffer) {
               return wholePrint(path, buffer, [this](std::uint64_t bytes) {
                   inFlight_ += static_cast<std::int64_t>(bytes);
@@ -307,10 +315,11 @@ private:
                                (!file.recordedTime || *file.recordedTime == read.modified);
         switch (read.outcome) {
         case ReadOutcome::Unreadable:
-            judged.finding =
-                missing(file.live) ? VerifyFinding::Gone : VerifyFinding::Unreadable;
+            judged.finding = missing(file.live) ? VerifyFinding::Gone : VerifyFinding::Unreadable;
             break;
-        case ReadOutcome::Changed: judged.finding = VerifyFinding::Modified; break;
+        case ReadOutcome::Changed:
+            judged.finding = VerifyFinding::Modified;
+            break;
         case ReadOutcome::Empty:
             if (!sameFacts)
                 judged.finding = VerifyFinding::Modified;
@@ -336,10 +345,18 @@ private:
 
     void count(VerifyFinding finding) {
         switch (finding) {
-        case VerifyFinding::Corrupted: ++figures_.corrupted; break;
-        case VerifyFinding::Gone: ++figures_.gone; break;
-        case VerifyFinding::Unreadable: ++figures_.unreadable; break;
-        case VerifyFinding::Modified: ++figures_.modified; break;
+        case VerifyFinding::Corrupted:
+            ++figures_.corrupted;
+            break;
+        case VerifyFinding::Gone:
+            ++figures_.gone;
+            break;
+        case VerifyFinding::Unreadable:
+            ++figures_.unreadable;
+            break;
+        case VerifyFinding::Modified:
+            ++figures_.modified;
+            break;
         }
     }
 
@@ -353,9 +370,10 @@ private:
             "INSERT INTO " + kVerified + " SELECT ?1, ?2, ?3 WHERE EXISTS (SELECT 1 FROM " + table +
             " WHERE rowid = ?1) ON CONFLICT (\"Record\") DO UPDATE SET \"Hash\" = "
             "coalesce(excluded.\"Hash\", \"Hash\"), \"Checked\" = excluded.\"Checked\"");
-        Statement finding =
-            db_.prepareInBatch("INSERT OR REPLACE INTO " + kFindings + " SELECT ?1, ?2, ?3 WHERE "
-                               "EXISTS (SELECT 1 FROM " + table + " WHERE rowid = ?1)");
+        Statement finding = db_.prepareInBatch("INSERT OR REPLACE INTO " + kFindings +
+                                               " SELECT ?1, ?2, ?3 WHERE "
+                                               "EXISTS (SELECT 1 FROM " +
+                                               table + " WHERE rowid = ?1)");
         for (const Judged& judged : judged_) {
             verified.reset();
             verified.bindInteger(1, judged.record);

@@ -59,7 +59,8 @@ protected:
                        [&](std::size_t i) { return std::string_view(paths[i]); });
     }
 
-    store::VerifyFigures verify(const std::function<bool(const store::VerifyFigures&)>& progress = {}) {
+    store::VerifyFigures
+    verify(const std::function<bool(const store::VerifyFigures&)>& progress = {}) {
         store::Catalog catalog(file);
         store::DiskVerification verification(catalog, "D");
         return verification.run(progress);
@@ -127,7 +128,7 @@ TEST_F(VerifyTest, FindsSilentChangesBeyondTheSamplesGoneUnreadableAndChangedFil
 }
 
 TEST_F(VerifyTest, AKilledVerificationKeepsWhatItStoredAndGoesOn) {
-    for (int i = 0; i < 700; ++i)
+    for (int i = 0; i < 4500; ++i)
         dir.write("d/f" + std::to_string(i), bytesOf(100, static_cast<unsigned>(i)));
     insert("d");
     const pid_t child = ::fork();
@@ -135,7 +136,7 @@ TEST_F(VerifyTest, AKilledVerificationKeepsWhatItStoredAndGoesOn) {
     if (child == 0) {
         // Killed once a batch is committed and more files are read.
         verify([](const store::VerifyFigures& figures) {
-            if (figures.filesChecked > 600)
+            if (figures.filesChecked > 4200)
                 ::raise(SIGKILL);
             return true;
         });
@@ -145,8 +146,8 @@ TEST_F(VerifyTest, AKilledVerificationKeepsWhatItStoredAndGoesOn) {
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
     const std::int64_t kept = count("SELECT count(*) FROM \"Verified Files\"");
-    EXPECT_GE(kept, 512);
-    EXPECT_LT(kept, 700);
+    EXPECT_GE(kept, 4096);
+    EXPECT_LT(kept, 4500);
 
     store::Catalog catalog(file);
     store::DiskVerification resumed(catalog, "D");
@@ -159,8 +160,8 @@ TEST_F(VerifyTest, AKilledVerificationKeepsWhatItStoredAndGoesOn) {
     });
     EXPECT_EQ(firstShown, kept);
     EXPECT_TRUE(figures.finished);
-    EXPECT_EQ(figures.filesChecked, 700);
-    EXPECT_EQ(count("SELECT count(*) FROM \"Verified Files\""), 700);
+    EXPECT_EQ(figures.filesChecked, 4500);
+    EXPECT_EQ(count("SELECT count(*) FROM \"Verified Files\""), 4500);
     // Stopped by the user, the next one goes on from there too; a finished one starts anew.
     store::DiskVerification again(catalog, "D");
     EXPECT_FALSE(again.resuming());
