@@ -29,7 +29,7 @@ inline void addSyntheticPrints(const std::string& file) {
     };
     for (const char* trigger :
          {"File Prints Deleted", "File Prints Changed", "Copy Groups Grown", "Copy Groups Shrunk"})
-        run(std::string("DROP TRIGGER \"") + trigger + "\"");
+        run(std::string("DROP TRIGGER IF EXISTS \"") + trigger + "\"");
     run("PRAGMA journal_mode = OFF");
     run("PRAGMA synchronous = OFF");
     run("BEGIN");

@@ -196,11 +196,28 @@ void CopiesWindow::showCoverage() {
         katalox::platform::Dialogs::instance().showMessage(tr("Select the disk to cover"));
         return;
     }
-    const std::string diskId = bytesOf(disks_->item(selected.front()->row(), 0)->text());
-    coverage_ = std::make_unique<katalox::store::DiskCoverage>(
-        katalox::store::coverageOf(catalog_->database(), catalog_->table(), diskId));
+    if (coverageRunning_)
+        return; // the windows answer while a large disk is covered: one at a time
+    const int row = selected.front()->row();
+    const std::string diskId = bytesOf(disks_->item(row, 0)->text());
+    coverageRunning_ = true;
+    coverageSummary_->setText(tr("Working out the coverage of \"%1\"...").arg(displayText(diskId)));
+    std::unique_ptr<katalox::store::DiskCoverage> coverage;
+    try {
+        coverage = std::make_unique<katalox::store::DiskCoverage>(
+            katalox::store::coverageOf(catalog_->database(), catalog_->table(), diskId));
+    } catch (...) {
+        coverageRunning_ = false;
+        coverageSummary_->clear();
+        throw;
+    }
+    coverageRunning_ = false;
+    coverage_ = std::move(coverage);
     katalox::store::keepProtectedShare(catalog_->database(), diskId, *coverage_);
-    disks_->item(selected.front()->row(), 2)->setText(shareText(coverage_->protectedShare()));
+    // The list may have been filled anew meanwhile: the disk's row is found again.
+    if (QTableWidgetItem* share = disks_->item(row, 2);
+        share && bytesOf(disks_->item(row, 0)->text()) == diskId)
+        share->setText(shareText(coverage_->protectedShare()));
     coverageSummary_->setText(
         tr("%1 protected: %2 in %3 files have a copy on another disk; %4 in %5 files are single "
            "copies; %6 in %7 files have no fingerprint yet.")

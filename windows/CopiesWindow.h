@@ -54,4 +54,5 @@ private:
     QTableWidget* disks_;
     QTreeWidget* folders_;
     QLabel* coverageSummary_;
+    bool coverageRunning_ = false;
 };

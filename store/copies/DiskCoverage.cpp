@@ -1,6 +1,8 @@
 #include "store/copies/DiskCoverage.h"
 
+#include "platform/MessagePump.h"
 #include "platform/Paths.h"
+#include "store/archives/ArchiveListing.h"
 #include "store/prints/ContentPrint.h"
 #include "store/prints/PrintTables.h"
 #include "store/sqlite/Database.h"
@@ -66,10 +68,15 @@ std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std:
     std::vector<DiskFile> files;
     Statement select =
         db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + quoteIdentifier(table) +
-                   " WHERE \"Disk ID\" = ?1 ORDER BY rowid");
+                   " WHERE \"Disk ID\" = ?1 AND instr(\"File Path\", '" +
+                   std::string(kMemberSeparator) + "') = 0 ORDER BY rowid");
     select.bindText(1, diskId);
     RunCursor runs(db);
+    // A disk of millions of files takes a while: the windows go on answering meanwhile.
+    std::size_t read = 0;
     while (select.step()) {
+        if (++read % 4096 == 0)
+            platform::processMessages();
         DiskFile file{select.columnInteger(0), select.columnValue(1).asString(),
                       select.columnInteger(2)};
         if (file.size > 0)

@@ -31,17 +31,6 @@ HashState newState(std::uint64_t seed) {
     return state;
 }
 
-ContentPrint digestOf(XXH3_state_t* state) {
-    XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state));
-    ContentPrint print;
-    std::memcpy(print.bytes.data(), canonical.digest, print.bytes.size());
-    // All zero means "no print": a real hash of zeros is moved aside.
-    if (!print.known())
-        print.bytes[15] = 1;
-    return print;
-}
-
 // The parts of a file of `size` bytes that its sampled print covers, in file order; they never
 // overlap.
 struct Range {
@@ -112,6 +101,41 @@ ReadOutcome outcomeAfterRead(int fd, const struct stat& before, std::uint64_t la
     return ReadOutcome::Read;
 }
 
+ContentPrint printOfHash(XXH128_hash_t hash) {
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, hash);
+    ContentPrint print;
+    std::memcpy(print.bytes.data(), canonical.digest, print.bytes.size());
+    // All zero means "no print": a real hash of zeros is moved aside.
+    if (!print.known())
+        print.bytes[15] = 1;
+    return print;
+}
+
+// A file printed whole in one read, one byte more than its size asked for: getting exactly its
+// size proves it neither grew nor shrank while read, with no second look at it.
+ReadPrint printOfSmallFile(int fd, ReadPrint& result, std::vector<char>& buffer) {
+    const std::size_t wanted = result.size + 1;
+    buffer.resize(std::max(buffer.size(), wanted));
+    ssize_t got = 0;
+    do
+        got = ::pread(fd, buffer.data(), wanted, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        result.outcome = ReadOutcome::Unreadable;
+        return result;
+    }
+    result.bytesRead = static_cast<std::uint64_t>(got);
+    if (result.bytesRead != result.size) {
+        result.outcome = ReadOutcome::Changed;
+        return result;
+    }
+    result.outcome = ReadOutcome::Read;
+    result.sampled =
+        printOfHash(XXH3_128bits_withSeed(buffer.data(), result.bytesRead, result.size));
+    return result;
+}
+
 } // namespace
 
 bool ContentPrint::known() const {
@@ -143,6 +167,8 @@ ReadPrint samplePrint(const std::string& path, std::vector<char>& buffer) {
         result.outcome = ReadOutcome::Empty;
         return result;
     }
+    if (result.size < 3 * kSampleBytes)
+        return printOfSmallFile(fd.get(), result, buffer);
     const HashState state = newState(result.size);
     std::uint64_t got = 0;
     std::uint64_t wanted = 0;
@@ -160,7 +186,7 @@ ReadPrint samplePrint(const std::string& path, std::vector<char>& buffer) {
     }
     result.outcome = outcomeAfterRead(fd.get(), before, got, wanted);
     if (result.outcome == ReadOutcome::Read)
-        result.sampled = digestOf(state.get());
+        result.sampled = printOfHash(XXH3_128bits_digest(state.get()));
     return result;
 }
 
@@ -210,8 +236,8 @@ ReadPrint wholePrint(const std::string& path, std::vector<char>& buffer,
     // A file that grew is read to its old end only: it changed while being read.
     result.outcome = outcomeAfterRead(fd.get(), before, got, wanted);
     if (result.outcome == ReadOutcome::Read) {
-        result.sampled = digestOf(sampled.get());
-        result.whole = digestOf(whole.get());
+        result.sampled = printOfHash(XXH3_128bits_digest(sampled.get()));
+        result.whole = printOfHash(XXH3_128bits_digest(whole.get()));
     }
     return result;
 }
