@@ -9,6 +9,8 @@
 #include "store/archives/MemberExtraction.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
+#include "store/copies/DiskCoverage.h"
+#include "store/prints/PrintTables.h"
 #include "store/sqlite/Database.h"
 
 #include <gtest/gtest.h>
@@ -177,6 +179,11 @@ TEST_F(ArchiveTest, MembersOfEveryFormatBecomeRecordsOneLevelDeep) {
     EXPECT_EQ(std::count_if(disk.folders().begin(), disk.folders().end(),
                             [](const store::ContentsFolder& folder) { return folder.archive; }),
               expected.size() == 11 ? 6 : 5); // INNER.ZIP too
+    // Nor does a disk's coverage count them again beside their archives.
+    store::preparePrintTables(catalog->database(), "Files");
+    const store::DiskCoverage coverage = store::coverageOf(catalog->database(), "Files", "A");
+    EXPECT_EQ(coverage.copied.bytes + coverage.single.bytes + coverage.unknown.bytes,
+              figures.totalSize);
 
     // Off, archives are files like any other.
     const store::InsertFigures plain = insert("B", std::nullopt);
