@@ -142,11 +142,19 @@ std::vector<std::string> defaultArchiveFormats() {
 }
 
 bool isArchiveName(std::string_view fileName, const std::vector<std::string>& formats) {
-    const std::string lower = lowerCase(fileName.substr(fileName.rfind('/') + 1));
+    // Asked for every file of a scan and every member of an archive: nothing is allocated.
+    const std::string_view name = fileName.substr(fileName.rfind('/') + 1);
+    if (name.find('.') == std::string_view::npos)
+        return false;
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     return std::any_of(formats.begin(), formats.end(), [&](const std::string& format) {
-        const std::string ending = "." + lowerCase(format);
-        return lower.size() > ending.size() &&
-               lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0;
+        if (name.size() <= format.size() + 1 || name[name.size() - format.size() - 1] != '.')
+            return false;
+        const std::string_view ending = name.substr(name.size() - format.size());
+        return std::equal(ending.begin(), ending.end(), format.begin(), format.end(),
+                          [&](char a, char b) { return lower(a) == lower(b); });
     });
 }
 

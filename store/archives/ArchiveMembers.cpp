@@ -70,8 +70,11 @@ void forgetAllMembers(Database& db) {
 
 MemberRecord memberRecord(const std::string& storedArchivePath, const ArchiveMember& member) {
     MemberRecord record;
-    record.upperPath =
-        platform::upperCase(storedArchivePath + std::string(kMemberSeparator) + member.path);
+    // The separator is ASCII, so the archive's stored (upper-cased) path and the member's
+    // upper-cased path make the upper-cased whole.
+    record.upperPath = storedArchivePath;
+    record.upperPath.append(kMemberSeparator);
+    platform::appendUpperCase(member.path, record.upperPath);
     record.upperName = record.upperPath.substr(record.upperPath.rfind('/') + 1);
     return record;
 }

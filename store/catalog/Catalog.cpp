@@ -292,8 +292,9 @@ void Catalog::insertMembers(const ScanToInsert& scan, std::int64_t archive, cons
     }
     figures.membersLeftOut += static_cast<std::int64_t>(contents->leftOut);
     const std::string sql = recordInsertSql(table_);
+    const std::string storedArchive = platform::upperCase(path);
     for (const ArchiveMember& member : contents->members) {
-        MemberRecord names = memberRecord(path, member);
+        MemberRecord names = memberRecord(storedArchive, member);
         const auto size = static_cast<std::int64_t>(
             std::min<std::uint64_t>(member.size, std::numeric_limits<std::int64_t>::max()));
         members_->add(archive, member.path, member.size, member.modified);

@@ -158,8 +158,7 @@ namespace {
 // keeps more of them than the usual few megabytes, then goes back to what it had.
 class LargerPageCache {
 public:
-    explicit LargerPageCache(Database& db)
-        : db_(db), before_(db.integerOf("PRAGMA cache_size")) {
+    explicit LargerPageCache(Database& db) : db_(db), before_(db.integerOf("PRAGMA cache_size")) {
         db_.execute("PRAGMA cache_size = -65536");
     }
     ~LargerPageCache() {
