@@ -1,12 +1,12 @@
 #include "store/copies/DiskCoverage.h"
 
-#include "platform/MessagePump.h"
 #include "platform/Paths.h"
 #include "store/archives/ArchiveListing.h"
 #include "store/prints/ContentPrint.h"
 #include "store/prints/PrintTables.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
+#include "store/sqlite/Transaction.h"
 
 #include <algorithm>
 #include <cstring>
@@ -72,11 +72,7 @@ std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std:
                    std::string(kMemberSeparator) + "') = 0 ORDER BY rowid");
     select.bindText(1, diskId);
     RunCursor runs(db);
-    // A disk of millions of files takes a while: the windows go on answering meanwhile.
-    std::size_t read = 0;
     while (select.step()) {
-        if (++read % 4096 == 0)
-            platform::processMessages();
         DiskFile file{select.columnInteger(0), select.columnValue(1).asString(),
                       select.columnInteger(2)};
         if (file.size > 0)
@@ -86,34 +82,30 @@ std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std:
     return files;
 }
 
-// For each print, whether a record elsewhere has it: the catalogue counts more of it than
-// this disk holds.
-std::unordered_map<std::uint64_t, bool> copiedElsewhere(Database& db,
-                                                        const std::vector<DiskFile>& files) {
-    std::unordered_map<std::uint64_t, std::int64_t> here;
-    for (const DiskFile& file : files)
-        if (file.key != 0)
-            ++here[file.key];
-    // Looked up in the groups' own order, each lookup lands next to the one before: a disk of
-    // a million prints reads the groups' pages once instead of at random.
-    std::vector<std::pair<std::string, std::int64_t>> ordered;
-    ordered.reserve(here.size());
-    for (const auto& [key, count] : here)
-        ordered.emplace_back(std::string(reinterpret_cast<const char*>(&key), sizeof key), count);
-    std::sort(ordered.begin(), ordered.end());
+// For each file, whether a record elsewhere has its print: the catalogue counts more of it
+// than this disk holds. The files are taken in the order of their prints, so each lookup in
+// the groups lands next to the one before, and the files of one print are counted together.
+std::vector<char> copiedElsewhere(Database& db, const std::vector<DiskFile>& files) {
+    // The keys hold the prints' leading bytes in memory order; the groups sort them as bytes.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> byPrint;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (files[i].key != 0)
+            byPrint.emplace_back(__builtin_bswap64(files[i].key), static_cast<std::uint32_t>(i));
+    std::sort(byPrint.begin(), byPrint.end());
     Statement copies = db.prepare("SELECT \"Copies\" FROM " + quoteIdentifier(kCopyGroupsTable) +
                                   " WHERE \"Print\" = ?1");
-    std::unordered_map<std::uint64_t, bool> elsewhere;
-    elsewhere.reserve(here.size());
-    std::size_t asked = 0;
-    for (const auto& [bytes, count] : ordered) {
-        if (++asked % 4096 == 0)
-            platform::processMessages();
+    std::vector<char> elsewhere(files.size(), 0);
+    for (std::size_t from = 0; from < byPrint.size();) {
+        const std::uint64_t key = files[byPrint[from].second].key;
+        std::size_t to = from + 1;
+        while (to < byPrint.size() && byPrint[to].first == byPrint[from].first)
+            ++to;
         copies.reset();
-        copies.bindBlob(1, bytes);
-        std::uint64_t key = 0;
-        std::memcpy(&key, bytes.data(), sizeof key);
-        elsewhere.emplace(key, copies.step() && copies.columnInteger(0) > count);
+        copies.bindBlob(1, std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
+        const bool copied =
+            copies.step() && copies.columnInteger(0) > static_cast<std::int64_t>(to - from);
+        for (; from < to; ++from)
+            elsewhere[byPrint[from].second] = copied ? 1 : 0;
     }
     return elsewhere;
 }
@@ -152,43 +144,21 @@ double DiskCoverage::protectedShare() const {
     return known > 0 ? static_cast<double>(copied.bytes) / static_cast<double>(known) : 0.0;
 }
 
-namespace {
-
-// A coverage reads pages of a million records and their prints: for its length the connection
-// keeps more of them than the usual few megabytes, then goes back to what it had.
-class LargerPageCache {
-public:
-    explicit LargerPageCache(Database& db) : db_(db), before_(db.integerOf("PRAGMA cache_size")) {
-        db_.execute("PRAGMA cache_size = -65536");
-    }
-    ~LargerPageCache() {
-        try {
-            db_.execute("PRAGMA cache_size = " + std::to_string(before_));
-        } catch (const std::exception&) {
-            // The larger cache stays until the connection closes: only memory.
-        }
-    }
-    LargerPageCache(const LargerPageCache&) = delete;
-    LargerPageCache& operator=(const LargerPageCache&) = delete;
-
-private:
-    Database& db_;
-    std::int64_t before_;
-};
-
-} // namespace
-
 DiskCoverage coverageOf(Database& db, const std::string& table, const std::string& diskId) {
     DiskCoverage coverage;
     if (!hasPrintTables(db))
         return coverage;
-    const LargerPageCache cache(db);
-    const std::vector<DiskFile> files = filesOf(db, table, diskId);
-    const auto elsewhere = copiedElsewhere(db, files);
+    // One read transaction for the million lookups: the engine takes and checks its lock once
+    // instead of for each. The windows are not answered meanwhile, as another action of theirs
+    // on this connection would land inside it.
+    const ReadSnapshot snapshot(db);
+    std::vector<DiskFile> files = filesOf(db, table, diskId);
+    const std::vector<char> elsewhere = copiedElsewhere(db, files);
     FolderTree tree(coverage.folders);
     std::size_t lastFolder = 0;
     std::string lastFolderPath;
-    for (const DiskFile& file : files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        DiskFile& file = files[i];
         if (file.size <= 0)
             continue;
         // Files of one folder mostly come one after another.
@@ -201,11 +171,11 @@ DiskCoverage coverageOf(Database& db, const std::string& table, const std::strin
         CoverageFolder& folder = coverage.folders[lastFolder];
         if (file.key == 0) {
             folder.unknown.add(file.size);
-        } else if (elsewhere.at(file.key)) {
+        } else if (elsewhere[i] != 0) {
             folder.copied.add(file.size);
         } else {
             folder.single.add(file.size);
-            coverage.singlePaths.push_back(file.path);
+            coverage.singlePaths.push_back(std::move(file.path));
         }
     }
     // Children come after their parents: rolled up from the last folder back.
