@@ -202,6 +202,7 @@ void CopiesWindow::showCoverage() {
     const std::string diskId = bytesOf(disks_->item(row, 0)->text());
     coverageRunning_ = true;
     coverageSummary_->setText(tr("Working out the coverage of \"%1\"...").arg(displayText(diskId)));
+    coverageSummary_->repaint(); // shown before the work, which takes a second or two
     std::unique_ptr<katalox::store::DiskCoverage> coverage;
     try {
         coverage = std::make_unique<katalox::store::DiskCoverage>(
