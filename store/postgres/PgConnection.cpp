@@ -11,9 +11,21 @@ namespace katalox::store {
 
 namespace {
 
+// libpq's message on one line: its lines joined, the indent of the later ones dropped.
 std::string trimmed(const char* text) {
-    std::string result = text ? text : "";
-    while (!result.empty() && (result.back() == '\n' || result.back() == ' '))
+    std::string result;
+    bool lineBreak = false;
+    for (const char* at = text ? text : ""; *at; ++at) {
+        if (*at == '\n') {
+            lineBreak = true;
+        } else if (!(lineBreak && (*at == ' ' || *at == '\t'))) {
+            if (lineBreak && !result.empty())
+                result += ' ';
+            result += *at;
+            lineBreak = false;
+        }
+    }
+    while (!result.empty() && result.back() == ' ')
         result.pop_back();
     return result;
 }

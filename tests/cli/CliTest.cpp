@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -232,6 +233,7 @@ TEST_F(CliTest, InitTakesOneServerAndNamesWhatWentWrong) {
     EXPECT_EQ(away.err.rfind("katalox-cli: Cannot connect to postgresql://ann@/cat?host=", 0), 0u)
         << away.err;
     EXPECT_EQ(away.err.find("s3cret"), std::string::npos) << away.err;
+    EXPECT_EQ(std::count(away.err.begin(), away.err.end(), '\n'), 1) << away.err; // one line
 }
 
 } // namespace
