@@ -37,7 +37,7 @@ std::string trimmed(const char* text) {
     std::string message = trimmed(pq.resultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
     if (message.empty())
         message = trimmed(pq.errorMessage(connection));
-    const std::string_view state = trimmed(pq.resultErrorField(result, PG_DIAG_SQLSTATE));
+    const std::string state = trimmed(pq.resultErrorField(result, PG_DIAG_SQLSTATE));
     // 55P03 lock_not_available, 40P01 deadlock_detected, 40001 serialization_failure: another
     // session was in the way, and trying again may succeed.
     if (state == "55P03" || state == "40P01" || state == "40001")
@@ -74,6 +74,8 @@ bool PgResult::isNull(int row, int column) const {
 std::string PgResult::text(int row, int column) const {
     const LibPq& pq = libpq();
     const char* value = pq.getvalue(result_.get(), row, column);
+    if (!value) // no such row or column
+        return {};
     return std::string(value, static_cast<std::size_t>(pq.getlength(result_.get(), row, column)));
 }
 
@@ -177,7 +179,7 @@ std::string uriForDisplay(const std::string& uri) {
             shown.erase(colon, at - colon);
     }
     char separator = '?';
-    for (std::size_t from = query + 1; from < uri.size() + 1 && query < uri.size();) {
+    for (std::size_t from = query + 1; query < uri.size() && from <= uri.size();) {
         const std::size_t end = std::min(uri.find('&', from), uri.size());
         const std::string_view item(uri.data() + from, end - from);
         if (!item.empty() && !item.starts_with("password=")) {

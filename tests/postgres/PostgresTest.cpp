@@ -129,9 +129,18 @@ TEST_F(PostgresTest, ErrorsCarryTheServersMessage) {
         store::PgTransaction transaction(db);
         db.execute("CREATE TABLE \"Undone\" (x int)");
     }
-    EXPECT_EQ(db.execute("SELECT to_regclass('\"Undone\"')").isNull(0, 0), true);
+    EXPECT_TRUE(db.execute("SELECT to_regclass('\"Undone\"')").isNull(0, 0));
     EXPECT_THROW(PgConnection("postgresql:///postgres?host=/nonexistent&user=katalox"),
                  EngineError);
+    // A lock held by another session, and a session that may only read, are told apart.
+    db.execute("CREATE TABLE \"Held\" (x int)");
+    PgConnection other(uri);
+    store::PgTransaction holding(other);
+    other.execute("LOCK TABLE \"Held\"");
+    db.execute("SET lock_timeout = '50ms'");
+    EXPECT_THROW(db.execute("SELECT * FROM \"Held\""), EngineBusyError);
+    db.execute("SET default_transaction_read_only = on");
+    EXPECT_THROW(db.execute("CREATE TABLE \"Refused\" (x int)"), EngineReadOnlyError);
 }
 
 TEST_F(PostgresTest, NamesOfAnyBytesComeBackAsTheyWent) {
