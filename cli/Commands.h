@@ -20,6 +20,8 @@ int runExport(store::Catalog& catalog, const Words& words);
 int runCheck(store::Catalog& catalog, const Words& words);
 // Brings the substring index up to date, without pauses, and ends.
 int runIndex(store::Catalog& catalog, const Words& words);
+// Sets up a shared catalogue on a PostgreSQL server; takes no catalogue of its own.
+int runInit(const Words& words);
 
 // As the windows index new records in the background, scan and update leave a process of
 // ours indexing them ("index") when they end, so that a script goes on at once; searches are

@@ -19,6 +19,7 @@ const char* const kProgram =
     "  update ID              bring a connected disk's records up to date\n"
     "  export                 the records as CSV, JSON or an HTML page\n"
     "  check                  the catalogue's integrity and its indexes\n"
+    "  init URI               set up a catalogue shared on a PostgreSQL server\n"
     "\n"
     "  --catalog FILE   a catalogue file\n"
     "  --folder DIR     the catalogue that DIR/config.ini names\n"
@@ -85,6 +86,15 @@ const std::map<std::string, const char*> kCommands = {
               "\n"
               "Brings the catalogue's substring index up to date, which makes find fast. scan and\n"
               "update start it in the background when they end; searches are right meanwhile.\n"},
+    {"init",
+     "Usage: katalox-cli init postgresql://USER@HOST/DBNAME\n"
+     "\n"
+     "Sets up a catalogue that a team shares on a PostgreSQL server, in the database the URI\n"
+     "names (any libpq connection URI): the table Files with the fields of a catalogue file,\n"
+     "an index on the Disk ID and trigram indexes (the extension pg_trgm, which init creates\n"
+     "when the database lacks it) on names and paths, all in one transaction. A catalogue set\n"
+     "up before is left as it is, or brought up to date when an older Katalox made it.\n"
+     "Passwords come from ~/.pgpass or PGPASSWORD, as for psql; the database must hold UTF-8.\n"},
     {"check",
      "Usage: katalox-cli check [--full]\n"
      "\n"

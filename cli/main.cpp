@@ -59,6 +59,10 @@ const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&
     {"update", cli::runUpdate}, {"export", cli::runExport}, {"check", cli::runCheck},
     {"index", cli::runIndex}};
 
+// Commands that reach a server rather than the catalogue config.ini names.
+const std::map<std::string, std::function<int(const cli::Words&)>> kServerCommands = {
+    {"init", cli::runInit}};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,13 +92,27 @@ int main(int argc, char** argv) {
     const std::string command = argv[at];
     const cli::Words words(argv + at + 1, argv + argc);
     const auto run = kCommands.find(command);
-    if (run == kCommands.end())
+    const auto runOnServer = kServerCommands.find(command);
+    if (run == kCommands.end() && runOnServer == kServerCommands.end())
         return fail("", "no command " + command + "\nTry 'katalox-cli --help'.");
     for (const std::string& word : words)
         if (word == "--help" || word == "-h") {
             std::fputs(cli::helpText(command).c_str(), stdout);
             return 0;
         }
+    if (runOnServer != kServerCommands.end()) {
+        if (file || folder)
+            return fail("", command + " takes no --catalog or --folder\nTry 'katalox-cli " +
+                                command + " --help'.");
+        try {
+            return runOnServer->second(words);
+        } catch (const cli::UsageError& mistake) {
+            return fail("", std::string(mistake.what()) + "\nTry 'katalox-cli " + command +
+                                " --help'.");
+        } catch (const std::exception& error) {
+            return fail("", error.what());
+        }
+    }
     std::string path;
     try {
         path = cataloguePath(file, folder);

@@ -1,5 +1,6 @@
 # `make package`: a Debian package of what cmake/Install.cmake installs. dpkg-shlibdeps finds
-# the libraries it needs; the Qt platform plugins are loaded at run time, so they are named.
+# the libraries it needs; the Qt platform plugins and libpq (for a catalogue shared on a
+# PostgreSQL server) are loaded at run time, so they are named.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME katalox)
 set(CPACK_PACKAGE_VENDOR "Katalox Team")
@@ -21,4 +22,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://katalox.example.org)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libpq5)
 include(CPack)

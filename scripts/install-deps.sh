@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
   libsqlite3-dev sqlite3 libjpeg62-turbo-dev libblkid-dev e2fsprogs libpcre2-dev libarchive-dev zip 7zip xorriso
   libxxhash-dev xxhash
+  libpq-dev postgresql postgresql-contrib
   plocate
   libgtest-dev libgmock-dev
   xvfb xauth imagemagick

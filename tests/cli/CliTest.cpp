@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -207,7 +208,7 @@ TEST_F(CliTest, ExportWritesEveryRecordAndCheckFindsWhatIsOff) {
 }
 
 TEST_F(CliTest, EveryCommandHasItsHelp) {
-    for (const char* command : {"find", "disks", "scan", "update", "export", "check"}) {
+    for (const char* command : {"find", "disks", "scan", "update", "export", "check", "init"}) {
         const CliRun help = cli({command, "--help"}, false);
         EXPECT_EQ(help.code, 0) << command;
         EXPECT_EQ(help.out.rfind(std::string("Usage: katalox-cli ") + command, 0), 0u) << command;
@@ -215,6 +216,24 @@ TEST_F(CliTest, EveryCommandHasItsHelp) {
     EXPECT_EQ(cli({"--help"}, false).code, 0);
     EXPECT_EQ(cli({"frobnicate"}, false).code, 2);
     EXPECT_EQ(cli({"find", "--frobnicate", "x"}).code, 2);
+}
+
+TEST_F(CliTest, InitTakesOneServerAndNamesWhatWentWrong) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"init"}, {"init", catalogue}, {"init", "postgresql://a", "b"}}) {
+        const CliRun run = cli(words, false);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_NE(run.err.find("Try 'katalox-cli init --help'"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(cli({"init", "postgresql://a"}).code, 2); // not with a catalogue file
+    // No server there: told at once, the password left out.
+    const CliRun away =
+        cli({"init", "postgresql://ann:s3cret@/cat?host=" + dir.file("none")}, false);
+    EXPECT_EQ(away.code, 2);
+    EXPECT_EQ(away.err.rfind("katalox-cli: Cannot connect to postgresql://ann@/cat?host=", 0), 0u)
+        << away.err;
+    EXPECT_EQ(away.err.find("s3cret"), std::string::npos) << away.err;
+    EXPECT_EQ(std::count(away.err.begin(), away.err.end(), '\n'), 1) << away.err; // one line
 }
 
 } // namespace

@@ -49,8 +49,10 @@ offered() {
   bash --norc --noprofile -c 'source "$1" && shift && COMP_WORDS=("$@") &&
     COMP_CWORD=$(($# - 1)) && _katalox_cli && echo "${COMPREPLY[*]}"' _ "$completion" "$@"
 }
-[[ $(offered katalox-cli "") == "find disks scan update export check" ]] ||
+[[ $(offered katalox-cli "") == "find disks scan update export check init" ]] ||
   fail "the completion does not offer the commands"
+[[ $(offered katalox-cli init "") == postgresql:// ]] ||
+  fail "the completion does not offer init's connection URI"
 [[ $(offered katalox-cli --folder /tmp find --re) == --regex ]] ||
   fail "the completion does not offer find's options"
 

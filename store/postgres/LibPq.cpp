@@ -1,0 +1,70 @@
+#include "store/postgres/LibPq.h"
+
+#include "platform/Error.h"
+
+#include <dlfcn.h>
+#include <mutex>
+#include <string>
+
+namespace katalox::store {
+
+namespace {
+
+// The soname of libpq, unchanged since PostgreSQL 8.4.
+constexpr const char* kLibraryName = "libpq.so.5";
+
+template <typename Function> void resolve(void* library, Function& function, const char* name) {
+    void* address = ::dlsym(library, name);
+    if (!address)
+        throw EngineError(std::string("The PostgreSQL client library ") + kLibraryName +
+                          " has no function " + name);
+    // POSIX guarantees that a function's address survives the trip through void*.
+    function = reinterpret_cast<Function>(address);
+}
+
+LibPq load() {
+    // Never closed: libpq keeps process-wide state (its SSL set-up) once used.
+    void* library = ::dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* reason = ::dlerror();
+        throw EngineError(std::string("Cannot load the PostgreSQL client library ") + kLibraryName +
+                          " (Debian package libpq5)" +
+                          (reason ? std::string(": ") + reason : std::string()));
+    }
+    LibPq pq{};
+    resolve(library, pq.connectdbParams, "PQconnectdbParams");
+    resolve(library, pq.status, "PQstatus");
+    resolve(library, pq.errorMessage, "PQerrorMessage");
+    resolve(library, pq.finish, "PQfinish");
+    resolve(library, pq.setNoticeProcessor, "PQsetNoticeProcessor");
+    resolve(library, pq.parameterStatus, "PQparameterStatus");
+    resolve(library, pq.execParams, "PQexecParams");
+    resolve(library, pq.resultStatus, "PQresultStatus");
+    resolve(library, pq.resultErrorField, "PQresultErrorField");
+    resolve(library, pq.clear, "PQclear");
+    resolve(library, pq.ntuples, "PQntuples");
+    resolve(library, pq.nfields, "PQnfields");
+    resolve(library, pq.getvalue, "PQgetvalue");
+    resolve(library, pq.getlength, "PQgetlength");
+    resolve(library, pq.getisnull, "PQgetisnull");
+    resolve(library, pq.cmdTuples, "PQcmdTuples");
+    return pq;
+}
+
+} // namespace
+
+const LibPq& libpq() {
+    // A failed load is tried again by the next caller (the library may have been installed
+    // meanwhile), so this is not a plain function-local static.
+    static std::mutex guard;
+    static LibPq loaded{};
+    static bool done = false;
+    const std::lock_guard lock(guard);
+    if (!done) {
+        loaded = load();
+        done = true;
+    }
+    return loaded;
+}
+
+} // namespace katalox::store
