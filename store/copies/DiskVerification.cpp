@@ -320,6 +320,8 @@ private:
         case ReadOutcome::Changed:
             judged.finding = VerifyFinding::Modified;
             break;
+        case ReadOutcome::Link:
+            break; // recorded as itself: nothing to read
         case ReadOutcome::Empty:
             if (!sameFacts)
                 judged.finding = VerifyFinding::Modified;

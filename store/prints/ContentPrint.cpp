@@ -66,7 +66,8 @@ bool readFully(int fd, char* into, std::uint64_t length, std::uint64_t at, std::
 // Reading for a print leaves the file's access time alone where the kernel lets us (files we
 // own, or with the right to): otherwise every file read would have its inode written back.
 platform::UniqueFd openLeavingAccessTime(const std::string& path) {
-    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // A link is recorded with its own size, so it is never read through.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
     static std::atomic<bool> refused{false};
     if (!refused.load(std::memory_order_relaxed)) {
         platform::UniqueFd fd = platform::openDeep(path, kFlags | O_NOATIME);
@@ -80,6 +81,10 @@ platform::UniqueFd openLeavingAccessTime(const std::string& path) {
 // Opens the file and tells its size and time; none when it cannot be read.
 platform::UniqueFd openForPrint(const std::string& path, ReadPrint& result, struct stat& before) {
     platform::UniqueFd fd = openLeavingAccessTime(path);
+    if (!fd.valid() && errno == ELOOP) {
+        result.outcome = ReadOutcome::Link;
+        return platform::UniqueFd();
+    }
     if (!fd.valid() || ::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode)) {
         result.outcome = ReadOutcome::Unreadable;
         return platform::UniqueFd();

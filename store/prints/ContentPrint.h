@@ -31,6 +31,7 @@ enum class ReadOutcome {
     Unreadable, // could not be opened or read
     Changed,    // its size or time changed while it was read: the print would not be its own
     Empty,      // nothing to print
+    Link,       // a symbolic link: recorded as itself, not as the file it leads to
 };
 
 struct ReadPrint {

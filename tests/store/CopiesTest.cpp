@@ -212,14 +212,17 @@ TEST_F(CopiesTest, FilesWithoutPrintsStillListAndCount) {
 
 TEST_F(CopiesTest, UnreadableAndVanishedFilesAreCountedNotFatal) {
     ASSERT_EQ(::mkfifo(dir.file("a/fifo").c_str(), 0600), 0);
+    // A link is listed with its own size: it is neither read through nor taken for changing.
+    fs::create_symlink("photo.jpg", dir.file("a/shortcut.jpg"));
     const std::vector<std::string> paths{dir.file("a/fifo"), dir.file("a/gone.bin"),
-                                         dir.file("a/photo.jpg")};
+                                         dir.file("a/photo.jpg"), dir.file("a/shortcut.jpg")};
     const scanner::WalkRules rules{dir.file("a") + "/", "*", "*"};
     const store::InsertFigures figures = catalog->insert(
         {"A", rules}, paths.size(), [&](std::size_t i) { return std::string_view(paths[i]); });
-    EXPECT_EQ(figures.records, 2);
+    EXPECT_EQ(figures.records, 3);
     EXPECT_EQ(figures.missing, 1);
     EXPECT_EQ(figures.unreadable, 1);
+    EXPECT_EQ(figures.changing, 0);
     EXPECT_EQ(countOutside("SELECT count(*) FROM \"File Prints\""), 1);
 }
 
