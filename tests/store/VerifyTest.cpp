@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -93,8 +94,20 @@ TEST_F(VerifyTest, FindsSilentChangesBeyondTheSamplesGoneUnreadableAndChangedFil
     EXPECT_EQ(first.files, 6);
     EXPECT_EQ(first.filesChecked, 6);
     EXPECT_EQ(first.corrupted + first.gone + first.unreadable + first.modified, 0);
-    // The whole hashes are kept; the empty file has nothing to hash.
+    // The whole hashes are kept, as xxhsum -H2 gives them; the empty file has nothing to hash.
     EXPECT_EQ(count("SELECT count(*) FROM \"Verified Files\" WHERE \"Hash\" IS NOT NULL"), 5);
+    if (std::FILE* sum =
+            ::popen(("xxhsum -H2 " + dir.file("d/same.bin") + " 2>/dev/null").c_str(), "r")) {
+        char hex[33] = {};
+        const bool read = std::fscanf(sum, "%32s", hex) == 1;
+        ::pclose(sum);
+        if (read) {
+            EXPECT_EQ(
+                count("SELECT count(*) FROM \"Verified Files\" WHERE lower(hex(\"Hash\")) = '" +
+                      std::string(hex) + "'"),
+                1);
+        }
+    }
     {
         store::Catalog catalog(file);
         const auto check = store::lastDiskCheck(catalog.database(), "D");
