@@ -262,5 +262,6 @@ void CopiesWindow::exportSingleCopies() {
         QString());
     if (!path || path->isEmpty())
         return;
+    std::sort(coverage_->singlePaths.begin(), coverage_->singlePaths.end());
     katalox::platform::writeTextLines(bytesOf(*path), coverage_->singlePaths);
 }

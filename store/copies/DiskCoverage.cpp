@@ -66,11 +66,29 @@ private:
 
 std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std::string& diskId) {
     std::vector<DiskFile> files;
+    const std::string name = quoteIdentifier(table);
+    // A disk inserted in one go holds a run of records: read as a stretch of the table, its
+    // rows come page after page instead of each through the Disk ID index.
+    Statement span = db.prepare("SELECT min(rowid), max(rowid), count(*) FROM " + name +
+                                " WHERE \"Disk ID\" = ?1");
+    span.bindText(1, diskId);
+    span.step();
+    const std::int64_t first = span.columnInteger(0);
+    const std::int64_t last = span.columnInteger(1);
+    const bool compact = last - first < 2 * span.columnInteger(2);
+    const std::string members =
+        " AND instr(\"File Path\", '" + std::string(kMemberSeparator) + "') = 0 ORDER BY rowid";
     Statement select =
-        db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + quoteIdentifier(table) +
-                   " WHERE \"Disk ID\" = ?1 AND instr(\"File Path\", '" +
-                   std::string(kMemberSeparator) + "') = 0 ORDER BY rowid");
+        compact ? db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + name +
+                             " NOT INDEXED WHERE rowid BETWEEN ?2 AND ?3 AND \"Disk ID\" = ?1" +
+                             members)
+                : db.prepare("SELECT rowid, \"File Path\", \"File Size\" FROM " + name +
+                             " WHERE \"Disk ID\" = ?1" + members);
     select.bindText(1, diskId);
+    if (compact) {
+        select.bindInteger(2, first);
+        select.bindInteger(3, last);
+    }
     RunCursor runs(db);
     while (select.step()) {
         DiskFile file{select.columnInteger(0), select.columnValue(1).asString(),
@@ -82,9 +100,56 @@ std::vector<DiskFile> filesOf(Database& db, const std::string& table, const std:
     return files;
 }
 
+// Copies of each print in the catalogue, asked for in the groups' own order: one look-up each
+// for a few prints, one pass along the groups for many, where the pass costs less than the
+// look-ups it replaces.
+class GroupCopies {
+public:
+    GroupCopies(Database& db, std::size_t prints)
+        : passing_(prints >= kPassFrom),
+          select_(db.prepare(
+              passing_ ? "SELECT \"Print\", \"Copies\" FROM " + quoteIdentifier(kCopyGroupsTable) +
+                             " ORDER BY \"Print\""
+                       : "SELECT \"Print\", \"Copies\" FROM " + quoteIdentifier(kCopyGroupsTable) +
+                             " WHERE \"Print\" = ?1")) {}
+
+    // `ordered`: the print's leading bytes read as a big-endian number; asked in rising order.
+    std::int64_t of(std::uint64_t ordered) {
+        if (!passing_) {
+            const std::uint64_t bytes = __builtin_bswap64(ordered);
+            select_.reset();
+            select_.bindBlob(1, std::string_view(reinterpret_cast<const char*>(&bytes), 8));
+            return select_.step() ? select_.columnInteger(1) : 0;
+        }
+        while (!ended_ && (!started_ || at_ < ordered)) {
+            started_ = true;
+            if (!select_.step()) {
+                ended_ = true;
+                break;
+            }
+            const Value print = select_.columnValue(0);
+            std::uint64_t bytes = 0;
+            if (const std::string* text = print.text(); text && text->size() == 8)
+                std::memcpy(&bytes, text->data(), 8);
+            at_ = __builtin_bswap64(bytes);
+            copies_ = select_.columnInteger(1);
+        }
+        return !ended_ && at_ == ordered ? copies_ : 0;
+    }
+
+private:
+    static constexpr std::size_t kPassFrom = 100000;
+    bool passing_;
+    Statement select_;
+    bool started_ = false;
+    bool ended_ = false;
+    std::uint64_t at_ = 0;
+    std::int64_t copies_ = 0;
+};
+
 // For each file, whether a record elsewhere has its print: the catalogue counts more of it
-// than this disk holds. The files are taken in the order of their prints, so each lookup in
-// the groups lands next to the one before, and the files of one print are counted together.
+// than this disk holds. The files are taken in the order of their prints, and the files of
+// one print are counted together.
 std::vector<char> copiedElsewhere(Database& db, const std::vector<DiskFile>& files) {
     // The keys hold the prints' leading bytes in memory order; the groups sort them as bytes.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> byPrint;
@@ -92,18 +157,13 @@ std::vector<char> copiedElsewhere(Database& db, const std::vector<DiskFile>& fil
         if (files[i].key != 0)
             byPrint.emplace_back(__builtin_bswap64(files[i].key), static_cast<std::uint32_t>(i));
     std::sort(byPrint.begin(), byPrint.end());
-    Statement copies = db.prepare("SELECT \"Copies\" FROM " + quoteIdentifier(kCopyGroupsTable) +
-                                  " WHERE \"Print\" = ?1");
+    GroupCopies groups(db, byPrint.size());
     std::vector<char> elsewhere(files.size(), 0);
     for (std::size_t from = 0; from < byPrint.size();) {
-        const std::uint64_t key = files[byPrint[from].second].key;
         std::size_t to = from + 1;
         while (to < byPrint.size() && byPrint[to].first == byPrint[from].first)
             ++to;
-        copies.reset();
-        copies.bindBlob(1, std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
-        const bool copied =
-            copies.step() && copies.columnInteger(0) > static_cast<std::int64_t>(to - from);
+        const bool copied = groups.of(byPrint[from].first) > static_cast<std::int64_t>(to - from);
         for (; from < to; ++from)
             elsewhere[byPrint[from].second] = copied ? 1 : 0;
     }
@@ -194,7 +254,6 @@ DiskCoverage coverageOf(Database& db, const std::string& table, const std::strin
     coverage.copied = coverage.folders[0].copied;
     coverage.single = coverage.folders[0].single;
     coverage.unknown = coverage.folders[0].unknown;
-    std::sort(coverage.singlePaths.begin(), coverage.singlePaths.end());
     return coverage;
 }
 

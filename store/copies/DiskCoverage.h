@@ -34,8 +34,9 @@ struct CoverageFolder {
 
 struct DiskCoverage {
     FileCount copied, single, unknown;
-    std::vector<CoverageFolder> folders;  // the first is the root "/"
-    std::vector<std::string> singlePaths; // the stored paths of the single copies, sorted
+    std::vector<CoverageFolder> folders; // the first is the root "/"
+    // The stored paths of the single copies, in record order (sorted when exported).
+    std::vector<std::string> singlePaths;
     // The share of the bytes whose content is known that has a copy elsewhere, 0 to 1.
     double protectedShare() const;
 };
