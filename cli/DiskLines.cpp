@@ -29,8 +29,8 @@ void appendDiskLine(std::string& text, const DiskLine& disk, bool json, bool fir
     appendField(text, "file_system", disk.volume.type, json);
     const std::string& where = disk.mountedAt;
     if (json) {
-        text += ",\"files\":" + std::to_string(disk.files) +
-                ",\"bytes\":" + std::to_string(disk.bytes);
+        text +=
+            ",\"files\":" + std::to_string(disk.files) + ",\"bytes\":" + std::to_string(disk.bytes);
         appendField(text, "last_scan", disk.scannedAt, true);
         text += std::string(",\"connected\":") + (where.empty() ? "false" : "true");
         text += ",\"mounted_at\":";
@@ -38,8 +38,8 @@ void appendDiskLine(std::string& text, const DiskLine& disk, bool json, bool fir
         text += "}";
     } else {
         text += std::to_string(disk.files) + "\t" + std::to_string(disk.bytes) + "\t";
-        text += (disk.scannedAt.empty() ? "-" : disk.scannedAt) + "\t" +
-                (where.empty() ? "-" : where);
+        text +=
+            (disk.scannedAt.empty() ? "-" : disk.scannedAt) + "\t" + (where.empty() ? "-" : where);
         text += "\n";
     }
 }

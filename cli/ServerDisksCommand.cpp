@@ -18,8 +18,7 @@ int runDisksOnServer(const std::string& uri, const Words& words) {
     const bool json = args.has("--json");
     store::PgConnection db(uri);
     store::checkCatalogue(db, uri);
-    const std::vector<store::PgDiskTotals> disks =
-        store::diskTotals(db, store::kPgCatalogueTable);
+    const std::vector<store::PgDiskTotals> disks = store::diskTotals(db, store::kPgCatalogueTable);
     Output out;
     std::string& text = out.buffer();
     if (json)

@@ -50,8 +50,8 @@ int runFindOnServer(const std::string& uri, const Words& words) {
         query.diskIds = filters.disks;
     query.minSize = filters.minSize;
     query.maxSize = filters.maxSize;
-    const bool testedHere = filters.extension || !filters.globs.empty() ||
-                            (!filters.disks.empty() && !exactDisks);
+    const bool testedHere =
+        filters.extension || !filters.globs.empty() || (!filters.disks.empty() && !exactDisks);
     if (limit >= 0 && !testedHere)
         query.limit = limit;
 

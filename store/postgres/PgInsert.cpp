@@ -41,9 +41,8 @@ void appendField(std::string& out, std::string_view text) {
 } // namespace
 
 PgInsert::PgInsert(PgConnection& db, const std::string& table, std::size_t batchRecords)
-    : db_(db),
-      copy_("COPY " + quoteIdentifier(table) +
-            " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") FROM STDIN"),
+    : db_(db), copy_("COPY " + quoteIdentifier(table) +
+                     " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") FROM STDIN"),
       batchRecords_(std::max<std::size_t>(batchRecords, 1)) {
     rows_.reserve(kSendSize * 2);
 }

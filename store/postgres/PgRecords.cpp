@@ -15,8 +15,7 @@ std::string whereClause(const PgRecordQuery& query, std::vector<PgParameter>& pa
     };
     // LIKE's default escape is the backslash, with which the trigram index reads the pattern.
     for (const std::string& substring : query.pathSubstrings)
-        conditions.push_back("\"File Path\" LIKE " +
-                             parameter(likeSubstringOnServer(substring)));
+        conditions.push_back("\"File Path\" LIKE " + parameter(likeSubstringOnServer(substring)));
     if (!query.diskIds.empty()) {
         std::string any;
         for (const std::string& diskId : query.diskIds)
@@ -68,14 +67,13 @@ std::string likeSubstringOnServer(std::string_view bytes) {
 
 std::vector<PgDiskTotals> diskTotals(PgConnection& db, const std::string& table) {
     const std::string diskId = "coalesce(\"Disk ID\", '')";
-    const PgResult rows =
-        db.execute("SELECT " + diskId + ", count(*), coalesce(sum(\"File Size\"), 0) FROM " +
-                   quoteIdentifier(table) + " GROUP BY " + diskId + " ORDER BY " + diskId +
-                   " COLLATE \"C\"");
+    const PgResult rows = db.execute(
+        "SELECT " + diskId + ", count(*), coalesce(sum(\"File Size\"), 0) FROM " +
+        quoteIdentifier(table) + " GROUP BY " + diskId + " ORDER BY " + diskId + " COLLATE \"C\"");
     std::vector<PgDiskTotals> totals;
     for (int row = 0; row < rows.rows(); ++row)
-        totals.push_back({fromServerText(rows.text(row, 0)), rows.integer(row, 1),
-                          rows.integer(row, 2)});
+        totals.push_back(
+            {fromServerText(rows.text(row, 0)), rows.integer(row, 1), rows.integer(row, 2)});
     return totals;
 }
 

@@ -74,12 +74,16 @@ protected:
 
 TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {
     const std::vector<std::string> names = {
-        "Photos/IMG_0001.JPG", "Photos/img_0002.jpg", "Photos/2019/Beach.jpeg",
+        "Photos/IMG_0001.JPG",
+        "Photos/img_0002.jpg",
+        "Photos/2019/Beach.jpeg",
         "Docs/caf\xE9.txt",                  // Latin-1, not UTF-8
         "Docs/\xEF\xBF\xBD replaced.txt",    // U+FFFD itself
         "Docs/\xF4\x8F\xB8\xA9 private.txt", // a character of the range the server form uses
         "Docs/\xC3\xA9\xA9 long.txt",        // a character with a continuation byte too many
-        "Docs/100%_sure\\.txt", "Docs/tab\there.txt", "Docs/line\nbreak.txt",
+        "Docs/100%_sure\\.txt",
+        "Docs/tab\there.txt",
+        "Docs/line\nbreak.txt",
         "\xC3\x84rger/\xC3\xA4rger.TXT"};
     for (std::size_t i = 0; i < names.size(); ++i)
         dir.write("disk/" + names[i], std::string(i + 1, 'x'));
@@ -89,26 +93,26 @@ TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {
     }
 
     // The file's results show the real paths, the server's the paths as stored: upper-cased.
-    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"-0", "/"},
-             {"-0", "img"},
-             {"-0", "caf\xE9"},
-             {"-0", "\xF4\x8F\xB8\xA9"},
-             {"-0", "%_"},
-             {"-0", "\\."},
-             {"-0", "\t"},
-             {"-0", "docs", ".TXT"},
-             {"-0", "-i", "\xC3\xA4rger"},
-             {"-0", "--disk", "D2", "txt"},
-             {"-0", "--disk", "D*", "--ext", "jp*", "/"},
-             {"-0", "--min-size", "3", "--max-size", "6", "/"},
-             {"-0", "--glob", "*/PHOTOS/*"},
-             {"--count", "/"},
-             {"--count", "--disk", "D1", "docs"},
-             {"--count", "--ext", "txt", "/"},
-             {"--limit", "2", "/"},
-             {"--limit", "1", "--ext", "txt", "/"},
-             {"no such thing"}}) {
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"-0", "/"},
+                                               {"-0", "img"},
+                                               {"-0", "caf\xE9"},
+                                               {"-0", "\xF4\x8F\xB8\xA9"},
+                                               {"-0", "%_"},
+                                               {"-0", "\\."},
+                                               {"-0", "\t"},
+                                               {"-0", "docs", ".TXT"},
+                                               {"-0", "-i", "\xC3\xA4rger"},
+                                               {"-0", "--disk", "D2", "txt"},
+                                               {"-0", "--disk", "D*", "--ext", "jp*", "/"},
+                                               {"-0", "--min-size", "3", "--max-size", "6", "/"},
+                                               {"-0", "--glob", "*/PHOTOS/*"},
+                                               {"--count", "/"},
+                                               {"--count", "--disk", "D1", "docs"},
+                                               {"--count", "--ext", "txt", "/"},
+                                               {"--limit", "2", "/"},
+                                               {"--limit", "1", "--ext", "txt", "/"},
+                                               {"no such thing"}}) {
         std::vector<std::string> find{"find"};
         find.insert(find.end(), words.begin(), words.end());
         const CliRun inFile = cli(catalogueFile, find);
