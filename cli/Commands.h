@@ -20,6 +20,10 @@ int runExport(store::Catalog& catalog, const Words& words);
 int runCheck(store::Catalog& catalog, const Words& words);
 // Brings the substring index up to date, without pauses, and ends.
 int runIndex(store::Catalog& catalog, const Words& words);
+// find, disks and scan on a catalogue on a PostgreSQL server that `uri` names.
+int runFindOnServer(const std::string& uri, const Words& words);
+int runDisksOnServer(const std::string& uri, const Words& words);
+int runScanOnServer(const std::string& uri, const Words& words);
 // Sets up a shared catalogue on a PostgreSQL server; takes no catalogue of its own.
 int runInit(const Words& words);
 

@@ -1,6 +1,7 @@
 // disks: every Disk ID, its volume, its size at the last scan and where it is now.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/DiskLines.h"
 #include "cli/Output.h"
 
 #include "store/catalog/Catalog.h"
@@ -12,13 +13,6 @@
 namespace katalox::cli {
 
 namespace {
-
-struct DiskLine {
-    std::string diskId;
-    const store::DiskPresence* presence = nullptr;
-    std::int64_t files = 0;
-    std::int64_t bytes = 0;
-};
 
 // Every Disk ID in order, from the index, one step per Disk ID (not per record).
 std::vector<std::string> diskIds(store::Database& db, const std::string& table) {
@@ -36,15 +30,6 @@ std::vector<std::string> diskIds(store::Database& db, const std::string& table) 
         next.bindText(1, ids.back());
     }
     return ids;
-}
-
-void appendField(std::string& out, const std::string& name, const std::string& value, bool json) {
-    if (!json) {
-        out.append(value.empty() ? "-" : value).push_back('\t');
-        return;
-    }
-    out.append(",\"").append(name).append("\":");
-    appendJson(out, value);
 }
 
 } // namespace
@@ -66,48 +51,27 @@ int runDisks(store::Catalog& catalog, const Words& words) {
     for (const std::string& diskId : diskIds(catalog.database(), catalog.table())) {
         const auto found = byId.find(diskId);
         const store::DiskPresence* presence = found == byId.end() ? nullptr : found->second;
-        std::int64_t files = 0, bytes = 0;
-        platform::VolumeFacts volume;
-        std::string scannedAt;
+        DiskLine line;
+        line.diskId = diskId;
         if (presence) {
             // The totals of the last scans; a Disk ID without one is counted.
             for (const store::RecordedScan& scan : presence->scans) {
-                files += scan.recordCount;
-                bytes += scan.totalSize;
+                line.files += scan.recordCount;
+                line.bytes += scan.totalSize;
             }
-            volume = presence->scans.back().volume;
-            scannedAt = presence->scans.back().scannedAt;
+            line.volume = presence->scans.back().volume;
+            line.scannedAt = presence->scans.back().scannedAt;
+            line.mountedAt = presence->mountedAt.value_or("");
         } else {
             store::Statement count = catalog.database().prepare(
                 "SELECT count(*), total(\"File Size\") FROM " +
                 store::quoteIdentifier(catalog.table()) + " WHERE \"Disk ID\" = ?1");
             count.bindText(1, diskId);
             count.step();
-            files = count.columnInteger(0);
-            bytes = static_cast<std::int64_t>(count.columnValue(1).asInteger());
+            line.files = count.columnInteger(0);
+            line.bytes = static_cast<std::int64_t>(count.columnValue(1).asInteger());
         }
-        const std::string where = presence && presence->mountedAt ? *presence->mountedAt : "";
-        if (json) {
-            text += first ? "\n{\"disk\":" : ",\n{\"disk\":";
-            appendJson(text, diskId);
-        } else {
-            text.append(diskId).push_back('\t');
-        }
-        appendField(text, "label", volume.label, json);
-        appendField(text, "uuid", volume.uuid, json);
-        appendField(text, "file_system", volume.type, json);
-        if (json) {
-            text += ",\"files\":" + std::to_string(files) + ",\"bytes\":" + std::to_string(bytes);
-            appendField(text, "last_scan", scannedAt, true);
-            text += std::string(",\"connected\":") + (where.empty() ? "false" : "true");
-            text += ",\"mounted_at\":";
-            where.empty() ? void(text += "null") : appendJson(text, where);
-            text += "}";
-        } else {
-            text += std::to_string(files) + "\t" + std::to_string(bytes) + "\t";
-            text += (scannedAt.empty() ? "-" : scannedAt) + "\t" + (where.empty() ? "-" : where);
-            text += "\n";
-        }
+        appendDiskLine(text, line, json, first);
         first = false;
         out.resultDone();
     }

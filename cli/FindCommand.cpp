@@ -2,6 +2,7 @@
 // further and printed as they are read.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/FindFilters.h"
 #include "cli/FoundRecords.h"
 
 #include "platform/Utf8.h"
@@ -15,20 +16,11 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <fnmatch.h>
-
 #include <memory>
 
 namespace katalox::cli {
 
 namespace {
-
-const std::vector<OptionSpec> kFindOptions = {
-    {"--glob", false}, {"--regex", false},   {"--disk", true},
-    {"--ext", true},   {"--min-size", true}, {"--max-size", true},
-    {"--newer", true}, {"--older", true},    {"--online", false},
-    {"--limit", true}, {"--count", false},   {"-0", false, "--null"},
-    {"--json", false}, {"--csv", false},     {"-i", false, "--ignore-case"}};
 
 // A compiled regular expression, freed with its match data.
 class Regex {
@@ -64,23 +56,10 @@ private:
     pcre2_match_data* match_ = nullptr;
 };
 
-// `Like` text for a substring: upper-cased as paths are stored, its own % _ \ kept literal.
-std::string likeSubstring(const std::string& pattern) {
-    std::string like = "%";
-    for (const char c : platform::upperCase(pattern)) {
-        if (c == '%' || c == '_' || c == '\\')
-            like.push_back('\\');
-        like.push_back(c);
-    }
-    return like + "%";
-}
-
 struct Filters {
-    std::vector<std::string> disks;
-    std::optional<std::string> extension; // upper-cased
-    std::optional<std::int64_t> minSize, maxSize, newer, older;
+    RecordFilters record;
+    std::optional<std::int64_t> newer, older;
     bool online = false;
-    std::vector<std::string> globs; // upper-cased
     std::vector<std::unique_ptr<Regex>> regexes;
 
     bool needFacts() const { return newer || older || !regexes.empty(); }
@@ -88,51 +67,22 @@ struct Filters {
 
 Filters filtersOf(const Arguments& args) {
     Filters filters;
-    filters.disks = args.values("--disk");
-    if (const auto ext = args.value("--ext"))
-        filters.extension = platform::upperCase(*ext);
-    if (const auto size = args.value("--min-size"))
-        filters.minSize = sizeArgument("--min-size", *size);
-    if (const auto size = args.value("--max-size"))
-        filters.maxSize = sizeArgument("--max-size", *size);
+    filters.record = recordFiltersOf(args);
     if (const auto date = args.value("--newer"))
         filters.newer = dateArgument("--newer", *date);
     if (const auto date = args.value("--older"))
         filters.older = dateArgument("--older", *date);
     filters.online = args.has("--online");
-    if (args.has("--glob"))
-        for (const std::string& pattern : args.words())
-            filters.globs.push_back(platform::upperCase(pattern));
     if (args.has("--regex"))
         for (const std::string& pattern : args.words())
             filters.regexes.push_back(std::make_unique<Regex>(pattern, args.has("-i")));
     return filters;
 }
 
-bool extensionMatches(const std::string& upperName, const std::string& extension) {
-    const std::size_t dot = upperName.rfind('.');
-    const std::string own = dot == std::string::npos ? std::string() : upperName.substr(dot + 1);
-    return ::fnmatch(extension.c_str(), own.c_str(), 0) == 0;
-}
-
 // Everything but the facts: cheap tests first.
 bool passesRecordFilters(const Filters& filters, const FoundRecord& record,
                          const ConnectedScans* connected) {
-    if (!filters.disks.empty() &&
-        std::none_of(filters.disks.begin(), filters.disks.end(), [&](const std::string& disk) {
-            return ::fnmatch(disk.c_str(), record.diskId.c_str(), 0) == 0;
-        }))
-        return false;
-    if (filters.extension && !extensionMatches(record.upperName, *filters.extension))
-        return false;
-    if ((filters.minSize && record.size < *filters.minSize) ||
-        (filters.maxSize && record.size > *filters.maxSize))
-        return false;
-    if (connected && !connected->diskConnected(record.diskId))
-        return false;
-    return std::all_of(filters.globs.begin(), filters.globs.end(), [&](const std::string& glob) {
-        return ::fnmatch(glob.c_str(), record.storedPath.c_str(), 0) == 0;
-    });
+    return filters.record.passes(record) && (!connected || connected->diskConnected(record.diskId));
 }
 
 bool passesFactFilters(const Filters& filters, const FoundRecord& record) {
@@ -186,20 +136,10 @@ selectOf(store::Database& db, const std::string& table, const Arguments& args) {
 } // namespace
 
 int runFind(store::Catalog& catalog, const Words& words) {
-    const Arguments args(words, kFindOptions);
-    if (args.words().empty() && !args.has("--disk") && !args.has("--ext") &&
-        !args.has("--min-size") && !args.has("--max-size") && !args.has("--newer") &&
-        !args.has("--older") && !args.has("--online"))
-        throw UsageError("find needs a PATTERN (or an option that chooses records)");
+    const Arguments args(words, findOptions());
+    requireChoice(args);
     const Filters filters = filtersOf(args);
-    // No limit is -1.
-    const std::int64_t limit =
-        args.value("--limit") ? countArgument("--limit", *args.value("--limit")) : -1;
-    const bool countOnly = args.has("--count");
-    const RecordFormat format = args.has("--json")  ? RecordFormat::Json
-                                : args.has("--csv") ? RecordFormat::Csv
-                                : args.has("-0")    ? RecordFormat::NulSeparated
-                                                    : RecordFormat::Lines;
+    const auto [limit, countOnly, format] = findOutputOf(args);
     store::Database& db = catalog.database();
     const store::ReadSnapshot snapshot(db);
     const auto [sql, parameters] = selectOf(db, catalog.table(), args);

@@ -7,7 +7,7 @@ namespace katalox::cli {
 namespace {
 
 const char* const kProgram =
-    "Usage: katalox-cli [--catalog FILE | --folder DIR] COMMAND [OPTIONS] [ARGS]\n"
+    "Usage: katalox-cli [--catalog FILE|URI | --folder DIR] COMMAND [OPTIONS] [ARGS]\n"
     "\n"
     "The Katalox catalogue from a terminal. Without --catalog or --folder, the catalogue that\n"
     "config.ini in the current folder names, else the per-user folder's.\n"
@@ -22,6 +22,9 @@ const char* const kProgram =
     "  init URI               set up a catalogue shared on a PostgreSQL server\n"
     "\n"
     "  --catalog FILE   a catalogue file\n"
+    "  --catalog URI    a catalogue on a PostgreSQL server (postgresql://USER@HOST/DBNAME, set\n"
+    "                   up by init), for find, disks and scan; passwords come from ~/.pgpass\n"
+    "                   or PGPASSWORD\n"
     "  --folder DIR     the catalogue that DIR/config.ini names\n"
     "  --help, --version\n"
     "\n"
@@ -48,12 +51,16 @@ const std::map<std::string, const char*> kCommands = {
      "  --count           print only how many were found\n"
      "  -0, --null        end each result with NUL instead of a line break\n"
      "  --json, --csv     every field: disk, name, path, real_path, live_path, size,\n"
-     "                    modified, record\n"},
+     "                    modified, record\n"
+     "\n"
+     "On a catalogue on a PostgreSQL server the paths are those stored, in upper case, and\n"
+     "--regex, --newer, --older and --online are not available yet.\n"},
     {"disks",
      "Usage: katalox-cli disks [--json]\n"
      "\n"
      "One line per Disk ID, fields separated by tabs: Disk ID, volume label, UUID, file\n"
-     "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"},
+     "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"
+     "On a catalogue on a PostgreSQL server only the Disk IDs and their totals are known.\n"},
     {"scan",
      "Usage: katalox-cli scan DIR --disk-id ID [--name PATTERN] [--ext PATTERN]\n"
      "                        [--no-fingerprints] [--no-archives]\n"
@@ -64,7 +71,9 @@ const std::map<std::string, const char*> kCommands = {
      "Each file's content is sampled for a fingerprint, which finds its copies on other\n"
      "disks; --no-fingerprints leaves that out, for slow media. The files inside archives\n"
      "and disk images (zip, 7z, rar, tar, iso, ...) become records too, named by the\n"
-     "archive's path, // and their path inside it; --no-archives leaves them out.\n"},
+     "archive's path, // and their path inside it; --no-archives leaves them out.\n"
+     "Into a catalogue on a PostgreSQL server the files are written in batches of 10000, each\n"
+     "kept once written; fingerprints, archive members and volumes are not recorded there yet.\n"},
     {"update",
      "Usage: katalox-cli update ID [--dry-run]\n"
      "\n"

@@ -4,6 +4,7 @@
 
 #include "platform/Paths.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgConnection.h"
 #include "store/settings/ConfigFile.h"
 #include "store/settings/UserFolder.h"
 #include "store/sqlite/Database.h"
@@ -59,6 +60,34 @@ const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&
     {"update", cli::runUpdate}, {"export", cli::runExport}, {"check", cli::runCheck},
     {"index", cli::runIndex}};
 
+// The commands that work on a catalogue on a PostgreSQL server, given as --catalog URI.
+const std::map<std::string, std::function<int(const std::string&, const cli::Words&)>>
+    kOnServerCommands = {{"find", cli::runFindOnServer},
+                         {"disks", cli::runDisksOnServer},
+                         {"scan", cli::runScanOnServer}};
+
+bool isServerUri(const std::string& catalogue) {
+    return catalogue.starts_with("postgresql://") || catalogue.starts_with("postgres://");
+}
+
+int runOnServerCatalogue(const std::string& command, const std::string& uri,
+                         const cli::Words& words) {
+    const std::string where = store::uriForDisplay(uri);
+    const auto run = kOnServerCommands.find(command);
+    if (run == kOnServerCommands.end())
+        return fail(where, command +
+                               " works only on a catalogue file so far; on a PostgreSQL server "
+                               "find, disks and scan do");
+    try {
+        return run->second(uri, words);
+    } catch (const cli::UsageError& mistake) {
+        return fail("",
+                    std::string(mistake.what()) + "\nTry 'katalox-cli " + command + " --help'.");
+    } catch (const std::exception& error) {
+        return fail(where, error.what());
+    }
+}
+
 // Commands that reach a server rather than the catalogue config.ini names.
 const std::map<std::string, std::function<int(const cli::Words&)>> kServerCommands = {
     {"init", cli::runInit}};
@@ -113,6 +142,8 @@ int main(int argc, char** argv) {
             return fail("", error.what());
         }
     }
+    if (file && isServerUri(*file))
+        return runOnServerCatalogue(command, *file, words);
     std::string path;
     try {
         path = cataloguePath(file, folder);

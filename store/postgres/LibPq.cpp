@@ -48,6 +48,9 @@ LibPq load() {
     resolve(library, pq.getlength, "PQgetlength");
     resolve(library, pq.getisnull, "PQgetisnull");
     resolve(library, pq.cmdTuples, "PQcmdTuples");
+    resolve(library, pq.putCopyData, "PQputCopyData");
+    resolve(library, pq.putCopyEnd, "PQputCopyEnd");
+    resolve(library, pq.getResult, "PQgetResult");
     return pq;
 }
 

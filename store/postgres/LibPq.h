@@ -23,6 +23,9 @@ struct LibPq {
     decltype(&PQgetlength) getlength;
     decltype(&PQgetisnull) getisnull;
     decltype(&PQcmdTuples) cmdTuples;
+    decltype(&PQputCopyData) putCopyData;
+    decltype(&PQputCopyEnd) putCopyEnd;
+    decltype(&PQgetResult) getResult;
 };
 
 // The library's functions, loaded once for the whole program. Throws EngineError naming the

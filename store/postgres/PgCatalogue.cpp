@@ -91,4 +91,26 @@ PgInitialisation initialiseCatalogue(const std::string& uri, const std::string& 
     return done;
 }
 
+void checkCatalogue(PgConnection& db, const std::string& uri, const std::string& table) {
+    const std::string where = " in " + uriForDisplay(uri);
+    const std::string init = "katalox-cli init " + uriForDisplay(uri);
+    if (db.execute("SELECT to_regclass($1)", {kVersionTable}).isNull(0, 0))
+        throw EngineError("There is no catalogue" + where + " (" + init + " sets one up)");
+    const PgResult recorded =
+        db.execute("SELECT \"Version\" FROM " + kVersionTable + " WHERE \"Table\" = $1", {table});
+    if (recorded.rows() == 0)
+        throw EngineError("There is no catalogue table \"" + table + "\"" + where + " (" + init +
+                          " sets it up)");
+    const std::int64_t version = recorded.integer(0, 0);
+    if (version < kPgSchemaVersion)
+        throw EngineError("The catalogue table \"" + table + "\"" + where +
+                          " has the older layout of version " + std::to_string(version) + " (" +
+                          init + " brings it up to date)");
+    if (version > kPgSchemaVersion)
+        throw EngineError("The catalogue table \"" + table + "\"" + where +
+                          " has the layout of version " + std::to_string(version) +
+                          ", made by a newer Katalox; this one reads version " +
+                          std::to_string(kPgSchemaVersion));
+}
+
 } // namespace katalox::store

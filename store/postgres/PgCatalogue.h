@@ -6,8 +6,13 @@
 
 namespace katalox::store {
 
+class PgConnection;
+
 // The layout this program makes and reads.
 constexpr int kPgSchemaVersion = 1;
+
+// The table of records that the command line works on.
+constexpr const char* kPgCatalogueTable = "Files";
 
 struct PgInitialisation {
     // The layout found: 0 when there was no catalogue table yet.
@@ -22,6 +27,13 @@ struct PgInitialisation {
 // EngineError when the server cannot be reached, the database does not hold UTF-8, pg_trgm
 // cannot be had, a table of that name exists that this program did not make, or the layout is
 // newer than this program's.
-PgInitialisation initialiseCatalogue(const std::string& uri, const std::string& table = "Files");
+PgInitialisation initialiseCatalogue(const std::string& uri,
+                                     const std::string& table = kPgCatalogueTable);
+
+// Makes sure that `db` (reached through `uri`) holds the catalogue table `table` in the layout
+// this program reads. Throws EngineError saying what to do when it has none, an older layout
+// (init brings it up to date) or a newer one.
+void checkCatalogue(PgConnection& db, const std::string& uri,
+                    const std::string& table = kPgCatalogueTable);
 
 } // namespace katalox::store

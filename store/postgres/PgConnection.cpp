@@ -128,6 +128,55 @@ PgResult PgConnection::execute(const std::string& sql, const std::vector<PgParam
     return result;
 }
 
+void PgConnection::startCopy(const std::string& sql) {
+    const LibPq& pq = libpq();
+    PgResult result(
+        pq.execParams(connection_.get(), sql.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+    if (pq.resultStatus(result.get()) != PGRES_COPY_IN)
+        throwStatementError(connection_.get(), result.get());
+}
+
+void PgConnection::sendCopyData(std::string_view rows) {
+    // -1: the server has ended the COPY with an error, or the connection is gone.
+    if (libpq().putCopyData(connection_.get(), rows.data(), static_cast<int>(rows.size())) != 1) {
+        finishCopy();
+        throw EngineError(trimmed(libpq().errorMessage(connection_.get())));
+    }
+}
+
+std::int64_t PgConnection::endCopy() {
+    if (libpq().putCopyEnd(connection_.get(), nullptr) != 1) {
+        finishCopy();
+        throw EngineError(trimmed(libpq().errorMessage(connection_.get())));
+    }
+    return finishCopy();
+}
+
+std::int64_t PgConnection::finishCopy() {
+    const LibPq& pq = libpq();
+    std::optional<PgResult> failed;
+    std::optional<std::int64_t> copied;
+    while (pg_result* next = pq.getResult(connection_.get())) {
+        PgResult result(next);
+        const ExecStatusType status = pq.resultStatus(next);
+        if (status == PGRES_COPY_IN) {
+            // Still copying after a failed send: ended with an error, which undoes the rows.
+            if (pq.putCopyEnd(connection_.get(), "the client stopped sending rows") != 1)
+                break;
+        } else if (status == PGRES_COMMAND_OK) {
+            copied = result.changedRows();
+        } else if (!failed) {
+            failed = std::move(result);
+        }
+    }
+    if (failed)
+        throwStatementError(connection_.get(), failed->get());
+    // Rows the server has taken are committed, even when the connection is lost right after.
+    if (!copied)
+        throw EngineError(trimmed(pq.errorMessage(connection_.get())));
+    return *copied;
+}
+
 std::string PgConnection::serverSetting(const std::string& name) const {
     const char* value = libpq().parameterStatus(connection_.get(), name.c_str());
     return value ? value : "";

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct pg_conn;
@@ -54,11 +55,23 @@ public:
     // EngineReadOnlyError on a server that only reads, otherwise EngineError.
     PgResult execute(const std::string& sql, const std::vector<PgParameter>& parameters = {});
 
+    // Rows copied in: startCopy() runs a COPY ... FROM STDIN, sendCopyData() hands over rows in
+    // COPY's text form, endCopy() ends them and returns how many the server took. A COPY is one
+    // statement, so outside BEGIN its rows are one transaction: all of them or none. Failures
+    // throw as execute() does, with the server's reason once it has given one; the connection
+    // is then ready for the next statement, unless it was lost.
+    void startCopy(const std::string& sql);
+    void sendCopyData(std::string_view rows);
+    std::int64_t endCopy();
+
     // A setting the server reports at connection (server_encoding, server_version, ...);
     // empty when unknown.
     std::string serverSetting(const std::string& name) const;
 
 private:
+    // Reads the results of a COPY until there are none, so the connection is ready again.
+    std::int64_t finishCopy();
+
     std::unique_ptr<pg_conn, PgRelease> connection_;
 };
 

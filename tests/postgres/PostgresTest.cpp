@@ -1,6 +1,7 @@
 // The shared catalogue on the throwaway server that ctest starts (tests/postgres/test-server.sh):
 // its layout, its indexes, names of any bytes, Like as the SQLite engine answers it, and
 // katalox-cli init.
+#include "postgres/PostgresTest.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
 #include "store/catalog/CatalogFile.h"
@@ -23,39 +24,6 @@ namespace katalox::test {
 namespace {
 
 using store::PgConnection;
-using store::PgParameter;
-
-// A database of its own for each test, made anew on the test server.
-class PostgresTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* server = std::getenv("KATALOX_TEST_POSTGRES");
-        ASSERT_TRUE(server && *server)
-            << "KATALOX_TEST_POSTGRES is not set: run the tests with ctest, which starts the "
-               "test server first";
-        const std::string base = server;
-        const std::size_t name = base.find("/postgres?");
-        ASSERT_NE(name, std::string::npos) << base;
-        const std::string database =
-            std::string("test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        PgConnection admin(base);
-        admin.execute("DROP DATABASE IF EXISTS \"" + database + "\"");
-        admin.execute("CREATE DATABASE \"" + database + "\"");
-        uri = base.substr(0, name + 1) + database + base.substr(name + 9);
-    }
-
-    std::vector<std::string> column(const std::string& sql,
-                                    const std::vector<PgParameter>& parameters = {}) {
-        PgConnection db(uri);
-        const store::PgResult result = db.execute(sql, parameters);
-        std::vector<std::string> values;
-        for (int row = 0; row < result.rows(); ++row)
-            values.push_back(result.text(row, 0));
-        return values;
-    }
-
-    std::string uri;
-};
 
 TEST_F(PostgresTest, InitMakesTheLayoutOnceAndKeepsItsRecords) {
     const store::PgInitialisation first = store::initialiseCatalogue(uri);

@@ -1,0 +1,92 @@
+// find on a catalogue on a PostgreSQL server: the server tests the patterns (through its trigram
+// index), the Disk IDs named exactly and the sizes; wildcards are tested here. The records come
+// through a cursor in the order they were written and are printed as they come.
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/FindFilters.h"
+#include "cli/FoundRecords.h"
+
+#include "platform/Utf8.h"
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgListing.h"
+#include "store/postgres/PgRecords.h"
+#include "store/postgres/PgText.h"
+
+#include <algorithm>
+
+namespace katalox::cli {
+
+namespace {
+
+// The options that need what a catalogue file records beside its rows (real paths, times,
+// scans), which a server does not hold yet.
+void refuseFileOnlyOptions(const Arguments& args) {
+    for (const char* option : {"--regex", "--newer", "--older", "--online"})
+        if (args.has(option))
+            throw UsageError(std::string(option) +
+                             " works only on a catalogue file so far, not on a PostgreSQL server");
+}
+
+bool hasWildcards(const std::string& pattern) {
+    return pattern.find_first_of("*?[\\") != std::string::npos;
+}
+
+} // namespace
+
+int runFindOnServer(const std::string& uri, const Words& words) {
+    const Arguments args(words, findOptions());
+    requireChoice(args);
+    refuseFileOnlyOptions(args);
+    const RecordFilters filters = recordFiltersOf(args);
+    const auto [limit, countOnly, format] = findOutputOf(args);
+    store::PgRecordQuery query;
+    if (!args.has("--glob"))
+        for (const std::string& pattern : args.words())
+            query.pathSubstrings.push_back(platform::upperCase(pattern));
+    const bool exactDisks = !filters.disks.empty() &&
+                            std::none_of(filters.disks.begin(), filters.disks.end(), hasWildcards);
+    if (exactDisks)
+        query.diskIds = filters.disks;
+    query.minSize = filters.minSize;
+    query.maxSize = filters.maxSize;
+    const bool testedHere =
+        filters.extension || !filters.globs.empty() || (!filters.disks.empty() && !exactDisks);
+    if (limit >= 0 && !testedHere)
+        query.limit = limit;
+
+    store::PgConnection db(uri);
+    store::checkCatalogue(db, uri);
+    Output out;
+    std::int64_t found = 0;
+    if (countOnly && !testedHere) {
+        const store::PgSelect count = store::recordCount(store::kPgCatalogueTable, query);
+        found = db.execute(count.sql, count.parameters).integer(0, 0);
+        out.buffer() += std::to_string(found) + "\n";
+        return found > 0 ? 0 : 1;
+    }
+    std::optional<RecordWriter> writer;
+    if (!countOnly)
+        writer.emplace(out, format);
+    const store::PgSelect select = store::recordSelect(store::kPgCatalogueTable, query);
+    store::PgListing rows(db, select.sql, select.parameters);
+    FoundRecord record;
+    while ((limit < 0 || found < limit) && rows.next()) {
+        record.id = rows.integer(0);
+        record.diskId = store::fromServerText(rows.text(1));
+        record.storedPath = store::fromServerText(rows.text(2));
+        record.upperName = store::fromServerText(rows.text(3));
+        record.size = rows.integer(4);
+        if (!filters.passes(record))
+            continue;
+        ++found;
+        if (writer)
+            writer->write(record);
+    }
+    writer.reset();
+    if (countOnly)
+        out.buffer() += std::to_string(found) + "\n";
+    return found > 0 ? 0 : 1;
+}
+
+} // namespace katalox::cli

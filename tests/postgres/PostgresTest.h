@@ -1,0 +1,48 @@
+#pragma once
+// The fixture of the tests that run on the throwaway server ctest starts
+// (tests/postgres/test-server.sh).
+#include "store/postgres/PgConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace katalox::test {
+
+using store::PgParameter;
+
+// A database of its own for each test, made anew on the test server.
+class PostgresTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* server = std::getenv("KATALOX_TEST_POSTGRES");
+        ASSERT_TRUE(server && *server)
+            << "KATALOX_TEST_POSTGRES is not set: run the tests with ctest, which starts the "
+               "test server first";
+        const std::string base = server;
+        const std::size_t name = base.find("/postgres?");
+        ASSERT_NE(name, std::string::npos) << base;
+        const std::string database =
+            std::string("test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        store::PgConnection admin(base);
+        admin.execute("DROP DATABASE IF EXISTS \"" + database + "\"");
+        admin.execute("CREATE DATABASE \"" + database + "\"");
+        uri = base.substr(0, name + 1) + database + base.substr(name + 9);
+    }
+
+    std::vector<std::string> column(const std::string& sql,
+                                    const std::vector<PgParameter>& parameters = {}) {
+        store::PgConnection db(uri);
+        const store::PgResult result = db.execute(sql, parameters);
+        std::vector<std::string> values;
+        for (int row = 0; row < result.rows(); ++row)
+            values.push_back(result.text(row, 0));
+        return values;
+    }
+
+    std::string uri;
+};
+
+} // namespace katalox::test
