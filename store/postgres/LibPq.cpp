@@ -51,6 +51,8 @@ LibPq load() {
     resolve(library, pq.putCopyData, "PQputCopyData");
     resolve(library, pq.putCopyEnd, "PQputCopyEnd");
     resolve(library, pq.getResult, "PQgetResult");
+    resolve(library, pq.fname, "PQfname");
+    resolve(library, pq.ftype, "PQftype");
     return pq;
 }
 

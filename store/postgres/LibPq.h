@@ -26,6 +26,8 @@ struct LibPq {
     decltype(&PQputCopyData) putCopyData;
     decltype(&PQputCopyEnd) putCopyEnd;
     decltype(&PQgetResult) getResult;
+    decltype(&PQfname) fname;
+    decltype(&PQftype) ftype;
 };
 
 // The library's functions, loaded once for the whole program. Throws EngineError naming the

@@ -88,6 +88,29 @@ std::int64_t PgResult::integer(int row, int column) const {
     return number;
 }
 
+std::string PgResult::columnName(int column) const {
+    const char* name = libpq().fname(result_.get(), column);
+    return name ? name : "";
+}
+
+PgResult::ColumnType PgResult::columnType(int column) const {
+    // The type numbers of the server's built-in types (pg_type.oid).
+    switch (libpq().ftype(result_.get(), column)) {
+    case 20: // bigint
+    case 21: // smallint
+    case 23: // integer
+        return ColumnType::Integer;
+    case 700:  // real
+    case 701:  // double precision
+    case 1700: // numeric
+        return ColumnType::Real;
+    case 17: // bytea
+        return ColumnType::Bytes;
+    default:
+        return ColumnType::Text;
+    }
+}
+
 std::int64_t PgResult::changedRows() const {
     const std::string count = libpq().cmdTuples(result_.get());
     std::int64_t number = 0;
@@ -180,6 +203,10 @@ std::int64_t PgConnection::finishCopy() {
 std::string PgConnection::serverSetting(const std::string& name) const {
     const char* value = libpq().parameterStatus(connection_.get(), name.c_str());
     return value ? value : "";
+}
+
+bool PgConnection::lost() const {
+    return libpq().status(connection_.get()) == CONNECTION_BAD;
 }
 
 PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {

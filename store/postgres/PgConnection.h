@@ -34,6 +34,10 @@ public:
     std::string text(int row, int column) const;
     // A value as a whole number. Throws EngineError for one that is not.
     std::int64_t integer(int row, int column) const;
+    // A column's name, and whether the server sends it as a whole number, a real or bytes.
+    std::string columnName(int column) const;
+    enum class ColumnType { Integer, Real, Text, Bytes };
+    ColumnType columnType(int column) const;
     // The rows an INSERT, UPDATE or DELETE changed.
     std::int64_t changedRows() const;
     // The libpq result, for store/postgres.
@@ -67,6 +71,9 @@ public:
     // A setting the server reports at connection (server_encoding, server_version, ...);
     // empty when unknown.
     std::string serverSetting(const std::string& name) const;
+
+    // True once the connection to the server is gone: every statement fails from then on.
+    bool lost() const;
 
 private:
     // Reads the results of a COPY until there are none, so the connection is ready again.

@@ -1,0 +1,64 @@
+#include "store/postgres/ServerCatalogue.h"
+
+#include "platform/Error.h"
+#include "store/postgres/PgConnection.h"
+#include "store/sqlite/SqlText.h"
+
+#include <map>
+#include <mutex>
+
+namespace katalox::store {
+
+namespace {
+
+std::mutex connectionsMutex;
+// One connection per URI for the program's life: a listing, the table cursor and the
+// maintenance commands share it, so that opening a listing costs no new connection.
+std::map<std::string, std::shared_ptr<PgConnection>>& connections() {
+    static std::map<std::string, std::shared_ptr<PgConnection>> open;
+    return open;
+}
+
+} // namespace
+
+bool isServerUri(std::string_view setting) {
+    return setting.starts_with("postgresql://") || setting.starts_with("postgres://");
+}
+
+std::shared_ptr<PgConnection> serverConnection(const std::string& uri) {
+    const std::lock_guard lock(connectionsMutex);
+    std::shared_ptr<PgConnection>& shared = connections()[uri];
+    // A lost connection stays with those who hold it, failing; the next user gets a new one.
+    if (!shared || shared->lost())
+        shared = std::make_shared<PgConnection>(uri);
+    return shared;
+}
+
+std::int64_t runServerChange(const std::string& uri, const std::string& statement) {
+    const std::shared_ptr<PgConnection> db = serverConnection(uri);
+    PgTransaction transaction(*db);
+    const PgResult result = db->execute(statement);
+    transaction.commit();
+    return result.changedRows();
+}
+
+void emptyServerTable(const std::string& uri, const std::string& table) {
+    const std::shared_ptr<PgConnection> db = serverConnection(uri);
+    PgTransaction transaction(*db);
+    // The lock keeps every other session's reads and writes out until the records are gone;
+    // one busy for long (a listing being read) makes the command fail rather than wait.
+    db->execute("SET LOCAL lock_timeout = '3s'");
+    db->execute("LOCK TABLE " + quoteIdentifier(table) + " IN ACCESS EXCLUSIVE MODE");
+    const PgResult others =
+        db->execute("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                    "AND pid <> pg_backend_pid() AND backend_type = 'client backend'");
+    if (const std::int64_t count = others.integer(0, 0); count > 0)
+        throw EngineError("Cannot empty the catalogue while " + std::to_string(count) +
+                          (count == 1 ? " other program is" : " other programs are") +
+                          " connected to it");
+    // TRUNCATE keeps the identity's counter unless told otherwise, as emptying a file does.
+    db->execute("TRUNCATE " + quoteIdentifier(table));
+    transaction.commit();
+}
+
+} // namespace katalox::store
