@@ -5,7 +5,9 @@
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/KeyedResult.h"
 #include "store/dataset/MaterialResult.h"
+#include "store/dataset/ServerStatements.h"
 #include "store/dialect/StatementSyntax.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/search/EveryRecord.h"
 #include "store/search/ListingPlanner.h"
 #include "store/sqlite/Database.h"
@@ -95,6 +97,8 @@ void Query::setDatabaseName(const std::string& folder) {
 }
 
 std::string Query::filePath() const {
+    if (isServerUri(databaseName_))
+        return databaseName_;
     return platform::joinPath(databaseName_, kStatementTableFile);
 }
 
@@ -118,9 +122,13 @@ void Query::open() {
         return;
     const StatementSyntax syntax = parseStatement(joinedLines(sql_));
     auto state = std::make_unique<State>();
-    state->db = openCatalogFile(filePath());
-    state->db->tidy();
-    state->result = runSelect(state->db, syntax);
+    if (isServerUri(databaseName_)) {
+        state->result = openServerSelect(databaseName_, syntax);
+    } else {
+        state->db = openCatalogFile(filePath());
+        state->db->tidy();
+        state->result = runSelect(state->db, syntax);
+    }
     state_ = std::move(state);
     setActive(true, state_->result->count());
 }
@@ -134,7 +142,12 @@ void Query::close() {
 
 void Query::execSQL() {
     close();
-    const std::string sql = parseStatement(joinedLines(sql_)).sqlite;
+    const StatementSyntax syntax = parseStatement(joinedLines(sql_));
+    if (isServerUri(databaseName_)) {
+        runServerChange(databaseName_, syntax.server);
+        return;
+    }
+    const std::string& sql = syntax.sqlite;
     std::shared_ptr<Database> db = openCatalogFile(filePath());
     Statement statement = db->prepare(sql);
     statement.refuseParameters();

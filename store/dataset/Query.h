@@ -16,7 +16,9 @@ public:
 
     void setDatabaseName(const std::string& folder); // throws EngineError while open
     const std::string& databaseName() const { return databaseName_; }
-    // The file the statements run against: "Files.db" in the query's folder.
+    // The file the statements run against: "Files.db" in the query's folder. The database
+    // name may instead be a server's URI (postgresql://...): the statements then run there, in
+    // its dialect, each change in one transaction, and this is the URI.
     std::string filePath() const;
 
     // The statement lines; every change closes the query first.

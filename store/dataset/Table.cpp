@@ -5,6 +5,8 @@
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/RowIndex.h"
 #include "store/dataset/RowReader.h"
+#include "store/dataset/ServerListing.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 
@@ -97,6 +99,8 @@ void Table::setExclusive(bool exclusive) {
 }
 
 std::string Table::filePath() const {
+    if (isServerUri(databaseName_))
+        return databaseName_;
     return platform::joinPath(databaseName_, tableName_);
 }
 
@@ -104,12 +108,22 @@ void Table::open() {
     if (active())
         return;
     const std::string table = tableNameOf(tableName_);
+    if (isServerUri(databaseName_)) {
+        serverRows_ =
+            std::make_unique<ServerListing>(serverConnection(databaseName_), table, std::string());
+        setActive(true, serverRows_->count());
+        return;
+    }
     state_ = std::make_unique<State>(openCatalogFile(filePath()), table,
                                      [this] { emit recordsChanged(); });
     setActive(true, state_->index.count());
 }
 
 void Table::close() {
+    if (serverRows_) {
+        serverRows_.reset();
+        setActive(false);
+    }
     if (!state_)
         return;
     std::unique_ptr<State> closing = std::move(state_);
@@ -121,8 +135,14 @@ void Table::close() {
     }
 }
 
-void Table::insert() {
+void Table::requireFileState() const {
     requireOpen();
+    if (!state_)
+        throw EngineError("Records are added to a catalogue on a server by a scan's insert");
+}
+
+void Table::insert() {
+    requireFileState();
     state_->inserting = true;
     state_->buffer.assign(state_->reader.fields().size(), Value());
     state_->assigned.assign(state_->reader.fields().size(), false);
@@ -137,7 +157,7 @@ void Table::setFieldInteger(const std::string& fieldName, std::int64_t value) {
 }
 
 void Table::setField(const std::string& fieldName, Value value) {
-    requireOpen();
+    requireFileState();
     const int field = requireField(fieldName);
     if (!state_->inserting)
         throw EngineError("Dataset not in edit or insert mode");
@@ -146,7 +166,7 @@ void Table::setField(const std::string& fieldName, Value value) {
 }
 
 void Table::post() {
-    requireOpen();
+    requireFileState();
     State& state = *state_;
     if (!state.inserting)
         throw EngineError("Dataset not in edit or insert mode");
@@ -180,6 +200,10 @@ void Table::emptyTable() {
         throw EngineError("Cannot perform this operation on an open dataset");
     if (!exclusive_)
         throw EngineError("Cannot empty the table: it is not opened for exclusive use");
+    if (isServerUri(databaseName_)) {
+        emptyServerTable(databaseName_, tableNameOf(tableName_));
+        return;
+    }
     emptyCatalogFile(filePath(), tableNameOf(tableName_));
 }
 
@@ -188,16 +212,25 @@ std::size_t Table::unwrittenCount() const {
 }
 
 const std::vector<Field>& Table::fields() const {
+    if (serverRows_)
+        return serverRows_->fields();
     return state_ ? state_->reader.fields() : noFields;
 }
 
 std::int64_t Table::recordCount() const {
     requireOpen();
+    if (serverRows_)
+        return serverRows_->count();
     state_->refresh();
     return state_->index.count();
 }
 
 Value Table::valueAt(std::int64_t row, int column) const {
+    if (serverRows_)
+        return row >= 0 && row < serverRows_->count() && column >= 0 &&
+                       column < static_cast<int>(serverRows_->fields().size())
+                   ? serverRows_->value(row, column)
+                   : Value();
     if (!state_)
         return Value();
     state_->refresh();

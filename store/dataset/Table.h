@@ -6,6 +6,8 @@
 
 namespace katalox::store {
 
+class ResultSet;
+
 class Table : public DataSet {
     Q_OBJECT
 public:
@@ -18,7 +20,10 @@ public:
     void setExclusive(bool exclusive);
     const std::string& databaseName() const { return databaseName_; }
     const std::string& tableName() const { return tableName_; }
-    // The catalogue file: DatabaseName joined with TableName.
+    // The catalogue file: DatabaseName joined with TableName. A DatabaseName that is a server's
+    // URI (postgresql://...) names the catalogue table on that server whose name is the stem
+    // of TableName; the table then lists and empties, and records come to it by a scan's
+    // insert (insert() and post() refuse), and this is the URI.
     std::string filePath() const;
     bool exclusive() const { return exclusive_; }
 
@@ -54,11 +59,15 @@ public:
 private:
     void setField(const std::string& fieldName, Value value);
 
+    void requireFileState() const;
+
     struct State;
     std::string databaseName_;
     std::string tableName_;
     bool exclusive_ = false;
     std::unique_ptr<State> state_;
+    // The records of a table on a server, while open.
+    std::unique_ptr<ResultSet> serverRows_;
 };
 
 } // namespace katalox::store

@@ -1,0 +1,62 @@
+#pragma once
+// The rows of `select * from <table> where <conditions>` on a server, in "Id" order, as the
+// windows list them: counted exactly when opened and read a page at a time, so a listing of
+// millions of rows never lies in memory. A page is found from the nearest page read before
+// it, below or above (by "Id", so that scrolling on reads only the rows shown), or from either
+// end of the listing, so that a jump to its last rows costs no walk through the others.
+// The listing holds what the catalogue held when it was opened: records others write after
+// that are not in it, and rows others delete read as NULL at its end.
+#include "store/dataset/ResultSet.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace katalox::store {
+
+class PgConnection;
+class PgResult;
+
+class ServerListing : public ResultSet {
+public:
+    static constexpr int kPageRows = 500;
+
+    // `conditions` in the server's dialect; empty for every row. Reads the count and the first
+    // page. Throws EngineError with the server's message.
+    ServerListing(std::shared_ptr<PgConnection> db, const std::string& table,
+                  const std::string& conditions);
+
+    const std::vector<Field>& fields() const override { return fields_; }
+    std::int64_t count() const override { return count_; }
+    // Throws EngineError when the page cannot be read (the connection was lost).
+    Value value(std::int64_t row, int column) override;
+
+private:
+    using Row = std::vector<Value>;
+    const Row& rowAt(std::int64_t row);
+    void loadPage(std::int64_t page);
+    void keepPage(std::int64_t page, std::int64_t firstRow, const PgResult& rows, bool backwards);
+
+    std::shared_ptr<PgConnection> db_;
+    std::string selectBetween_; // rows between two "Id"s, in "Id" order
+    std::string selectBetweenBackwards_;
+    std::vector<Field> fields_;
+    int idColumn_ = -1;
+    std::int64_t count_ = 0;
+    std::int64_t lastId_ = 0; // the last record when opened
+    // The "Id" of rows at the edges of the pages read.
+    std::map<std::int64_t, std::int64_t> idOfRow_;
+    // The pages held, by number, with the order of their last use.
+    std::map<std::int64_t, std::vector<Row>> pages_;
+    std::vector<std::int64_t> pageUse_;
+    Row missing_;
+};
+
+// A row of a server result as the data sets give values: texts back in the file system's
+// bytes, whole numbers as integers, NULL as NULL.
+std::vector<Value> serverRow(const PgResult& result, int row);
+// The fields of a server result.
+std::vector<Field> serverFields(const PgResult& result);
+
+} // namespace katalox::store
