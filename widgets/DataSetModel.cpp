@@ -31,6 +31,7 @@ void DataSetModel::rebuild() {
     recordCount_ = 0;
     windowStart_ = 0;
     indicatorRecord_ = -1;
+    failureTold_ = false;
     store::DataSet* dataSet = dataSource_ ? dataSource_->dataSet() : nullptr;
     if (dataSet && dataSet->active()) {
         try {
@@ -101,8 +102,19 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     try {
         return platform::displayText(
             dataSet->valueAt(windowStart_ + index.row(), index.column()).asString());
-    } catch (const std::exception&) {
-        // A painting view cannot take an error; a record that vanished shows empty cells.
+    } catch (const std::exception& error) {
+        // A painting view cannot take an error: the record shows empty cells, and whoever
+        // shows the grid learns of it once painting is over.
+        if (!failureTold_) {
+            failureTold_ = true;
+            auto* self = const_cast<DataSetModel*>(this);
+            QMetaObject::invokeMethod(
+                self,
+                [self, message = QString::fromUtf8(error.what())] {
+                    emit self->readFailed(message);
+                },
+                Qt::QueuedConnection);
+        }
         return {};
     }
 }

@@ -52,6 +52,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // A record could not be read (the engine's message), told once per result, after the
+    // painting that met it: its cells show empty.
+    void readFailed(const QString& message);
+
 private:
     void rebuild();
     int rows() const;
@@ -64,6 +69,7 @@ private:
     int windowThreshold_ = kDefaultWindowThreshold;
     int windowStart_ = 0;
     int indicatorRecord_ = -1;
+    mutable bool failureTold_ = false;
 };
 
 } // namespace katalox::widgets

@@ -2,14 +2,17 @@
 
 #include "platform/MountWatcher.h"
 #include "platform/Paths.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShellOpen.h"
 #include "store/catalog/Catalog.h"
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "widgets/Anchors.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DataSetModel.h"
 #include "widgets/TreeLinesStyle.h"
 #include "widgets/WindowHelpers.h"
 #include "windows/CopiesWindow.h"
@@ -235,6 +238,16 @@ void TForm1::connectHandlers() {
     connectGuarded(TreeView1, &QTreeWidget::itemSelectionChanged, this,
                    [this] { TreeView1Change(selectedNode()); });
     connectGuarded(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
+    // A catalogue on a server lost while its listing is read: the grid shows empty cells, the
+    // user learns why, and the next listing connects again.
+    connect(DBGrid1->dataSetModel(), &katalox::widgets::DataSetModel::readFailed, this,
+            [this](const QString& message) {
+                if (katalox::store::isServerUri(Query1->filePath()))
+                    katalox::platform::Dialogs::instance().showMessage(
+                        tr("The catalogue on the server cannot be read now (%1). The next "
+                           "listing connects to it again.")
+                            .arg(message));
+            });
     Edit1->installEventFilter(this);
     Edit2->installEventFilter(this);
 }

@@ -10,6 +10,7 @@
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"
 
@@ -81,7 +82,12 @@ void confirmAndRun(TForm1& form, const std::string& question, DefaultButton defa
     if (!confirmed(question, defaultButton))
         return; // the statement object stays closed, holding a statement that never ran
     form.Query1->close();
-    change(form.catalog(), [&form] { form.Query1->execSQL(); });
+    // A catalogue on a server keeps no scans beside its records: the statement runs alone, in
+    // one transaction.
+    if (katalox::store::isServerUri(form.Query1->filePath()))
+        form.Query1->execSQL();
+    else
+        change(form.catalog(), [&form] { form.Query1->execSQL(); });
     form.Update();
     form.update2();
 }

@@ -8,7 +8,10 @@
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgListInsert.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "widgets/ScanListModel.h"
 #include "windows/Forms.h"
@@ -17,6 +20,29 @@
 #include <exception>
 
 using katalox::widgets::CheckedProgressBar;
+
+// A catalogue on a server takes the records alone: it keeps no fingerprints and no members of
+// archives yet.
+void TForm2::insertOnServer(katalox::store::Table& table) {
+    try {
+        katalox::store::insertListOnServer(
+            *katalox::store::serverConnection(table.filePath()),
+            katalox::store::tableNameOf(table.tableName()),
+            katalox::platform::bytesOf(ui->Edit3->text()), lines_->lineCount(),
+            [this](std::size_t i) { return lines_->line(i); },
+            [this](std::size_t i) {
+                ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
+                return true;
+            });
+    } catch (...) {
+        // The batches written before the failure stay; the window stays open.
+        ui->ProgressBar1->showPosition();
+        throw;
+    }
+    ui->ProgressBar1->showPosition();
+    hide();
+    Form1->Update();
+}
 
 void TForm2::BitBtn1Click() {
     // The list is still being filled by a running scan.
@@ -33,6 +59,10 @@ void TForm2::BitBtn1Click() {
     table.open();
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
+    if (katalox::store::isServerUri(table.filePath())) {
+        insertOnServer(table);
+        return;
+    }
     katalox::store::Catalog catalog(table.filePath());
     const auto settings = katalox::store::ScanSettings::readFrom(Form1->AppDir);
     const katalox::store::ScanToInsert scan{katalox::platform::bytesOf(ui->Edit3->text()),

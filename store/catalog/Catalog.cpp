@@ -10,6 +10,8 @@
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
 #include "store/facts/RecordedFacts.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/prints/PrintTables.h"
 #include "store/prints/PrintsWriter.h"
 #include "store/prints/SamplingAhead.h"
@@ -39,8 +41,21 @@ std::string recordCountText(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " record" : " records");
 }
 
+namespace {
+
+// Disks, facts, prints and members are kept beside the records of a catalogue file only.
+std::shared_ptr<Database> openFileOnly(const std::string& path) {
+    if (isServerUri(path))
+        throw EngineError("This works only on a catalogue file so far, not on a catalogue on a "
+                          "server (" +
+                          uriForDisplay(path) + ")");
+    return openCatalogFile(path);
+}
+
+} // namespace
+
 Catalog::Catalog(const std::string& path)
-    : path_(path), table_(tableNameOf(path)), db_(openCatalogFile(path)) {}
+    : path_(path), table_(tableNameOf(path)), db_(openFileOnly(path)) {}
 
 Catalog::~Catalog() = default;
 Catalog::Catalog(Catalog&&) noexcept = default;
