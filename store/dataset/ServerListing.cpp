@@ -14,6 +14,8 @@ namespace {
 
 // Pages held at once: a few screens each way of a grid scrolled back and forth.
 constexpr std::size_t kPagesKept = 64;
+// Pages read at once at most, when read one after the other.
+constexpr std::int64_t kMostReadAhead = 32;
 constexpr std::int64_t kBeforeEveryId = std::numeric_limits<std::int64_t>::min();
 
 FieldKind fieldKindOf(PgResult::ColumnType type) {
@@ -39,29 +41,27 @@ std::vector<Field> serverFields(const PgResult& result) {
     return fields;
 }
 
+Value serverValue(const PgResult& result, int row, int column) {
+    if (result.isNull(row, column))
+        return Value();
+    switch (result.columnType(column)) {
+    case PgResult::ColumnType::Integer:
+        return Value(result.integer(row, column));
+    case PgResult::ColumnType::Real:
+        return Value(std::stod(result.text(row, column)));
+    case PgResult::ColumnType::Text:
+        return Value(fromServerText(result.text(row, column)));
+    case PgResult::ColumnType::Bytes:
+        break;
+    }
+    return Value(result.text(row, column));
+}
+
 std::vector<Value> serverRow(const PgResult& result, int row) {
     std::vector<Value> values;
     values.reserve(static_cast<std::size_t>(result.columns()));
-    for (int column = 0; column < result.columns(); ++column) {
-        if (result.isNull(row, column)) {
-            values.emplace_back();
-            continue;
-        }
-        switch (result.columnType(column)) {
-        case PgResult::ColumnType::Integer:
-            values.emplace_back(result.integer(row, column));
-            break;
-        case PgResult::ColumnType::Real:
-            values.emplace_back(std::stod(result.text(row, column)));
-            break;
-        case PgResult::ColumnType::Text:
-            values.emplace_back(fromServerText(result.text(row, column)));
-            break;
-        case PgResult::ColumnType::Bytes:
-            values.emplace_back(result.text(row, column));
-            break;
-        }
-    }
+    for (int column = 0; column < result.columns(); ++column)
+        values.push_back(serverValue(result, row, column));
     return values;
 }
 
@@ -74,48 +74,46 @@ ServerListing::ServerListing(std::shared_ptr<PgConnection> db, const std::string
                                 " AND \"Id\" > $1 AND \"Id\" < $2 ORDER BY \"Id\"";
     selectBetween_ = between + " OFFSET $3 LIMIT $4";
     selectBetweenBackwards_ = between + " DESC OFFSET $3 LIMIT $4";
-    // The count and the last record in one statement, so that both see the same records.
-    const PgResult counted = db_->execute("SELECT (SELECT count(*) FROM " + name + " WHERE " +
-                                          where + " AND \"Id\" <= last.id), last.id FROM "
-                                                  "(SELECT coalesce(max(\"Id\"), 0) AS id FROM " +
-                                          name + ") AS last");
-    count_ = counted.integer(0, 0);
-    lastId_ = counted.integer(0, 1);
-    // The first page tells the fields, even when there are no rows.
-    const PgResult first =
-        db_->execute(selectBetween_, {std::to_string(kBeforeEveryId), std::to_string(lastId_ + 1),
-                                      "0", std::to_string(kPageRows)});
-    fields_ = serverFields(first);
+    // The last record first: the count and every page read stop at it. (Asked for in one
+    // statement, the count would be a subplan that the server does not read in parallel.)
+    lastId_ = db_->execute("SELECT coalesce(max(\"Id\"), 0) FROM " + name).integer(0, 0);
+    count_ = db_->execute("SELECT count(*) FROM " + name + " WHERE " + where + " AND \"Id\" <= $1",
+                          {std::to_string(lastId_)})
+                 .integer(0, 0);
+    // The fields, told even when no record matches.
+    const PgResult none = db_->execute("SELECT * FROM " + name + " WHERE false");
+    fields_ = serverFields(none);
     idColumn_ = fieldIndexOf(fields_, "Id");
     if (idColumn_ < 0)
         throw EngineError("The table " + table + " has no field Id to list its records by");
-    missing_.assign(fields_.size(), Value());
-    keepPage(0, 0, first, false);
+    loadPage(0);
 }
 
 Value ServerListing::value(std::int64_t row, int column) {
-    return rowAt(row)[static_cast<std::size_t>(column)];
-}
-
-const ServerListing::Row& ServerListing::rowAt(std::int64_t row) {
     const std::int64_t page = row / kPageRows;
     auto held = pages_.find(page);
     if (held == pages_.end()) {
         loadPage(page);
         held = pages_.find(page);
-    } else {
+    } else if (pageUse_.back() != page) {
         pageUse_.erase(std::find(pageUse_.begin(), pageUse_.end(), page));
         pageUse_.push_back(page);
     }
-    const std::vector<Row>& rows = held->second;
-    const auto at = static_cast<std::size_t>(row - page * kPageRows);
-    return at < rows.size() ? rows[at] : missing_;
+    const Rows& rows = held->second;
+    const std::int64_t at = row - rows.firstRow;
+    if (at >= rows.rows)
+        return Value();
+    const auto resultRow = static_cast<int>(rows.backwards ? rows.rows - 1 - at : at);
+    return serverValue(*rows.result, resultRow, column);
 }
 
 void ServerListing::loadPage(std::int64_t page) {
+    // Reading on page after page (a total over the listing) reads ahead ever more at once.
+    readAhead_ = page == lastLoaded_ + 1 ? std::min(readAhead_ * 2, kMostReadAhead) : 1;
+    lastLoaded_ = page;
     const std::int64_t first = page * kPageRows;
-    const std::int64_t end = std::min(count_, first + kPageRows);
-    // The nearest rows read before, below the page and above it, or the listing's ends.
+    const std::int64_t end = std::min(count_, first + readAhead_ * kPageRows);
+    // The nearest rows read before, below the pages and above them, or the listing's ends.
     std::int64_t lowRow = -1;
     std::int64_t lowId = kBeforeEveryId;
     std::int64_t highRow = count_;
@@ -127,30 +125,33 @@ void ServerListing::loadPage(std::int64_t page) {
     const std::int64_t forwardSkip = first - lowRow - 1;
     const std::int64_t backwardSkip = highRow - end;
     const bool backwards = backwardSkip < forwardSkip;
-    const PgResult rows =
-        db_->execute(backwards ? selectBetweenBackwards_ : selectBetween_,
-                     {std::to_string(lowId), std::to_string(highId),
-                      std::to_string(backwards ? backwardSkip : forwardSkip),
-                      std::to_string(end - first)});
-    keepPage(page, first, rows, backwards);
+    auto result = std::make_shared<const PgResult>(db_->execute(
+        backwards ? selectBetweenBackwards_ : selectBetween_,
+        {std::to_string(lowId), std::to_string(highId),
+         std::to_string(backwards ? backwardSkip : forwardSkip), std::to_string(end - first)}));
+    const Rows rows{result, first, result->rows(), backwards};
+    // Fewer rows than asked for means records were deleted since the listing was opened:
+    // where its rows stand is not known, so they are no landmarks for the pages around them.
+    if (rows.rows == end - first && rows.rows > 0) {
+        const auto idAt = [&](std::int64_t row) {
+            const std::int64_t at = row - first;
+            return result->integer(static_cast<int>(backwards ? rows.rows - 1 - at : at),
+                                   idColumn_);
+        };
+        for (std::int64_t from = first; from < end; from += kPageRows) {
+            const std::int64_t last = std::min(end, from + kPageRows) - 1;
+            idOfRow_[from] = idAt(from);
+            idOfRow_[last] = idAt(last);
+        }
+    }
+    for (std::int64_t at = page; at == page || at * kPageRows < end; ++at)
+        keepPage(at, rows);
 }
 
-void ServerListing::keepPage(std::int64_t page, std::int64_t firstRow, const PgResult& rows,
-                             bool backwards) {
-    const int n = rows.rows();
-    std::vector<Row> kept(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        kept[static_cast<std::size_t>(backwards ? n - 1 - i : i)] = serverRow(rows, i);
-    // A short page means records were deleted since the listing was opened: where its rows
-    // stand is not known, so they are no landmark for the pages around them.
-    const std::int64_t expected = std::min(count_ - firstRow, std::int64_t{kPageRows});
-    if (n > 0 && n == expected) {
-        idOfRow_[firstRow] = kept.front()[static_cast<std::size_t>(idColumn_)].asInteger();
-        idOfRow_[firstRow + n - 1] = kept.back()[static_cast<std::size_t>(idColumn_)].asInteger();
-    }
-    pages_[page] = std::move(kept);
-    pageUse_.push_back(page);
-    if (pages_.size() > kPagesKept) {
+void ServerListing::keepPage(std::int64_t page, const Rows& rows) {
+    if (pages_.insert_or_assign(page, rows).second)
+        pageUse_.push_back(page);
+    while (pages_.size() > kPagesKept) {
         pages_.erase(pageUse_.front());
         pageUse_.erase(pageUse_.begin());
     }

@@ -33,10 +33,16 @@ public:
     Value value(std::int64_t row, int column) override;
 
 private:
-    using Row = std::vector<Value>;
-    const Row& rowAt(std::int64_t row);
+    // Rows read by one statement, from listing row `firstRow` on, in "Id" order or the reverse;
+    // shared by the pages they cover, and read into values only when asked for.
+    struct Rows {
+        std::shared_ptr<const PgResult> result;
+        std::int64_t firstRow = 0;
+        std::int64_t rows = 0;
+        bool backwards = false;
+    };
     void loadPage(std::int64_t page);
-    void keepPage(std::int64_t page, std::int64_t firstRow, const PgResult& rows, bool backwards);
+    void keepPage(std::int64_t page, const Rows& rows);
 
     std::shared_ptr<PgConnection> db_;
     std::string selectBetween_; // rows between two "Id"s, in "Id" order
@@ -48,11 +54,15 @@ private:
     // The "Id" of rows at the edges of the pages read.
     std::map<std::int64_t, std::int64_t> idOfRow_;
     // The pages held, by number, with the order of their last use.
-    std::map<std::int64_t, std::vector<Row>> pages_;
+    std::map<std::int64_t, Rows> pages_;
     std::vector<std::int64_t> pageUse_;
-    Row missing_;
+    std::int64_t lastLoaded_ = -2;
+    std::int64_t readAhead_ = 1;
 };
 
+// A value of a server result as the data sets give them: a text back in the file system's
+// bytes, a whole number as an integer, NULL as NULL.
+Value serverValue(const PgResult& result, int row, int column);
 // A row of a server result as the data sets give values: texts back in the file system's
 // bytes, whole numbers as integers, NULL as NULL.
 std::vector<Value> serverRow(const PgResult& result, int row);

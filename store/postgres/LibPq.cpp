@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <atomic>
 #include <dlfcn.h>
 #include <mutex>
 #include <string>
@@ -61,13 +62,16 @@ LibPq load() {
 const LibPq& libpq() {
     // A failed load is tried again by the next caller (the library may have been installed
     // meanwhile), so this is not a plain function-local static.
+    // Once loaded, every call (one per value read) costs one load of an atomic flag.
     static std::mutex guard;
     static LibPq loaded{};
-    static bool done = false;
+    static std::atomic<bool> done = false;
+    if (done.load(std::memory_order_acquire))
+        return loaded;
     const std::lock_guard lock(guard);
-    if (!done) {
+    if (!done.load(std::memory_order_relaxed)) {
         loaded = load();
-        done = true;
+        done.store(true, std::memory_order_release);
     }
     return loaded;
 }
