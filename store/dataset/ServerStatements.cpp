@@ -69,8 +69,9 @@ std::unique_ptr<ResultSet> distinctValues(PgConnection& db, const DistinctSelect
     const bool indexed = sameName(distinct.column, "Disk ID");
     const std::string column = indexed ? "Disk ID" : distinct.column;
     auto rows = std::make_unique<ServerRows>(db.execute(
-        indexed ? distinctThroughIndex(table, column)
-                : "SELECT DISTINCT " + quoteIdentifier(column) + " FROM " + quoteIdentifier(table)));
+        indexed
+            ? distinctThroughIndex(table, column)
+            : "SELECT DISTINCT " + quoteIdentifier(column) + " FROM " + quoteIdentifier(table)));
     rows->sortByFirstField();
     return rows;
 }

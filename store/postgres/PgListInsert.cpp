@@ -35,8 +35,8 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
         insert.finish();
     } catch (const EngineError& error) {
         // The batch that failed, and the files of the list not reached.
-        const auto notWritten = static_cast<std::size_t>(insert.notWritten()) +
-                                (count - std::min(count, at + 1));
+        const auto notWritten =
+            static_cast<std::size_t>(insert.notWritten()) + (count - std::min(count, at + 1));
         throw Error(recordCountText(notWritten) + " could not be written (" +
                     std::to_string(insert.written()) + " were): " + error.what());
     }

@@ -46,7 +46,8 @@ protected:
         insert.finish();
     }
 
-    std::vector<std::int64_t> idsOf(const store::DataSet& set, const std::vector<std::int64_t>& rows) {
+    std::vector<std::int64_t> idsOf(const store::DataSet& set,
+                                    const std::vector<std::int64_t>& rows) {
         std::vector<std::int64_t> ids;
         for (const std::int64_t row : rows)
             ids.push_back(set.valueAt(row, 0).asInteger());
@@ -55,7 +56,8 @@ protected:
 
     std::vector<std::int64_t> serverIds(const std::string& where) {
         std::vector<std::int64_t> ids;
-        for (const std::string& id : column("SELECT \"Id\" FROM \"Files\" " + where + " ORDER BY \"Id\""))
+        for (const std::string& id :
+             column("SELECT \"Id\" FROM \"Files\" " + where + " ORDER BY \"Id\""))
             ids.push_back(std::stoll(id));
         return ids;
     }
@@ -87,11 +89,12 @@ TEST_F(ServerDataSetTest, AListingReadInAnyOrderGivesEveryRowInItsPlace) {
     insertRecords("B", 1200, 3000);
     // Gaps in the Ids, as deletions leave them.
     column("DELETE FROM \"Files\" WHERE \"Id\" % 11 = 0 OR \"Id\" BETWEEN 1500 AND 1800");
-    for (const auto& [filters, where] :
-         std::vector<std::pair<store::ListingFilters, std::string>>{
+    for (const auto& [filters, where] : std::vector<std::pair<store::ListingFilters, std::string>>{
              {{"", "", "", std::nullopt}, ""},
-             {{"1", "jpg", "", std::nullopt}, "WHERE \"File Name\" LIKE '%1%' AND \"File Name\" LIKE '%.JPG'"},
-             {{"", "", "/3/", std::string("B")}, "WHERE \"File Path\" LIKE '%/3/%' AND \"Disk ID\" = 'B'"},
+             {{"1", "jpg", "", std::nullopt},
+              "WHERE \"File Name\" LIKE '%1%' AND \"File Name\" LIKE '%.JPG'"},
+             {{"", "", "/3/", std::string("B")},
+              "WHERE \"File Path\" LIKE '%/3/%' AND \"Disk ID\" = 'B'"},
              {{"NO SUCH", "", "", std::nullopt}, "WHERE false"}}) {
         openListing(filters);
         const std::vector<std::int64_t> expected = serverIds(where);
@@ -141,8 +144,9 @@ TEST_F(ServerDataSetTest, MaintenanceStatementsChangeExactlyTheirDiskId) {
     for (std::int64_t row = 0; row < query.recordCount(); ++row)
         tree.push_back(query.valueAt(row, 0));
     // In byte order, after the record without one, as the catalogue file gives them.
-    EXPECT_EQ(tree, (std::vector<store::Value>{store::Value(), store::Value(std::string("also%")),
-                                               store::Value(odd), store::Value(std::string("keep"))}));
+    EXPECT_EQ(tree,
+              (std::vector<store::Value>{store::Value(), store::Value(std::string("also%")),
+                                         store::Value(odd), store::Value(std::string("keep"))}));
     query.setSql(store::renameDiskIdStatement(odd, "renamed"));
     query.execSQL();
     EXPECT_EQ(column("SELECT count(*) FROM \"Files\" WHERE \"Disk ID\" = 'renamed'"),
@@ -209,7 +213,8 @@ TEST_F(ServerDataSetTest, ARenameAndADeleteOfOneDiskIdNeverMeetHalfway) {
         remove.join();
         const std::vector<std::string> left = column(
             "SELECT count(*) FROM \"Files\" WHERE \"Disk ID\" = 'Y" + std::to_string(round) + "'");
-        EXPECT_TRUE(left == std::vector<std::string>{"0"} || left == std::vector<std::string>{"4000"})
+        EXPECT_TRUE(left == std::vector<std::string>{"0"} ||
+                    left == std::vector<std::string>{"4000"})
             << left.front();
         EXPECT_EQ(column("SELECT count(*) FROM \"Files\" WHERE \"Disk ID\" = 'X'"),
                   std::vector<std::string>{"0"});
@@ -219,8 +224,9 @@ TEST_F(ServerDataSetTest, ARenameAndADeleteOfOneDiskIdNeverMeetHalfway) {
 TEST_F(ServerDataSetTest, TheScanListGoesInAndAFailedBatchSaysWhatIsMissing) {
     const std::vector<std::string> paths = {"/proc/self/status", "/no/such/file", "/proc/version"};
     store::PgConnection db(uri);
-    const auto figures = store::insertListOnServer(
-        db, "Files", "LIST", paths.size(), [&](std::size_t i) { return std::string_view(paths[i]); });
+    const auto figures =
+        store::insertListOnServer(db, "Files", "LIST", paths.size(),
+                                  [&](std::size_t i) { return std::string_view(paths[i]); });
     EXPECT_EQ(figures.records, 2);
     EXPECT_EQ(figures.missing, 1);
     EXPECT_EQ(column("SELECT \"File Path\" FROM \"Files\" ORDER BY \"Id\""),
@@ -231,7 +237,8 @@ TEST_F(ServerDataSetTest, TheScanListGoesInAndAFailedBatchSaysWhatIsMissing) {
                                   [&](std::size_t i) { return std::string_view(paths[i]); });
         FAIL() << "the refused batch went unreported";
     } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()).rfind("2 records could not be written (0 were): ", 0), 0u)
+        EXPECT_EQ(std::string(error.what()).rfind("2 records could not be written (0 were): ", 0),
+                  0u)
             << error.what();
     }
 }
