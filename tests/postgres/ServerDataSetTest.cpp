@@ -156,7 +156,7 @@ TEST_F(ServerDataSetTest, MaintenanceStatementsChangeExactlyTheirDiskId) {
     query.setSql(store::deleteEntryStatement(6));
     query.execSQL();
     EXPECT_EQ(column("SELECT \"Disk ID\" || count(*) FROM \"Files\" WHERE \"Disk ID\" IS NOT NULL "
-                     "GROUP BY 1 ORDER BY 1"),
+                     "GROUP BY \"Disk ID\" ORDER BY 1"),
               (std::vector<std::string>{"keep2", "renamed5"}));
     // A select that would change records does not run.
     query.setSql({"delete from Files"});
