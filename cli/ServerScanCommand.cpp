@@ -11,6 +11,7 @@
 #include "store/catalog/Catalog.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgDisks.h"
 #include "store/postgres/PgInsert.h"
 
 #include <cstdio>
@@ -47,7 +48,10 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                    stderr);
     // The walk runs ahead on a thread of its own while the records are written.
     scanner::WalkAhead walk(rules);
-    store::PgInsert insert(db, store::kPgCatalogueTable);
+    const std::string table = store::kPgCatalogueTable;
+    store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
+    recorded.id = store::recordServerScan(db, table, recorded);
+    store::PgInsert insert(db, table);
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -92,6 +96,11 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     }
     if (walkFailure)
         std::rethrow_exception(walkFailure);
+    recorded.recordCount = insert.written();
+    recorded.totalSize = insert.writtenSize();
+    recorded.listedFiles = static_cast<std::int64_t>(listed);
+    recorded.complete = true;
+    store::completeServerScan(db, table, recorded);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
                      static_cast<long long>(insert.written()), diskId.c_str());

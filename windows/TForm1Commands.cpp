@@ -6,10 +6,12 @@
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
 #include "store/catalog/MaintenanceStatements.h"
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/dialect/StatementSyntax.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "widgets/DBGrid.h"
 #include "widgets/WindowHelpers.h"
@@ -75,17 +77,16 @@ template <typename Command> void underDiskIdGuard(Command&& command) {
 
 // Asks, and on OK runs the statement in place through the catalogue service, which keeps the
 // Disk ID's recorded scans in step in the same transaction, then rebuilds the tree and the
-// listing.
-template <typename Change>
+// listing. `onServer` does the same for a catalogue on a server, given the statement.
+template <typename Change, typename ServerChange>
 void confirmAndRun(TForm1& form, const std::string& question, DefaultButton defaultButton,
-                   Change&& change) {
+                   Change&& change, ServerChange&& onServer) {
     if (!confirmed(question, defaultButton))
         return; // the statement object stays closed, holding a statement that never ran
     form.Query1->close();
-    // A catalogue on a server keeps no scans beside its records: the statement runs alone, in
-    // one transaction.
     if (katalox::store::isServerUri(form.Query1->filePath()))
-        form.Query1->execSQL();
+        onServer(form.Query1->filePath(), katalox::store::tableNameOf(form.Table1->tableName()),
+                 katalox::store::parseStatement(form.Query1->sql()).server);
     else
         change(form.catalog(), [&form] { form.Query1->execSQL(); });
     form.Update();
@@ -124,10 +125,14 @@ void TForm1::DeleteCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::deleteDiskIdStatement(diskId));
-        confirmAndRun(*this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
-                      [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
-                          catalog.deleteDisk(diskId, execute);
-                      });
+        confirmAndRun(
+            *this, deleteDiskIdQuestion(diskId), DefaultButton::Cancel,
+            [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
+                catalog.deleteDisk(diskId, execute);
+            },
+            [&](const std::string& uri, const std::string& table, const std::string& statement) {
+                katalox::store::deleteServerDisk(uri, table, diskId, statement);
+            });
     });
 }
 
@@ -144,10 +149,14 @@ void TForm1::RenameCatalog1Click() {
             throw katalox::Error("No Disk ID is selected");
         const std::string diskId = selectedDiskId();
         Query1->setSql(katalox::store::renameDiskIdStatement(diskId, newName));
-        confirmAndRun(*this, renameDiskIdQuestion(diskId, newName), DefaultButton::Ok,
-                      [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
-                          catalog.renameDisk(diskId, newName, execute);
-                      });
+        confirmAndRun(
+            *this, renameDiskIdQuestion(diskId, newName), DefaultButton::Ok,
+            [&](katalox::store::Catalog catalog, const std::function<void()>& execute) {
+                catalog.renameDisk(diskId, newName, execute);
+            },
+            [&](const std::string& uri, const std::string& table, const std::string& statement) {
+                katalox::store::renameServerDisk(uri, table, diskId, newName, statement);
+            });
     });
 }
 

@@ -5,6 +5,10 @@
 #include "platform/DisplayText.h"
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
+#include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/UpdateDiskWindow.h"
@@ -41,7 +45,12 @@ void TForm1::showDiskPresence() {
     std::vector<katalox::store::DiskPresence> disks;
     std::map<std::string, DiskMark> marks;
     try {
-        disks = catalog().disks();
+        // On a server, where the disks scanned from any machine are connected to this one.
+        if (katalox::store::isServerUri(Query1->filePath()))
+            disks = katalox::store::serverDiskPresence(
+                Query1->filePath(), katalox::store::tableNameOf(Table1->tableName()));
+        else
+            disks = catalog().disks();
     } catch (const std::exception&) {
         // A catalogue that cannot be read now shows its Disk IDs without marks.
     }

@@ -28,8 +28,9 @@ void TForm2::insertOnServer(katalox::store::Table& table) {
         katalox::store::insertListOnServer(
             *katalox::store::serverConnection(table.filePath()),
             katalox::store::tableNameOf(table.tableName()),
-            katalox::platform::bytesOf(ui->Edit3->text()), lines_->lineCount(),
-            [this](std::size_t i) { return lines_->line(i); },
+            katalox::store::scanStarting(katalox::platform::bytesOf(ui->Edit3->text()), scanRules_,
+                                         lines_->lineCount()),
+            lines_->lineCount(), [this](std::size_t i) { return lines_->line(i); },
             [this](std::size_t i) {
                 ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
                 return true;

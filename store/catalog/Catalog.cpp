@@ -193,18 +193,7 @@ InsertFigures Catalog::insertFrom(const ScanToInsert& scan, std::optional<std::s
 }
 
 RecordedScan Catalog::scanBeingInserted(const ScanToInsert& scan, std::size_t listed) const {
-    RecordedScan recorded;
-    recorded.diskId = scan.diskId;
-    // A medium taken out since the scan leaves the volume's facts empty.
-    if (const auto volume = platform::volumeOf(scan.rules.startFolder))
-        recorded.volume = *volume;
-    recorded.scannedFolder = scan.rules.startFolder;
-    recorded.namePattern = scan.rules.namePattern;
-    recorded.extensionPattern = scan.rules.extensionPattern;
-    recorded.scannedAt = scanTimeNow();
-    recorded.listedFiles = static_cast<std::int64_t>(listed);
-    recorded.complete = false;
-    return recorded;
+    return scanStarting(scan.diskId, scan.rules, listed);
 }
 
 void Catalog::completeScan(RecordedScan& recorded, const InsertFigures& figures,
@@ -373,10 +362,14 @@ std::unique_ptr<DiskUpdate> Catalog::diskUpdate(const std::string& diskId) const
 }
 
 std::vector<DiskPresence> Catalog::disks() const {
+    return presenceOf(allRecordedScans(*db_));
+}
+
+std::vector<DiskPresence> presenceOf(std::vector<RecordedScan> scans) {
     const auto mounts = platform::readMountTable(platform::volumeSources().mountTable);
     std::vector<DiskPresence> disks;
     std::map<std::string, std::size_t> byDiskId;
-    for (RecordedScan& scan : allRecordedScans(*db_)) {
+    for (RecordedScan& scan : scans) {
         const auto [at, added] = byDiskId.try_emplace(scan.diskId, disks.size());
         if (added)
             disks.push_back({scan.diskId, {}, std::nullopt});

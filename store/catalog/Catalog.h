@@ -67,6 +67,10 @@ struct DiskPresence {
     std::optional<std::string> mountedAt;
 };
 
+// The disks of `scans` (oldest first), each with its scans and where it is mounted on this
+// machine now.
+std::vector<DiskPresence> presenceOf(std::vector<RecordedScan> scans);
+
 // "1 record", "3 records".
 std::string recordCountText(std::size_t count);
 

@@ -124,6 +124,21 @@ std::string scanTimeNow() {
     return text;
 }
 
+RecordedScan scanStarting(const std::string& diskId, const scanner::WalkRules& rules,
+                          std::size_t listed) {
+    RecordedScan recorded;
+    recorded.diskId = diskId;
+    if (const auto volume = platform::volumeOf(rules.startFolder))
+        recorded.volume = *volume;
+    recorded.scannedFolder = rules.startFolder;
+    recorded.namePattern = rules.namePattern;
+    recorded.extensionPattern = rules.extensionPattern;
+    recorded.scannedAt = scanTimeNow();
+    recorded.listedFiles = static_cast<std::int64_t>(listed);
+    recorded.complete = false;
+    return recorded;
+}
+
 void prepareScanTable(Database& db) {
     db.executeScript(kCreate);
     for (const char* column : kLaterColumns)

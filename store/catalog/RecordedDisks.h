@@ -3,6 +3,7 @@
 // naming its Disk ID, the volume it was made on and the scan's rules and totals. Made the first
 // time a scan is recorded; catalogues without it read as having no recorded scans.
 #include "platform/Volume.h"
+#include "scanner/FileWalk.h"
 
 #include <cstdint>
 #include <string>
@@ -33,6 +34,12 @@ bool keepsRecordedScans(const std::string& catalogueTable);
 
 // The current time in the form of RecordedScan::scannedAt.
 std::string scanTimeNow();
+
+// The row of a scan of `rules` under `diskId` whose insert begins now, marked incomplete until
+// it ends: the volume its folder lies on (empty facts for a medium taken out since the scan),
+// the rules, the time and the files it listed.
+RecordedScan scanStarting(const std::string& diskId, const scanner::WalkRules& rules,
+                          std::size_t listed);
 
 // Makes the table, or adds to one of an older layout the columns it lacks.
 void prepareScanTable(Database& db);

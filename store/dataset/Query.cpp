@@ -21,16 +21,6 @@ const std::vector<Field> noFields;
 // Statements name the table Files, which lives in Files.db in the query's folder.
 const char* const kStatementTableFile = "Files.db";
 
-std::string joinedLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            text += '\n';
-        text += lines[i];
-    }
-    return text;
-}
-
 std::unique_ptr<ResultSet> runWholeRows(const std::shared_ptr<Database>& db,
                                         const WholeRowSelect& whole) {
     const ListingPlan plan = planListing(*db, whole);
@@ -120,7 +110,7 @@ void Query::setSql(std::vector<std::string> lines) {
 void Query::open() {
     if (active())
         return;
-    const StatementSyntax syntax = parseStatement(joinedLines(sql_));
+    const StatementSyntax syntax = parseStatement(sql_);
     auto state = std::make_unique<State>();
     if (isServerUri(databaseName_)) {
         state->result = openServerSelect(databaseName_, syntax);
@@ -142,7 +132,7 @@ void Query::close() {
 
 void Query::execSQL() {
     close();
-    const StatementSyntax syntax = parseStatement(joinedLines(sql_));
+    const StatementSyntax syntax = parseStatement(sql_);
     if (isServerUri(databaseName_)) {
         runServerChange(databaseName_, syntax.server);
         return;

@@ -426,4 +426,14 @@ StatementSyntax parseStatement(std::string_view text) {
             joined(server, 0)};
 }
 
+StatementSyntax parseStatement(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            text += '\n';
+        text += lines[i];
+    }
+    return parseStatement(std::string_view(text));
+}
+
 } // namespace katalox::store

@@ -72,5 +72,7 @@ struct StatementSyntax {
 // Throws EngineError for an unterminated constant, name or comment, text after the ";", or a
 // parameter.
 StatementSyntax parseStatement(std::string_view text);
+// The same for a statement held as lines, joined by line breaks.
+StatementSyntax parseStatement(const std::vector<std::string>& lines);
 
 } // namespace katalox::store

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgDisks.h"
 #include "store/sqlite/SqlText.h"
 
 #include <functional>
@@ -50,8 +51,9 @@ void createVersion1(PgConnection& db, const std::string& table) {
 }
 
 // Step n brings layout n to layout n + 1.
-const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {createVersion1};
-static_assert(kPgSchemaVersion == 1, "one step for each layout");
+const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
+    createVersion1, createServerDisksTable};
+static_assert(kPgSchemaVersion == 2, "one step for each layout");
 
 } // namespace
 

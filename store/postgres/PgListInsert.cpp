@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgDisks.h"
 #include "store/postgres/PgInsert.h"
 
 #include <algorithm>
@@ -10,10 +11,11 @@
 
 namespace katalox::store {
 
-ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
-                                     const std::string& diskId, std::size_t count,
+ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
+                                     std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
                                      const std::function<bool(std::size_t)>& progress) {
+    scan.id = recordServerScan(db, table, scan);
     PgInsert insert(db, table);
     ListInsertFigures figures;
     std::size_t at = 0;
@@ -22,7 +24,7 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
             const std::string path(pathAt(at));
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
             if (const auto found = platform::FindOperation::lookUp(path))
-                insert.add(path, diskId,
+                insert.add(path, scan.diskId,
                            static_cast<std::int64_t>(std::min<std::uint64_t>(
                                found->size, std::numeric_limits<std::int64_t>::max())));
             else
@@ -42,6 +44,10 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
     }
     figures.records = insert.written();
     figures.totalSize = insert.writtenSize();
+    scan.recordCount = figures.records;
+    scan.totalSize = figures.totalSize;
+    scan.complete = !figures.stopped;
+    completeServerScan(db, table, scan);
     return figures;
 }
 

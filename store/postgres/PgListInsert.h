@@ -1,6 +1,8 @@
 #pragma once
 // The scan window's list written to a catalogue on a server: each file that still exists
 // becomes one record of the Disk ID, in list order, in batches that are each one transaction.
+#include "store/catalog/RecordedDisks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,12 +20,14 @@ struct ListInsertFigures {
     bool stopped = false;     // the progress callback asked to stop
 };
 
-// `pathAt(i)` gives the i-th of `count` listed paths; `progress(i)` is told after each file
+// `scan` is recorded beside the records when the insert begins and marked complete with its
+// totals when it ends (a failed or killed insert leaves it incomplete). `pathAt(i)` gives the
+// i-th of `count` listed paths; `progress(i)` is told after each file
 // and may return false to stop (what was added is written). When a batch cannot be written
 // the insert stops there and throws Error saying how many records were not written and how
 // many were: the batches before it stay.
-ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
-                                     const std::string& diskId, std::size_t count,
+ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
+                                     std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
                                      const std::function<bool(std::size_t)>& progress = {});
 

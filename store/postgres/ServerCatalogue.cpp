@@ -2,6 +2,8 @@
 
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgDisks.h"
+#include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
 
 #include <map>
@@ -42,6 +44,34 @@ std::int64_t runServerChange(const std::string& uri, const std::string& statemen
     return result.changedRows();
 }
 
+namespace {
+
+void changeDisk(const std::string& uri, const std::string& statement, const std::string& keepScans,
+                const std::vector<PgParameter>& parameters) {
+    const std::shared_ptr<PgConnection> db = serverConnection(uri);
+    PgTransaction transaction(*db);
+    db->execute(statement);
+    db->execute(keepScans, parameters);
+    transaction.commit();
+}
+
+} // namespace
+
+void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
+                      const std::string& statement) {
+    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)});
+}
+
+void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
+                      const std::string& newName, const std::string& statement) {
+    changeDisk(uri, statement, renameServerDiskStatement(table),
+               {toServerText(diskId), toServerText(newName)});
+}
+
+std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::string& table) {
+    return presenceOf(serverScans(*serverConnection(uri), table));
+}
+
 void emptyServerTable(const std::string& uri, const std::string& table) {
     const std::shared_ptr<PgConnection> db = serverConnection(uri);
     PgTransaction transaction(*db);
@@ -57,7 +87,8 @@ void emptyServerTable(const std::string& uri, const std::string& table) {
                           (count == 1 ? " other program is" : " other programs are") +
                           " connected to it");
     // TRUNCATE keeps the identity's counter unless told otherwise, as emptying a file does.
-    db->execute("TRUNCATE " + quoteIdentifier(table));
+    db->execute("TRUNCATE " + quoteIdentifier(table) + ", " +
+                quoteIdentifier(serverDisksTable(table)));
     transaction.commit();
 }
 

@@ -2,10 +2,13 @@
 // A catalogue on a server as the windows reach it: named by the connection URI that stands in
 // the database folder line of config.ini, through one connection per URI shared by the
 // program's data sets, made again on the next use once the server was lost.
+#include "store/catalog/Catalog.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace katalox::store {
 
@@ -24,8 +27,20 @@ std::shared_ptr<PgConnection> serverConnection(const std::string& uri);
 // then.
 std::int64_t runServerChange(const std::string& uri, const std::string& statement);
 
-// Removes every record of `table` and nothing else (the Id counter goes on), or nothing when
-// another program is connected to the catalogue: then it throws EngineError saying so.
+// Deletes or renames every record of `diskId` by the main window's `statement`, and keeps the
+// scans recorded beside `table` in step, in one transaction.
+void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
+                      const std::string& statement);
+void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
+                      const std::string& newName, const std::string& statement);
+
+// Every Disk ID with a recorded scan, in the order first recorded, and where its disk is
+// mounted on this machine now.
+std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::string& table);
+
+// Removes every record of `table` and its recorded scans, and nothing else (the Id counter goes
+// on), or nothing when another program is connected to the catalogue: then it throws EngineError
+// saying so.
 void emptyServerTable(const std::string& uri, const std::string& table);
 
 } // namespace katalox::store

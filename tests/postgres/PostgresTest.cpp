@@ -35,7 +35,7 @@ TEST_F(PostgresTest, InitMakesTheLayoutOnceAndKeepsItsRecords) {
               (std::vector<std::string>{"Id bigint YES", "File Name text NO", "File Path text NO",
                                         "Disk ID text NO", "File Size bigint NO"}));
     EXPECT_EQ(column("SELECT \"Version\" FROM \"Katalox Schema\" WHERE \"Table\" = 'Files'"),
-              std::vector<std::string>{"1"});
+              std::vector<std::string>{std::to_string(store::kPgSchemaVersion)});
 
     column("INSERT INTO \"Files\" (\"File Name\", \"Disk ID\") VALUES ('A.TXT', 'D1') "
            "RETURNING \"Id\"");

@@ -221,26 +221,36 @@ TEST_F(ServerDataSetTest, ARenameAndADeleteOfOneDiskIdNeverMeetHalfway) {
     }
 }
 
-TEST_F(ServerDataSetTest, TheScanListGoesInAndAFailedBatchSaysWhatIsMissing) {
+TEST_F(ServerDataSetTest, TheScanListGoesInWithItsScanAndAFailedBatchSaysWhatIsMissing) {
     const std::vector<std::string> paths = {"/proc/self/status", "/no/such/file", "/proc/version"};
+    const auto pathAt = [&](std::size_t i) { return std::string_view(paths[i]); };
+    const store::RecordedScan scan = store::scanStarting("LIST", {"/proc/", "*", "*"}, 3);
     store::PgConnection db(uri);
-    const auto figures =
-        store::insertListOnServer(db, "Files", "LIST", paths.size(),
-                                  [&](std::size_t i) { return std::string_view(paths[i]); });
+    const auto figures = store::insertListOnServer(db, "Files", scan, paths.size(), pathAt);
     EXPECT_EQ(figures.records, 2);
     EXPECT_EQ(figures.missing, 1);
     EXPECT_EQ(column("SELECT \"File Path\" FROM \"Files\" ORDER BY \"Id\""),
               (std::vector<std::string>{"/PROC/SELF/STATUS", "/PROC/VERSION"}));
     column("ALTER TABLE \"Files\" ADD CHECK (\"File Path\" <> '/PROC/VERSION') NOT VALID");
     try {
-        store::insertListOnServer(db, "Files", "LIST", paths.size(),
-                                  [&](std::size_t i) { return std::string_view(paths[i]); });
+        store::insertListOnServer(db, "Files", scan, paths.size(), pathAt);
         FAIL() << "the refused batch went unreported";
     } catch (const Error& error) {
         EXPECT_EQ(std::string(error.what()).rfind("2 records could not be written (0 were): ", 0),
                   0u)
             << error.what();
     }
+    // Both scans are recorded, the failed one as incomplete, and the disk is where this
+    // machine has it.
+    const auto disks = store::serverDiskPresence(uri, "Files");
+    ASSERT_EQ(disks.size(), 1u);
+    ASSERT_EQ(disks[0].scans.size(), 2u);
+    EXPECT_EQ(disks[0].scans[0].recordCount, 2);
+    EXPECT_EQ(disks[0].scans[0].listedFiles, 3);
+    EXPECT_TRUE(disks[0].scans[0].complete);
+    EXPECT_FALSE(disks[0].scans[1].complete);
+    EXPECT_EQ(disks[0].scans[0].scannedFolder, "/proc/");
+    EXPECT_EQ(disks[0].mountedAt, std::optional<std::string>("/proc"));
 }
 
 } // namespace
