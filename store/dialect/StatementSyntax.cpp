@@ -1,6 +1,8 @@
 #include "store/dialect/StatementSyntax.h"
 
 #include "platform/Error.h"
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
 
 #include <algorithm>
@@ -178,6 +180,92 @@ std::string sqliteText(const std::vector<Token>& tokens, std::size_t first) {
     return text;
 }
 
+// Each token in PostgreSQL's dialect, on its own.
+std::string serverText(const Token& token) {
+    switch (token.kind) {
+    case TokenKind::Field:
+        return quoteIdentifier(token.value);
+    case TokenKind::Text:
+        return quoted(toServerText(token.value), '\'');
+    case TokenKind::Name: // [name] or `name`
+        return quoteIdentifier(token.raw.front() == '[' ? token.raw.substr(1, token.raw.size() - 2)
+                                                        : std::string_view(token.value));
+    default:
+        return std::string(token.raw);
+    }
+}
+
+bool isAnyWord(const Token* token, std::initializer_list<const char*> words) {
+    return token && std::any_of(words.begin(), words.end(),
+                                [&](const char* word) { return isWord(*token, word); });
+}
+
+bool isAnySymbol(const Token* token, std::string_view symbols) {
+    return token && token->kind == TokenKind::Symbol &&
+           symbols.find(token->raw.front()) != std::string_view::npos;
+}
+
+// Words that end an operand: what follows a Like's pattern when the pattern is one constant.
+bool endsOperand(const Token* next) {
+    return !next || isAnySymbol(next, "),") ||
+           isAnyWord(next, {"and", "or", "order", "limit", "offset", "group", "having", "union",
+                            "intersect", "except", "window", "then", "when", "else", "end"});
+}
+
+// The catalogue's text fields, which SQLite orders by their bytes.
+bool isTextField(const Token& token) {
+    return token.kind == TokenKind::Field &&
+           (token.value == "File Name" || token.value == "File Path" || token.value == "Disk ID");
+}
+
+// Each token in PostgreSQL's dialect, with what its place among the others adds (see
+// StatementSyntax::server).
+std::vector<std::string> serverPieces(const std::vector<Token>& tokens) {
+    std::vector<std::string> pieces;
+    std::vector<const Token*> meaningful;
+    for (const Token& token : tokens) {
+        pieces.push_back(serverText(token));
+        if (token.kind != TokenKind::Space && token.kind != TokenKind::Comment)
+            meaningful.push_back(&token);
+    }
+    // Where text fields standing alone are ordered by bytes: the terms after ORDER BY, and the
+    // columns of a distinct select, which its ORDER BY must repeat.
+    enum class Clause { Other, Distinct, Ordering } clause = Clause::Other;
+    for (std::size_t at = 0; at < meaningful.size(); ++at) {
+        const Token& token = *meaningful[at];
+        const Token* before = at > 0 ? meaningful[at - 1] : nullptr;
+        const Token* after = at + 1 < meaningful.size() ? meaningful[at + 1] : nullptr;
+        std::string& piece = pieces[static_cast<std::size_t>(&token - tokens.data())];
+        const bool alone =
+            clause == Clause::Distinct
+                ? (isAnyWord(before, {"distinct"}) || isAnySymbol(before, ",")) &&
+                      (!after || isAnySymbol(after, ",") || isAnyWord(after, {"from", "as"}))
+                : (isAnyWord(before, {"by"}) || isAnySymbol(before, ",")) &&
+                      (endsOperand(after) || isAnyWord(after, {"asc", "desc", "nulls"}));
+        if (isWord(token, kPgCatalogueTable) && isAnyWord(before, {"from", "update", "into"}))
+            piece = quoteIdentifier(kPgCatalogueTable);
+        else if (token.kind == TokenKind::Text && isAnyWord(before, {"like"}) && endsOperand(after))
+            piece += " ESCAPE ''";
+        else if (clause != Clause::Other && isTextField(token) && alone)
+            piece += " COLLATE \"C\"";
+        if (isWord(token, "distinct") && isAnyWord(before, {"select"}))
+            clause = Clause::Distinct;
+        else if (isWord(token, "by") && isAnyWord(before, {"order"}))
+            clause = Clause::Ordering;
+        else if (isAnySymbol(&token, "()") || isAnyWord(&token, {"from", "limit", "offset", "union",
+                                                                 "intersect", "except", "window"}))
+            clause = Clause::Other;
+    }
+    return pieces;
+}
+
+std::string joined(const std::vector<std::string>& pieces, std::size_t first) {
+    std::string text;
+    for (std::size_t i = first; i < pieces.size(); ++i)
+        text += pieces[i];
+    return text;
+}
+
 // Reads the tokens that carry meaning (not space, not comments) one after the other.
 class Reader {
 public:
@@ -253,14 +341,16 @@ bool ignoresSelectList(const std::vector<Token>& tokens, std::size_t from) {
 
 // `where <field> like <text> [escape <text>] [and ...]` to the end, without comments, whose
 // place the conditions would not keep when the engine builds on them.
-std::optional<LikeConjunction> likeConjunction(const std::vector<Token>& tokens, std::size_t from) {
+std::optional<LikeConjunction> likeConjunction(const std::vector<Token>& tokens,
+                                               const std::vector<std::string>& server,
+                                               std::size_t from) {
     for (std::size_t i = from; i < tokens.size(); ++i)
         if (tokens[i].kind == TokenKind::Comment)
             return std::nullopt;
     Reader read(tokens, from);
     if (!read.word("where"))
         return std::nullopt;
-    LikeConjunction likes{sqliteText(tokens, read.last() + 1), {}};
+    LikeConjunction likes{sqliteText(tokens, read.last() + 1), {}, joined(server, read.last() + 1)};
     do {
         LikeTest test;
         const Token* field = read.of(TokenKind::Field);
@@ -283,7 +373,8 @@ std::optional<LikeConjunction> likeConjunction(const std::vector<Token>& tokens,
     return likes;
 }
 
-std::optional<WholeRowSelect> wholeRowSelect(const std::vector<Token>& tokens) {
+std::optional<WholeRowSelect> wholeRowSelect(const std::vector<Token>& tokens,
+                                             const std::vector<std::string>& server) {
     Reader read(tokens);
     if (!read.word("select") || !read.peek() || !isSymbol(*read.peek(), '*'))
         return std::nullopt;
@@ -298,7 +389,7 @@ std::optional<WholeRowSelect> wholeRowSelect(const std::vector<Token>& tokens) {
     if (!ignoresSelectList(tokens, restStart))
         return std::nullopt;
     return WholeRowSelect{std::string(table->raw), sqliteText(tokens, restStart),
-                          likeConjunction(tokens, restStart)};
+                          likeConjunction(tokens, server, restStart), joined(server, restStart)};
 }
 
 bool isPlainName(std::string_view name) {
@@ -330,7 +421,9 @@ std::optional<DistinctSelect> distinctSelect(const std::vector<Token>& tokens) {
 
 StatementSyntax parseStatement(std::string_view text) {
     const std::vector<Token> tokens = Tokenizer(text).tokens();
-    return {sqliteText(tokens, 0), wholeRowSelect(tokens), distinctSelect(tokens)};
+    const std::vector<std::string> server = serverPieces(tokens);
+    return {sqliteText(tokens, 0), wholeRowSelect(tokens, server), distinctSelect(tokens),
+            joined(server, 0)};
 }
 
 } // namespace katalox::store

@@ -8,7 +8,8 @@
 // - parameters (?, :name, @name, $name) are refused: a statement runs as written, and a
 //   parameter left unbound would quietly read as NULL.
 // Comments and bracketed or back-quoted names are read as the engine reads them and passed on.
-// The tree gives the statement in SQLite's dialect and the shapes the engine runs faster.
+// The tree gives the statement in SQLite's dialect and in PostgreSQL's, for a catalogue on a
+// server, and the shapes the engine runs faster.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@ struct LikeTest {
 struct LikeConjunction {
     std::string conditions; // in SQLite's dialect
     std::vector<LikeTest> tests;
+    std::string serverConditions; // in PostgreSQL's dialect
 };
 
 // `select * from <table> [where ...] [order by ...] [limit ...]`: a result that is rows of one
@@ -38,6 +40,7 @@ struct WholeRowSelect {
     std::string rest; // everything after the table name, in SQLite's dialect
     // When `rest` is `where <conditions>` and nothing else, and the conditions are Like tests.
     std::optional<LikeConjunction> likes;
+    std::string serverRest; // everything after the table name, in PostgreSQL's dialect
 };
 
 // `select distinct <field> from <table> order by <the same field> [asc]`.
@@ -50,6 +53,20 @@ struct StatementSyntax {
     std::string sqlite; // the whole statement in SQLite's dialect, without the ";"
     std::optional<WholeRowSelect> wholeRows;
     std::optional<DistinctSelect> distinct;
+    // The whole statement in PostgreSQL's dialect, without the ";", for the catalogue table on a
+    // server (PgCatalogue.h), which holds names in their server form (PgText.h):
+    // - fields become quoted names, text constants standard strings of their server form;
+    // - the table's name after FROM, UPDATE or INTO, "Files" in any letter case, is quoted, as
+    //   the server made it;
+    // - `<x> Like <text>` without Escape gets ESCAPE '' (SQLite's Like has no escape character
+    //   unless given, the server's is the backslash); both compare letter case;
+    // - a text field standing alone after ORDER BY, or as a column of a distinct select (which
+    //   its ORDER BY must repeat), gets COLLATE "C": SQLite orders text by its bytes.
+    // What only SQLite reads is left as written, for the server's own message: unquoted
+    // mixed-case names (the server folds them to lower case), GLOB, REGEXP, ==, rowid,
+    // LIMIT <offset>, <count>. A Like whose pattern is an expression rather than one constant
+    // keeps the server's escape character.
+    std::string server;
 };
 
 // Throws EngineError for an unterminated constant, name or comment, text after the ";", or a

@@ -143,3 +143,49 @@ TEST(StatementSyntax, DistinctSelects) {
                               "order by \"A\""})
         EXPECT_FALSE(parseStatement(other).distinct) << other;
 }
+
+TEST(StatementSyntax, TheWindowsStatementsInTheServersDialect) {
+    const StatementSyntax listing =
+        parsedLines(listingStatement({"caf\xE9", "", "a\\b", std::string("50%")}));
+    EXPECT_EQ(listing.server, "select * from \"Files\"\n"
+                              "where \"File Name\" Like '%CAF\xF4\x8F\xBB\xA9%' ESCAPE ''\n"
+                              "and \"File Path\" Like '%%' ESCAPE ''\n"
+                              "and \"Disk ID\" Like '50\\%' ESCAPE '\\'\n"
+                              "and \"File Path\" Like '%A\\B%' ESCAPE ''");
+    ASSERT_TRUE(listing.wholeRows && listing.wholeRows->likes);
+    EXPECT_EQ(listing.wholeRows->serverRest,
+              listing.server.substr(std::string("select * from \"Files\"").size()));
+    EXPECT_EQ(listing.wholeRows->likes->serverConditions,
+              listing.wholeRows->serverRest.substr(std::string("\nwhere").size()));
+    // The server orders text by its letters' rules unless told to order by bytes, as SQLite does.
+    EXPECT_EQ(parsedLines(diskIdTreeStatement()).server,
+              "Select Distinct \"Disk ID\" COLLATE \"C\" from \"Files\"\n"
+              "Order by \"Disk ID\" COLLATE \"C\" asc");
+    EXPECT_EQ(parsedLines(renameDiskIdStatement("O'ld", "New")).server,
+              "UPDATE \"Files\" SET \"Disk ID\" = 'New' WHERE \"Disk ID\" = 'O''ld'");
+    EXPECT_EQ(parsedLines(deleteDiskIdStatement("D1")).server,
+              "Delete From \"Files\" Where \"Disk ID\" = 'D1'");
+}
+
+TEST(StatementSyntax, TheServersDialectChangesOnlyWhatItMust) {
+    const std::pair<const char*, const char*> translations[] = {
+        // Only the table's name after FROM, UPDATE or INTO is quoted, in any letter case.
+        {"insert into files (x) select files from Files2",
+         "insert into \"Files\" (x) select files from Files2"},
+        // Like without Escape gets none where its pattern is one constant.
+        {"x like 'a' or y not like \"b\" escape '!' and (z like 'c')",
+         "x like 'a' ESCAPE '' or y not like 'b' escape '!' and (z like 'c' ESCAPE '')"},
+        {"x like 'a' || 'b'", "x like 'a' || 'b'"},
+        {"x like y", "x like y"},
+        // Only text fields standing alone after ORDER BY are ordered by bytes.
+        {"order by T.\"File Name\" desc, T.\"File Size\", T.\"File Path\" || 'x', T.\"Disk ID\" "
+         "limit 2",
+         "order by \"File Name\" COLLATE \"C\" desc, \"File Size\", \"File Path\" || 'x', \"Disk "
+         "ID\" "
+         "COLLATE \"C\" limit 2"},
+        {"where T.\"Disk ID\" = 'a' order by 1", "where \"Disk ID\" = 'a' order by 1"},
+        {"select [a\"b], `c``d` -- x\n", "select \"a\"\"b\", \"c`d\" -- x\n"},
+    };
+    for (const auto& [dialect, expected] : translations)
+        EXPECT_EQ(parseStatement(dialect).server, expected) << dialect;
+}
