@@ -31,16 +31,47 @@ namespace {
 // and bytes that are not UTF-8: lone lead and continuation bytes, overlong and too long
 // sequences, a surrogate, characters of the range PgText uses, and characters that SQLite's
 // Like takes for some of those (U+00A9 for a lone A9, U+FFFD for what it cannot read).
-const std::vector<std::string> kPieces = {
-    "A",    "B",    "AB",           "ABC",          ".",        "MP3",
-    ".MP3", "a",    "\xC3\xA9",     "%",            "_",        "\\",
-    "'",    "\"",   " ",            "\xC3\x84",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
-    "\xC2\xA9", "\xEF\xBF\xBD", "\xC3", "\x80",     "\xA9",     "\xFF",
-    "\xC0\xAF", "\xE0\x80\xAF", "\xC3\xA9\xA9", "\xED\xA0\x80", "\xF4\x8F\xB8\x80",
-    "\xF4\x8F\xBB\xBF"};
-const std::vector<std::string> kDiskIds = {
-    "D1", "D2", "d1", "D%1", "D_2", "D\\3", "Caf\xE9", "\xC3\x89T\xC3\x89", "\x80", "\xFF",
-    "\xF4\x8F\xB8\x80"};
+const std::vector<std::string> kPieces = {"A",
+                                          "B",
+                                          "AB",
+                                          "ABC",
+                                          ".",
+                                          "MP3",
+                                          ".MP3",
+                                          "a",
+                                          "\xC3\xA9",
+                                          "%",
+                                          "_",
+                                          "\\",
+                                          "'",
+                                          "\"",
+                                          " ",
+                                          "\xC3\x84",
+                                          "\xE2\x82\xAC",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xC2\xA9",
+                                          "\xEF\xBF\xBD",
+                                          "\xC3",
+                                          "\x80",
+                                          "\xA9",
+                                          "\xFF",
+                                          "\xC0\xAF",
+                                          "\xE0\x80\xAF",
+                                          "\xC3\xA9\xA9",
+                                          "\xED\xA0\x80",
+                                          "\xF4\x8F\xB8\x80",
+                                          "\xF4\x8F\xBB\xBF"};
+const std::vector<std::string> kDiskIds = {"D1",
+                                           "D2",
+                                           "d1",
+                                           "D%1",
+                                           "D_2",
+                                           "D\\3",
+                                           "Caf\xE9",
+                                           "\xC3\x89T\xC3\x89",
+                                           "\x80",
+                                           "\xFF",
+                                           "\xF4\x8F\xB8\x80"};
 
 struct Record {
     std::string path; // upper-cased, as the catalogue stores it
@@ -72,7 +103,8 @@ Characters sqliteCharacters(std::string_view bytes) {
                 : lead < 0xFC ? lead & 0x03u
                 : lead < 0xFE ? lead & 0x01u
                               : 0u;
-            for (; at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80; ++at)
+            for (; at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80;
+                 ++at)
                 c = (c << 6) + (static_cast<unsigned char>(bytes[at]) & 0x3Fu);
             if (c < 0x80 || (c & 0xFFFFF800) == 0xD800 || (c & 0xFFFFFFFE) == 0xFFFE)
                 c = 0xFFFD;
@@ -88,7 +120,8 @@ Characters serverCharacters(std::string_view bytes) {
     Characters out;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = platform::characterLength(text, at);
-        std::uint32_t c = static_cast<unsigned char>(text[at]) & (length == 1 ? 0x7Fu : 0x3Fu >> (length - 1));
+        std::uint32_t c =
+            static_cast<unsigned char>(text[at]) & (length == 1 ? 0x7Fu : 0x3Fu >> (length - 1));
         for (std::size_t i = 1; i < length; ++i)
             c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3Fu);
         out.push_back(c);
@@ -206,7 +239,8 @@ protected:
                     pattern += chance(50) ? "%" : "_";
                 } else if (escaped) {
                     for (const char c : filter())
-                        pattern += (c == '%' || c == '_' || c == '\\' ? "\\" : "") + std::string(1, c);
+                        pattern +=
+                            (c == '%' || c == '_' || c == '\\' ? "\\" : "") + std::string(1, c);
                 } else {
                     pattern += filter();
                 }
@@ -327,13 +361,13 @@ TEST_F(ListingDifferentialTest, TheServerListsWhatTheCatalogueFileLists) {
         serverIds.push_back(store::fromServerText(rows.text(row, 0)));
     std::vector<std::string> bytesOrder = kDiskIds, serverOrder = kDiskIds;
     std::sort(bytesOrder.begin(), bytesOrder.end());
-    std::sort(serverOrder.begin(), serverOrder.end(), [](const std::string& a, const std::string& b) {
-        return store::toServerText(a) < store::toServerText(b);
-    });
+    std::sort(serverOrder.begin(), serverOrder.end(),
+              [](const std::string& a, const std::string& b) {
+                  return store::toServerText(a) < store::toServerText(b);
+              });
     EXPECT_EQ(fileIds, bytesOrder);
     EXPECT_EQ(serverIds, serverOrder);
     EXPECT_NE(serverOrder, bytesOrder); // a lone 80 comes before "\xC3\x89T\xC3\x89", or after it
-
 }
 
 // Where the two readings of text that is not UTF-8 part: SQLite's Like takes a lead byte with
@@ -342,11 +376,11 @@ TEST_F(ListingDifferentialTest, TheServerListsWhatTheCatalogueFileLists) {
 TEST_F(ListingDifferentialTest, SqliteReadsTextThatIsNotUtf8AsTheServerCannot) {
     insert({"/\xC3\xA9\xA9Z", "/\xA9", "/\xC2\xA9", "/\xE9\xA9", "/\xFF"});
     const std::vector<std::pair<std::string, std::pair<Ids, Ids>>> cases = {
-        {"_Z", {{1}, {}}},                  // one character of three bytes, or three
+        {"_Z", {{1}, {}}}, // one character of three bytes, or three
         {"___Z", {{}, {1}}},
-        {"%\xC2\xA9%", {{2, 3}, {3}}},       // U+00A9, and a lone A9 read as its value
-        {"%\xEF\xBF\xBD%", {{5}, {}}},       // U+FFFD, for a byte that cannot be read
-        {"%\xE9%", {{5}, {4}}},              // a byte that cannot be read, or one of two
+        {"%\xC2\xA9%", {{2, 3}, {3}}}, // U+00A9, and a lone A9 read as its value
+        {"%\xEF\xBF\xBD%", {{5}, {}}}, // U+FFFD, for a byte that cannot be read
+        {"%\xE9%", {{5}, {4}}},        // a byte that cannot be read, or one of two
     };
     std::string text;
     for (const auto& [pattern, expected] : cases)
