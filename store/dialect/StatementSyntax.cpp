@@ -205,7 +205,7 @@ bool isAnySymbol(const Token* token, std::string_view symbols) {
            symbols.find(token->raw.front()) != std::string_view::npos;
 }
 
-// Words that end an operand: what follows a Like's pattern when the pattern is one constant.
+// What ends an operand: what follows a Like's pattern when the pattern is one constant.
 bool endsOperand(const Token* next) {
     return !next || isAnySymbol(next, "),") ||
            isAnyWord(next, {"and", "or", "order", "limit", "offset", "group", "having", "union",

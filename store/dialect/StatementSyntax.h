@@ -55,7 +55,9 @@ struct StatementSyntax {
     std::optional<DistinctSelect> distinct;
     // The whole statement in PostgreSQL's dialect, without the ";", for the catalogue table on a
     // server (PgCatalogue.h), which holds names in their server form (PgText.h):
-    // - fields become quoted names, text constants standard strings of their server form;
+    // - fields, and bracketed or back-quoted names, become quoted names; text constants become
+    //   standard strings of their server form (a backslash is itself, as the server reads
+    //   strings unless standard_conforming_strings has been turned off);
     // - the table's name after FROM, UPDATE or INTO, "Files" in any letter case, is quoted, as
     //   the server made it;
     // - `<x> Like <text>` without Escape gets ESCAPE '' (SQLite's Like has no escape character

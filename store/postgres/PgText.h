@@ -11,6 +11,11 @@
 // that begins with a character (not with a continuation byte), found inside a name where a
 // character follows it, is found, in its server form, inside the name's server form: a Like
 // pattern's literal text put through toServerText() matches the names it matched before.
+// Where a name is not UTF-8, SQLite's LIKE goes further than its bytes, which the server form
+// cannot follow: `_` takes a malformed sequence for one character (the server form has one for
+// each byte), and characters count as equal by their decoded value (a lone A9 is U+00A9, an
+// overlong form is the character it spells, whatever cannot be read is U+FFFD). The test
+// tests/postgres/ListingDifferentialTest.cpp shows these cases.
 #include <string>
 #include <string_view>
 
