@@ -178,18 +178,22 @@ void ServerConnectionDialog::testConnection() {
         say(*refused);
         return;
     }
+    using katalox::store::uriForDisplay;
     const std::string given = uri().toStdString();
+    const std::string tried = withTestTimeout(uri());
+    const QString shown = QString::fromStdString(uriForDisplay(given));
     say(tr("Connecting..."));
     result_->repaint();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        katalox::store::PgConnection db(withTestTimeout(uri()));
+        katalox::store::PgConnection db(tried);
         katalox::store::checkCatalogue(db, given, table_);
         say(tr("Connected: %1 holds the catalogue table \"%2\".")
-                .arg(QString::fromStdString(katalox::store::uriForDisplay(given)),
-                     QString::fromStdString(table_)));
+                .arg(shown, QString::fromStdString(table_)));
     } catch (const std::exception& error) {
-        QString message = QString::fromStdString(error.what());
+        // The message names the server as the user gave it, without the time-out added.
+        QString message = QString::fromStdString(error.what())
+                              .replace(QString::fromStdString(uriForDisplay(tried)), shown);
         if (message.contains(QLatin1String("password")))
             message += tr(" (libpq reads the password from ~/.pgpass or PGPASSWORD)");
         say(message);
