@@ -10,11 +10,13 @@
 #include "ui_TForm3.h"
 #include "widgets/WindowHelpers.h"
 #include "windows/Forms.h"
+#include "windows/ServerConnectionDialog.h"
 #include "windows/TForm1.h"
 
 #include <QShowEvent>
 
 #include <algorithm>
+#include <filesystem>
 
 using katalox::platform::Dialogs;
 using katalox::store::ConfigFile;
@@ -51,6 +53,10 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
     // The button keeps its place but widens when the font needs more room for its caption.
     ui->Button1->resize(std::max(ui->Button1->width(), ui->Button1->sizeHint().width()),
                         ui->Button1->height());
+    // Ours stays beside it, as wide as its caption needs.
+    QPushButton* server = ui->connectToServerButton;
+    server->setGeometry(ui->Button1->geometry().right() + 8, server->y(),
+                        std::max(server->width(), server->sizeHint().width()), server->height());
     katalox::widgets::closeOnEscape(this);
     setTableName("Table");
     setDatabaseFolder("DB Path");
@@ -58,6 +64,8 @@ TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window), ui(std::make_uniq
                                       &TForm3::Button1Click);
     katalox::platform::connectGuarded(ui->Button2, &QPushButton::clicked, this,
                                       &TForm3::Button2Click);
+    katalox::platform::connectGuarded(ui->connectToServerButton, &QPushButton::clicked, this,
+                                      &TForm3::connectToServerClick);
 }
 
 TForm3::~TForm3() = default;
@@ -153,6 +161,16 @@ void TForm3::Button1Click() {
 void TForm3::Button2Click() {
     saveconfig();
     Dialogs::instance().showMessage(QStringLiteral("Config Saved"));
+}
+
+void TForm3::connectToServerClick() {
+    const std::string table = std::filesystem::path(tableName()).stem().string();
+    auto* dialog =
+        new ServerConnectionDialog(this, QString::fromStdString(databaseFolder()), table);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { setDatabaseFolder(dialog->uri().toStdString()); });
+    dialog->open();
 }
 
 void TForm3::showEvent(QShowEvent* event) {

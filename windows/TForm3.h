@@ -35,6 +35,10 @@ public:
     void Button1Click();
     // "Save Config": saveconfig, then "Config Saved".
     void Button2Click();
+    // "Connect to Server...": opens the dialog naming a catalogue on a PostgreSQL server; its
+    // OK puts the server's URI in Label2 and leaves the table file name, whose stem names the
+    // server's table. Nothing is saved or opened until the user says so.
+    void connectToServerClick();
 
     // The setting as the labels hold it, byte for byte (file names need not be valid UTF-8).
     std::string tableName() const;

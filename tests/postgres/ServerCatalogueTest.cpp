@@ -10,6 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,8 +39,8 @@ protected:
         store::createEmptyCatalog(catalogueFile);
     }
 
-    // katalox-cli on `catalogue` (a file or a URI), its output kept byte for byte.
-    CliRun cli(const std::string& catalogue, const std::vector<std::string>& words) const {
+    // katalox-cli started on `catalogue` (a file or a URI), its output going to files.
+    pid_t start(const std::string& catalogue, const std::vector<std::string>& words) const {
         std::vector<std::string> all{KATALOX_CLI, "--catalog", catalogue};
         all.insert(all.end(), words.begin(), words.end());
         const std::string out = dir.file("out"), err = dir.file("err");
@@ -49,14 +55,31 @@ protected:
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fileContent(out), fileContent(err)};
+        return child;
     }
 
+    // Waits for a katalox-cli started; its exit code (-1 when killed) and output byte for byte.
+    CliRun finish(pid_t child) const {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fileContent(dir.file("out")),
+                fileContent(dir.file("err"))};
+    }
+
+    CliRun cli(const std::string& catalogue, const std::vector<std::string>& words) const {
+        return finish(start(catalogue, words));
+    }
+
+    static std::vector<std::string> scanWords(const std::string& folder, const std::string& disk) {
+        return {"scan", folder, "--disk-id", disk, "--no-fingerprints", "--no-archives"};
+    }
     CliRun scan(const std::string& catalogue, const std::string& folder, const std::string& disk) {
-        return cli(catalogue, {"scan", dir.file(folder), "--disk-id", disk, "--no-fingerprints",
-                               "--no-archives"});
+        return cli(catalogue, scanWords(dir.file(folder), disk));
+    }
+
+    // The number one statement gives.
+    std::int64_t count(const std::string& sql, const std::vector<PgParameter>& parameters = {}) {
+        return std::stoll(column(sql, parameters).at(0));
     }
 
     // A trigger that runs `action` for the record named POISON.
@@ -201,6 +224,85 @@ TEST_F(ServerCatalogueTest, AScanThatFailsSaysWhatIsMissingAndWhatTheServerCanno
     EXPECT_EQ(none.code, 2);
     EXPECT_NE(none.err.find("There is no catalogue table \"Files\""), std::string::npos)
         << none.err;
+}
+
+// A scan killed in the middle of a batch: the batches committed stay whole, the one it was
+// sending never shows, and the catalogue goes on with the next scan. The server holds the scan
+// at a row of its third batch for as long as the test holds a lock, so the kill always falls
+// inside that batch, after two were committed.
+TEST_F(ServerCatalogueTest, AScanKilledMidInsertLeavesWholeBatchesOnly) {
+    constexpr int kFiles = 40000, kPerFolder = 1000;
+    constexpr std::int64_t kBatch = store::PgInsert::kBatchRecords;
+    // Links to seven files of 0 to 6 bytes, which are made much faster than files.
+    for (int size = 0; size < 7; ++size)
+        dir.write("sizes/" + std::to_string(size),
+                  std::string(static_cast<std::size_t>(size), 'x'));
+    std::map<std::string, std::int64_t> sizes; // the stored path of each file, and its size
+    for (int i = 0; i < kFiles; ++i) {
+        if (i % kPerFolder == 0)
+            dir.mkdir("big/d" + std::to_string(i / kPerFolder));
+        const std::string path =
+            dir.file("big/d" + std::to_string(i / kPerFolder) + "/f" + std::to_string(i) + ".txt");
+        std::filesystem::create_hard_link(dir.file("sizes/" + std::to_string(i % 7)), path);
+        sizes[platform::upperCase(path)] = i % 7;
+    }
+    column("CREATE SEQUENCE rows_seen");
+    column("CREATE FUNCTION held() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF "
+           "nextval('rows_seen') = " +
+           std::to_string(2 * kBatch + kBatch / 2) +
+           " THEN PERFORM pg_advisory_lock(1); END IF; RETURN NEW; END $$");
+    column("CREATE TRIGGER held BEFORE INSERT ON \"Files\" FOR EACH ROW EXECUTE FUNCTION held()");
+    store::PgConnection gate(uri);
+    gate.execute("SELECT pg_advisory_lock(1)");
+
+    const pid_t scanning = start(uri, scanWords(dir.file("big"), "D1"));
+    store::PgConnection watch(uri);
+    const auto committed = [&] {
+        return watch.execute("SELECT count(*) FROM \"Files\"").integer(0, 0);
+    };
+    const auto waitingAtTheGate = [&] {
+        return watch
+                   .execute("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND NOT "
+                            "granted AND database = (SELECT oid FROM pg_database WHERE datname "
+                            "= current_database())")
+                   .integer(0, 0) > 0;
+    };
+    // Polled until the scan waits in its third batch; a scan that ended on its own fails.
+    while (!waitingAtTheGate() && ::waitpid(scanning, nullptr, WNOHANG) == 0)
+        ::usleep(20'000);
+    EXPECT_EQ(committed(), 2 * kBatch);
+    ASSERT_EQ(::kill(scanning, SIGKILL), 0) << "the scan ended before it was killed";
+    EXPECT_EQ(finish(scanning).code, -1);
+    // The server goes on with the rows it had until it finds the client gone, then undoes them.
+    gate.execute("SELECT pg_advisory_unlock(1)");
+    while (count("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                 "query LIKE 'COPY%'") > 0)
+        ::usleep(20'000);
+    EXPECT_EQ(committed(), 2 * kBatch);
+    const store::PgResult rows = watch.execute(
+        "SELECT \"File Name\", \"File Path\", \"Disk ID\", \"File Size\" FROM \"Files\"");
+    std::set<std::string> seen;
+    for (int row = 0; row < rows.rows(); ++row) {
+        const std::string path = rows.text(row, 1);
+        const auto expected = sizes.find(path);
+        ASSERT_NE(expected, sizes.end()) << path;
+        EXPECT_EQ(rows.text(row, 0), path.substr(path.rfind('/') + 1));
+        EXPECT_EQ(rows.text(row, 2), "D1");
+        EXPECT_EQ(rows.integer(row, 3), expected->second) << path;
+        EXPECT_TRUE(seen.insert(path).second) << "twice: " << path;
+    }
+    EXPECT_NO_THROW(store::checkCatalogue(watch, uri));
+
+    column("DROP TRIGGER held ON \"Files\"");
+    for (int i = 0; i < 25; ++i)
+        dir.write("next/f" + std::to_string(i), "x");
+    const CliRun next = scan(uri, "next", "D2");
+    EXPECT_EQ(next.code, 0) << next.err;
+    EXPECT_EQ(count("SELECT count(*) FROM \"Files\" WHERE \"Disk ID\" = 'D2' AND \"File Path\" "
+                    "LIKE $1",
+                    {platform::upperCase(dir.file("next/")) + "F%"}),
+              25);
+    EXPECT_EQ(committed(), 2 * kBatch + 25);
 }
 
 } // namespace

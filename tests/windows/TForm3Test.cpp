@@ -7,10 +7,13 @@
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
 #include "windows/Forms.h"
+#include "windows/ServerConnectionDialog.h"
 #include "windows/TForm1.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -81,6 +84,21 @@ protected:
         return nodes;
     }
     Table& table1() const { return *Form1->Table1; }
+    // "Connect to Server...", the dialog it opens, and that dialog's parts.
+    ServerConnectionDialog& openServerDialog() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // dialogs closed
+        form->findChild<QPushButton*>("connectToServerButton")->click();
+        return *form->findChild<ServerConnectionDialog*>();
+    }
+    static QLineEdit* field(ServerConnectionDialog& dialog, const char* name) {
+        return dialog.findChild<QLineEdit*>(name);
+    }
+    static QString result(ServerConnectionDialog& dialog) {
+        return dialog.findChild<QLabel*>("result")->text();
+    }
+    static void pressOk(ServerConnectionDialog& dialog) {
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }
 
     katalox::test::TempDir app;
     katalox::test::ScriptedDialogs dialogs;
@@ -334,4 +352,94 @@ TEST_F(ConfigurationWindow, AtTheRootTheQuestionHoldsTwoSeparators) {
     form->ChangeDB();
     EXPECT_EQ(dialogs.texts("confirm"),
               QStringList{" Use default //Database Location? (First time users should click OK)"});
+}
+
+TEST_F(ConfigurationWindow, ConnectToServerSitsBesideTheFileButton) {
+    auto* server = form->findChild<QPushButton*>("connectToServerButton");
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->text(), "Connect to Server...");
+    EXPECT_GE(server->width(), server->sizeHint().width());
+    const auto inForm = [&](QWidget* widget) {
+        return QRect(widget->mapTo(form.get(), QPoint(0, 0)), widget->size());
+    };
+    const QRect change = inForm(form->findChild<QPushButton*>("Button1"));
+    const QRect save = inForm(form->findChild<QPushButton*>("Button2"));
+    EXPECT_GT(inForm(server).left(), change.right());
+    EXPECT_EQ(inForm(server).top(), change.top());
+    EXPECT_FALSE(inForm(server).intersects(save));
+    EXPECT_TRUE(form->rect().contains(inForm(server)));
+}
+
+TEST_F(ConfigurationWindow, ConnectToServerPutsTheUriItBuildsInTheDatabaseFolder) {
+    const std::string config = configText("Files.db", "/no/such/folder/");
+    app.write("config.ini", config);
+    form->LoadConfig();
+    ServerConnectionDialog& dialog = openServerDialog();
+    EXPECT_EQ(dialog.uri(), ""); // a folder is no start for a URI
+    const struct {
+        QString host, port, database, user, uri;
+    } rows[] = {
+        {"db.example.org", "5433", "katalog", "ann",
+         "postgresql://ann@db.example.org:5433/katalog"},
+        {" db.example.org ", "", "katalog", "", "postgresql://db.example.org/katalog"},
+        {"/run/postgresql", "", "katalog", "ann", "postgresql://ann@/katalog?host=/run/postgresql"},
+        {"/tmp/my sockets", "5433", "", "", "postgresql:///?host=/tmp/my%20sockets&port=5433"},
+        {"::1", "", "my db", "o'brien@home", "postgresql://o%27brien%40home@[::1]/my%20db"},
+        {"", "", "", "ann:colon", "postgresql://ann%3Acolon@"},
+        {"", "", "", "", ""},
+    };
+    for (const auto& row : rows) {
+        field(dialog, "host")->setText(row.host);
+        field(dialog, "port")->setText(row.port);
+        field(dialog, "database")->setText(row.database);
+        field(dialog, "user")->setText(row.user);
+        EXPECT_EQ(dialog.uri(), row.uri) << row.uri.toStdString();
+    }
+    pressOk(dialog); // nothing to connect to
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(result(dialog).contains("postgresql://"));
+
+    field(dialog, "host")->setText("db.example.org");
+    field(dialog, "port")->setText("5433");
+    field(dialog, "database")->setText("katalog");
+    field(dialog, "user")->setText("ann");
+    pressOk(dialog);
+    EXPECT_FALSE(dialog.isVisible());
+    const std::string uri = "postgresql://ann@db.example.org:5433/katalog";
+    EXPECT_EQ(form->databaseFolder(), uri);
+    EXPECT_EQ(form->tableName(), "Files.db");
+    EXPECT_EQ(fileContent(configPath()), config); // kept only by Save Config
+    form->Button2Click();
+    EXPECT_EQ(fileContent(configPath()), configText("Files.db", uri));
+
+    // The next time the dialog starts from the server named, which may be typed over whole.
+    ServerConnectionDialog& next = openServerDialog();
+    EXPECT_EQ(next.uri().toStdString(), uri);
+    field(next, "uri")->setText("postgres://[::1]:5432/other?sslmode=require");
+    pressOk(next);
+    EXPECT_EQ(form->databaseFolder(), "postgres://[::1]:5432/other?sslmode=require");
+}
+
+TEST_F(ConfigurationWindow, APasswordInTheUriIsRefusedAndNeverReachesConfigIni) {
+    const std::string config = configText("Files.db", "postgresql://ann@db/katalog");
+    app.write("config.ini", config);
+    form->LoadConfig();
+    ServerConnectionDialog& dialog = openServerDialog();
+    for (const QString& uri :
+         QStringList{"postgresql://ann:s3cret@db/katalog", "postgres://:s3cret@db",
+                     "postgresql://ann@db/katalog?sslmode=require&password=s3cret"}) {
+        field(dialog, "uri")->setText(uri);
+        pressOk(dialog);
+        EXPECT_TRUE(dialog.isVisible()) << uri.toStdString();
+        EXPECT_TRUE(result(dialog).contains("~/.pgpass"));
+        EXPECT_TRUE(result(dialog).contains("PGPASSWORD"));
+        // Not even tried: the same refusal, before any connection.
+        dialog.findChild<QLabel*>("result")->clear();
+        dialog.testConnection();
+        EXPECT_TRUE(result(dialog).contains("~/.pgpass"));
+    }
+    dialog.reject();
+    form->Button2Click();
+    EXPECT_EQ(form->databaseFolder(), "postgresql://ann@db/katalog");
+    EXPECT_EQ(fileContent(configPath()), config);
 }
