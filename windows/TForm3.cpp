@@ -6,6 +6,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
 #include "scanner/DirLister.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ConfigFile.h"
 #include "ui_TForm3.h"
 #include "widgets/WindowHelpers.h"
@@ -123,7 +124,16 @@ void TForm3::ChangeDB() {
         } catch (const katalox::EngineBusyError&) {
             if (attempt == kBusyAttempts)
                 throw;
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            // A server out of reach now is not replaced by the default: the user learns why,
+            // and the setting stays, to be tried again or changed here.
+            if (katalox::store::isServerUri(databaseFolder())) {
+                Dialogs::instance().showMessage(
+                    tr("The catalogue on the server cannot be opened: %1")
+                        .arg(QString::fromUtf8(error.what())));
+                katalox::widgets::showForm(this);
+                return;
+            }
             // The engine's own message is not shown: the user is offered the default instead.
             break;
         }
@@ -168,8 +178,11 @@ void TForm3::connectToServerClick() {
     auto* dialog =
         new ServerConnectionDialog(this, QString::fromStdString(databaseFolder()), table);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this,
-            [this, dialog] { setDatabaseFolder(dialog->uri().toStdString()); });
+    // As after picking a file, the catalogue named is opened at once.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        setDatabaseFolder(dialog->uri().toStdString());
+        katalox::platform::guarded([this] { ChangeDB(); });
+    });
     dialog->open();
 }
 

@@ -399,25 +399,32 @@ TEST_F(ConfigurationWindow, ConnectToServerPutsTheUriItBuildsInTheDatabaseFolder
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(result(dialog).contains("postgresql://"));
 
-    field(dialog, "host")->setText("db.example.org");
+    field(dialog, "host")->setText("/no/such/sockets");
     field(dialog, "port")->setText("5433");
     field(dialog, "database")->setText("katalog");
     field(dialog, "user")->setText("ann");
     pressOk(dialog);
     EXPECT_FALSE(dialog.isVisible());
-    const std::string uri = "postgresql://ann@db.example.org:5433/katalog";
+    const std::string uri = "postgresql://ann@/katalog?host=/no/such/sockets&port=5433";
     EXPECT_EQ(form->databaseFolder(), uri);
     EXPECT_EQ(form->tableName(), "Files.db");
-    EXPECT_EQ(fileContent(configPath()), config); // kept only by Save Config
+    // Opened at once: a server out of reach is told, and neither replaced by the default nor
+    // written to config.ini, which only Save Config writes.
+    ASSERT_EQ(dialogs.texts("message").size(), 1);
+    EXPECT_TRUE(dialogs.texts("message").front().startsWith(
+        "The catalogue on the server cannot be opened: Cannot connect"))
+        << dialogs.texts("message").front().toStdString();
+    EXPECT_TRUE(dialogs.texts("confirm").isEmpty());
+    EXPECT_EQ(fileContent(configPath()), config);
     form->Button2Click();
     EXPECT_EQ(fileContent(configPath()), configText("Files.db", uri));
 
     // The next time the dialog starts from the server named, which may be typed over whole.
     ServerConnectionDialog& next = openServerDialog();
     EXPECT_EQ(next.uri().toStdString(), uri);
-    field(next, "uri")->setText("postgres://[::1]:5432/other?sslmode=require");
+    field(next, "uri")->setText("postgres:///other?host=/no/such/sockets&sslmode=disable");
     pressOk(next);
-    EXPECT_EQ(form->databaseFolder(), "postgres://[::1]:5432/other?sslmode=require");
+    EXPECT_EQ(form->databaseFolder(), "postgres:///other?host=/no/such/sockets&sslmode=disable");
 }
 
 TEST_F(ConfigurationWindow, APasswordInTheUriIsRefusedAndNeverReachesConfigIni) {
