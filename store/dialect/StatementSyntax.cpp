@@ -9,6 +9,8 @@
 #include <cctype>
 #include <initializer_list>
 #include <strings.h>
+#include <tuple>
+#include <utility>
 
 namespace katalox::store {
 
@@ -220,6 +222,14 @@ bool isTextField(const Token& token) {
 
 // Each token in PostgreSQL's dialect, with what its place among the others adds (see
 // StatementSyntax::server).
+// `<field> Like '%'` (any number of %): true for every text, false for NULL.
+bool matchesEveryText(const std::vector<const Token*>& meaningful, std::size_t at) {
+    const Token& pattern = *meaningful[at];
+    return at >= 2 && pattern.kind == TokenKind::Text && !pattern.value.empty() &&
+           pattern.value.find_first_not_of('%') == std::string::npos &&
+           isAnyWord(meaningful[at - 1], {"like"}) && meaningful[at - 2]->kind == TokenKind::Field;
+}
+
 std::vector<std::string> serverPieces(const std::vector<Token>& tokens) {
     std::vector<std::string> pieces;
     std::vector<const Token*> meaningful;
@@ -244,6 +254,10 @@ std::vector<std::string> serverPieces(const std::vector<Token>& tokens) {
                       (endsOperand(after) || isAnyWord(after, {"asc", "desc", "nulls"}));
         if (isWord(token, kPgCatalogueTable) && isAnyWord(before, {"from", "update", "into"}))
             piece = quoteIdentifier(kPgCatalogueTable);
+        else if (matchesEveryText(meaningful, at) && endsOperand(after))
+            // The same rows, but a test the server makes without reading the text.
+            std::tie(pieces[static_cast<std::size_t>(before - tokens.data())], piece) =
+                std::pair("IS NOT", "NULL");
         else if (token.kind == TokenKind::Text && isAnyWord(before, {"like"}) && endsOperand(after))
             piece += " ESCAPE ''";
         else if (clause != Clause::Other && isTextField(token) && alone)

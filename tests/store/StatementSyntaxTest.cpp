@@ -149,7 +149,7 @@ TEST(StatementSyntax, TheWindowsStatementsInTheServersDialect) {
         parsedLines(listingStatement({"caf\xE9", "", "a\\b", std::string("50%")}));
     EXPECT_EQ(listing.server, "select * from \"Files\"\n"
                               "where \"File Name\" Like '%CAF\xF4\x8F\xBB\xA9%' ESCAPE ''\n"
-                              "and \"File Path\" Like '%%' ESCAPE ''\n"
+                              "and \"File Path\" IS NOT NULL\n"
                               "and \"Disk ID\" Like '50\\%' ESCAPE '\\'\n"
                               "and \"File Path\" Like '%A\\B%' ESCAPE ''");
     ASSERT_TRUE(listing.wholeRows && listing.wholeRows->likes);
@@ -176,6 +176,9 @@ TEST(StatementSyntax, TheServersDialectChangesOnlyWhatItMust) {
         {"x like 'a' or y not like \"b\" escape '!' and (z like 'c')",
          "x like 'a' ESCAPE '' or y not like 'b' escape '!' and (z like 'c' ESCAPE '')"},
         {"x like 'a' || 'b'", "x like 'a' || 'b'"},
+        // A field's Like that every text passes is a test for NULL.
+        {"where T.\"A\" like '%%%' and T.\"B\" not like '%' or x like '%'",
+         "where \"A\" IS NOT NULL and \"B\" not like '%' ESCAPE '' or x like '%' ESCAPE ''"},
         {"x like y", "x like y"},
         // Only text fields standing alone after ORDER BY are ordered by bytes.
         {"order by T.\"File Name\" desc, T.\"File Size\", T.\"File Path\" || 'x', T.\"Disk ID\" "
