@@ -22,21 +22,11 @@ std::string text(const std::string& bytes) {
 std::vector<PgParameter> parametersOf(const RecordedScan& scan) {
     const auto number = [](auto value) { return std::to_string(value); };
     const platform::VolumeFacts& volume = scan.volume;
-    return {text(scan.diskId),
-            text(volume.uuid),
-            text(volume.label),
-            text(volume.type),
-            text(volume.mountPoint),
-            text(volume.folder),
-            text(scan.scannedFolder),
-            text(scan.namePattern),
-            text(scan.extensionPattern),
-            number(volume.capacity),
-            number(volume.freeSpace),
-            scan.scannedAt,
-            number(scan.recordCount),
-            number(scan.totalSize),
-            number(scan.listedFiles),
+    return {text(scan.diskId),        text(volume.uuid),        text(volume.label),
+            text(volume.type),        text(volume.mountPoint),  text(volume.folder),
+            text(scan.scannedFolder), text(scan.namePattern),   text(scan.extensionPattern),
+            number(volume.capacity),  number(volume.freeSpace), scan.scannedAt,
+            number(scan.recordCount), number(scan.totalSize),   number(scan.listedFiles),
             scan.complete ? "1" : "0"};
 }
 
@@ -85,7 +75,8 @@ void createServerDisksTable(PgConnection& db, const std::string& table) {
                name + " (\"Disk ID\")");
 }
 
-std::int64_t recordServerScan(PgConnection& db, const std::string& table, const RecordedScan& scan) {
+std::int64_t recordServerScan(PgConnection& db, const std::string& table,
+                              const RecordedScan& scan) {
     return db
         .execute("INSERT INTO " + quoteIdentifier(serverDisksTable(table)) + " (" + kColumns +
                      ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, "

@@ -37,9 +37,9 @@ protected:
             std::ofstream(paths.back()) << i;
         }
         store::PgConnection db(uri);
-        store::insertListOnServer(db, "Files", store::scanStarting(diskId, {folder, "*", "*"}, files),
-                                  paths.size(),
-                                  [&](std::size_t i) { return std::string_view(paths[i]); });
+        store::insertListOnServer(
+            db, "Files", store::scanStarting(diskId, {folder, "*", "*"}, files), paths.size(),
+            [&](std::size_t i) { return std::string_view(paths[i]); });
     }
 
     void openWindow() {
@@ -94,7 +94,8 @@ TEST_F(ServerWindowTest, TheTreeListsAndItsCommandsChangeTheDiskIdWithItsScans) 
     EXPECT_EQ(diskIdNodes(), (QStringList{"RENAMED"}));
     EXPECT_EQ(recordedDisks(), (std::vector<std::string>{"RENAMED"}));
     EXPECT_EQ(column("SELECT count(*) FROM \"Files\""), std::vector<std::string>{"3"});
-    EXPECT_TRUE(dialogs.texts("error").isEmpty()) << dialogs.texts("error").join("\n").toStdString();
+    EXPECT_TRUE(dialogs.texts("error").isEmpty())
+        << dialogs.texts("error").join("\n").toStdString();
 }
 
 TEST_F(ServerWindowTest, AServerLostUnderTheWindowIsToldAndTheNextListingConnectsAgain) {
