@@ -1,6 +1,7 @@
 #pragma once
 // The commands of katalox-cli. Each takes the words after its name and returns the exit code;
 // errors are exceptions (UsageError for a mistake in the command line).
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,19 @@ int runExport(store::Catalog& catalog, const Words& words);
 int runCheck(store::Catalog& catalog, const Words& words);
 // Brings the substring index up to date, without pauses, and ends.
 int runIndex(store::Catalog& catalog, const Words& words);
-// find, disks and scan on a catalogue on a PostgreSQL server that `uri` names.
+// find, disks, scan and export on a catalogue on a PostgreSQL server that `uri` names.
 int runFindOnServer(const std::string& uri, const Words& words);
 int runDisksOnServer(const std::string& uri, const Words& words);
 int runScanOnServer(const std::string& uri, const Words& words);
+int runExportOnServer(const std::string& uri, const Words& words);
+
+// What export is asked for: the records of one Disk ID or all, in one of its forms. Throws
+// UsageError for anything else.
+struct ExportRequest {
+    std::optional<std::string> disk;
+    enum class Form { Csv, Json, Html } form = Form::Csv;
+};
+ExportRequest exportRequestOf(const Words& words);
 // Sets up a shared catalogue on a PostgreSQL server; takes no catalogue of its own.
 int runInit(const Words& words);
 

@@ -335,7 +335,7 @@ std::int64_t exportPage(store::Catalog& catalog, const std::optional<std::string
 
 } // namespace
 
-int runExport(store::Catalog& catalog, const Words& words) {
+ExportRequest exportRequestOf(const Words& words) {
     const Arguments args(words, kExportOptions);
     if (!args.words().empty())
         throw UsageError("export takes no words besides its options (\"" + args.words()[0] + "\")");
@@ -343,12 +343,20 @@ int runExport(store::Catalog& catalog, const Words& words) {
         (args.has("--csv") ? 1 : 0) + (args.has("--json") ? 1 : 0) + (args.has("--html") ? 1 : 0);
     if (formats != 1)
         throw UsageError("export needs exactly one of --csv, --json and --html");
-    const std::optional<std::string> disk = args.value("--disk");
+    using Form = ExportRequest::Form;
+    return {args.value("--disk"), args.has("--html")  ? Form::Html
+                                  : args.has("--csv") ? Form::Csv
+                                                      : Form::Json};
+}
+
+int runExport(store::Catalog& catalog, const Words& words) {
+    const ExportRequest request = exportRequestOf(words);
     const std::int64_t written =
-        args.has("--html")
-            ? exportPage(catalog, disk)
-            : exportRecords(catalog, disk,
-                            args.has("--csv") ? RecordFormat::Csv : RecordFormat::Json);
+        request.form == ExportRequest::Form::Html
+            ? exportPage(catalog, request.disk)
+            : exportRecords(catalog, request.disk,
+                            request.form == ExportRequest::Form::Csv ? RecordFormat::Csv
+                                                                     : RecordFormat::Json);
     return written > 0 ? 0 : 1;
 }
 

@@ -5,13 +5,13 @@
 #include "cli/Commands.h"
 #include "cli/FindFilters.h"
 #include "cli/FoundRecords.h"
+#include "cli/ServerRecords.h"
 
 #include "platform/Utf8.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgListing.h"
 #include "store/postgres/PgRecords.h"
-#include "store/postgres/PgText.h"
 
 #include <algorithm>
 
@@ -72,11 +72,7 @@ int runFindOnServer(const std::string& uri, const Words& words) {
     store::PgListing rows(db, select.sql, select.parameters);
     FoundRecord record;
     while ((limit < 0 || found < limit) && rows.next()) {
-        record.id = rows.integer(0);
-        record.diskId = store::fromServerText(rows.text(1));
-        record.storedPath = store::fromServerText(rows.text(2));
-        record.upperName = store::fromServerText(rows.text(3));
-        record.size = rows.integer(4);
+        readServerRecord(rows, record);
         if (!filters.passes(record))
             continue;
         ++found;

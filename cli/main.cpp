@@ -64,7 +64,8 @@ const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&
 const std::map<std::string, std::function<int(const std::string&, const cli::Words&)>>
     kOnServerCommands = {{"find", cli::runFindOnServer},
                          {"disks", cli::runDisksOnServer},
-                         {"scan", cli::runScanOnServer}};
+                         {"scan", cli::runScanOnServer},
+                         {"export", cli::runExportOnServer}};
 
 bool isServerUri(const std::string& catalogue) {
     return catalogue.starts_with("postgresql://") || catalogue.starts_with("postgres://");
@@ -77,7 +78,7 @@ int runOnServerCatalogue(const std::string& command, const std::string& uri,
     if (run == kOnServerCommands.end())
         return fail(where, command +
                                " works only on a catalogue file so far; on a PostgreSQL server "
-                               "find, disks and scan do");
+                               "find, disks, scan and export do");
     try {
         return run->second(uri, words);
     } catch (const cli::UsageError& mistake) {

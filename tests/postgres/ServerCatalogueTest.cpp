@@ -172,6 +172,14 @@ TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {
          {std::vector<std::string>{"disks"}, std::vector<std::string>{"disks", "--json"}})
         EXPECT_EQ(withoutTimes(cli(uri, words).out), withoutTimes(cli(catalogueFile, words).out));
     EXPECT_EQ(cli(uri, {"disks"}).out.substr(0, 3), "D1\t");
+
+    // Export gives the records of find, in the order they were written.
+    EXPECT_EQ(cli(uri, {"export", "--json", "--disk", "D1"}).out,
+              cli(uri, {"find", "--json", "--disk", "D1", ""}).out);
+    const CliRun csv = cli(uri, {"export", "--csv"});
+    EXPECT_EQ(csv.code, 0);
+    EXPECT_EQ(csv.out, cli(uri, {"find", "--csv", ""}).out);
+    EXPECT_EQ(cli(uri, {"export", "--html"}).code, 2);
 }
 
 TEST_F(ServerCatalogueTest, ABatchThatFailsKeepsTheBatchesBefore) {

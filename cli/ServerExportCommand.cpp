@@ -1,0 +1,44 @@
+// export on a catalogue on a PostgreSQL server: every record (of one Disk ID, or all) as CSV or
+// JSON with the fields of find, in the order they were written, printed as they come. The page
+// of --html lists folders by what a catalogue file records beside its records.
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/FoundRecords.h"
+#include "cli/Output.h"
+#include "cli/ServerRecords.h"
+
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgListing.h"
+#include "store/postgres/PgRecords.h"
+
+namespace katalox::cli {
+
+int runExportOnServer(const std::string& uri, const Words& words) {
+    const ExportRequest request = exportRequestOf(words);
+    if (request.form == ExportRequest::Form::Html)
+        throw UsageError("export --html works only on a catalogue file so far, not on a "
+                         "PostgreSQL server; --csv and --json do");
+    store::PgConnection db(uri);
+    store::checkCatalogue(db, uri);
+    store::PgRecordQuery query;
+    if (request.disk)
+        query.diskIds = {*request.disk};
+    const store::PgSelect select = store::recordSelect(store::kPgCatalogueTable, query);
+    store::PgListing rows(db, select.sql, select.parameters);
+    Output out;
+    std::int64_t written = 0;
+    {
+        RecordWriter writer(out, request.form == ExportRequest::Form::Csv ? RecordFormat::Csv
+                                                                          : RecordFormat::Json);
+        FoundRecord record;
+        while (rows.next()) {
+            readServerRecord(rows, record);
+            writer.write(record);
+            ++written;
+        }
+    }
+    return written > 0 ? 0 : 1;
+}
+
+} // namespace katalox::cli
