@@ -2,6 +2,7 @@
 // whether the substring index and the recorded scans and facts agree with the records, and
 // what would be repaired. It changes nothing.
 #include "cli/Arguments.h"
+#include "cli/CheckReport.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 
@@ -18,42 +19,6 @@
 namespace katalox::cli {
 
 namespace {
-
-// Prints each finding at once: some checks read the whole file.
-class Report {
-public:
-    void ok(const std::string& text) { line("ok: " + text); }
-    void problem(const std::string& text, const std::string& repair) {
-        line("problem: " + text + " (" + repair + ")");
-        problems_ = true;
-    }
-    bool problems() const { return problems_; }
-
-private:
-    void line(const std::string& text) {
-        out_.buffer().append(text).push_back('\n');
-        out_.flush();
-    }
-
-    Output out_;
-    bool problems_ = false;
-};
-
-std::string count(std::int64_t number, const std::string& one, const std::string& many) {
-    return std::to_string(number) + " " + (number == 1 ? one : many);
-}
-
-// A word as a shell reads it back: quoted when it holds anything but plain characters.
-std::string shellWord(const std::string& word) {
-    if (!word.empty() &&
-        word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                               "0123456789._-+:@/,") == std::string::npos)
-        return word;
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 bool tableExists(store::Database& db, const std::string& name) {
     return db.integerOf("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?1",
@@ -167,33 +132,20 @@ void checkSearchIndex(store::Database& db, const std::string& table, Report& rep
 }
 
 void checkScans(store::Database& db, const std::string& table, Report& report) {
-    const std::vector<store::RecordedScan> scans = store::allRecordedScans(db);
-    if (scans.empty()) {
-        report.ok("no scans are recorded");
-        return;
-    }
-    std::set<std::string> diskIds;
-    for (const store::RecordedScan& scan : scans)
-        diskIds.insert(scan.diskId);
-    report.ok(count(static_cast<std::int64_t>(scans.size()), "recorded scan", "recorded scans") +
-              " of " + count(static_cast<std::int64_t>(diskIds.size()), "Disk ID", "Disk IDs"));
     store::Statement any = db.prepare("SELECT EXISTS (SELECT 1 FROM " +
                                       store::quoteIdentifier(table) + " WHERE \"Disk ID\" = ?1)");
-    for (const std::string& diskId : diskIds) {
-        any.reset();
-        any.bindText(1, diskId);
-        if (any.step() && any.columnInteger(0) == 0)
-            report.problem("Disk ID \"" + diskId + "\" has a recorded scan but no records",
-                           "its recorded scans and their facts would be forgotten");
-    }
-    for (const store::RecordedScan& scan : scans)
-        if (!scan.complete)
-            report.problem("the scan of \"" + scan.diskId + "\" of " + scan.scannedAt + " (" +
-                               scan.scannedFolder +
-                               ") was stopped before its end: " + std::to_string(scan.recordCount) +
-                               " of " + count(scan.listedFiles, "file", "files") + " recorded",
-                           "Update This Disk... or katalox-cli update " + shellWord(scan.diskId) +
-                               " completes it");
+    checkRecordedScans(
+        store::allRecordedScans(db),
+        [&](const std::string& diskId) {
+            any.reset();
+            any.bindText(1, diskId);
+            return !any.step() || any.columnInteger(0) != 0;
+        },
+        [](const store::RecordedScan& scan) {
+            return "Update This Disk... or katalox-cli update " + shellWord(scan.diskId) +
+                   " completes it";
+        },
+        report);
 }
 
 void checkFacts(store::Database& db, const std::string& table, Report& report) {

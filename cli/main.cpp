@@ -65,7 +65,8 @@ const std::map<std::string, std::function<int(const std::string&, const cli::Wor
     kOnServerCommands = {{"find", cli::runFindOnServer},
                          {"disks", cli::runDisksOnServer},
                          {"scan", cli::runScanOnServer},
-                         {"export", cli::runExportOnServer}};
+                         {"export", cli::runExportOnServer},
+                         {"check", cli::runCheckOnServer}};
 
 bool isServerUri(const std::string& catalogue) {
     return catalogue.starts_with("postgresql://") || catalogue.starts_with("postgres://");
@@ -78,7 +79,7 @@ int runOnServerCatalogue(const std::string& command, const std::string& uri,
     if (run == kOnServerCommands.end())
         return fail(where, command +
                                " works only on a catalogue file so far; on a PostgreSQL server "
-                               "find, disks, scan and export do");
+                               "find, disks, scan, export and check do");
     try {
         return run->second(uri, words);
     } catch (const cli::UsageError& mistake) {

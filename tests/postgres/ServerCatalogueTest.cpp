@@ -313,6 +313,13 @@ TEST_F(ServerCatalogueTest, AScanKilledMidInsertLeavesWholeBatchesOnly) {
                     {platform::upperCase(dir.file("next/")) + "F%"}),
               25);
     EXPECT_EQ(committed(), 2 * kBatch + 25);
+    // check tells the scan cut short from the whole one.
+    const CliRun checked = cli(uri, {"check"});
+    EXPECT_EQ(checked.code, 1);
+    EXPECT_NE(checked.out.find("ok: 2 recorded scans of 2 Disk IDs\n"), std::string::npos)
+        << checked.out;
+    EXPECT_NE(checked.out.find("problem: the scan of \"D1\" of "), std::string::npos);
+    EXPECT_EQ(checked.out.find("problem: the scan of \"D2\""), std::string::npos);
 }
 
 } // namespace
