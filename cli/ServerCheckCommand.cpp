@@ -40,10 +40,11 @@ int runCheckOnServer(const std::string& uri, const Words& words) {
                            "REINDEX INDEX on the server rebuilds it");
     }
     report.ok(count(valid, "index", "indexes") + " of \"" + table + "\" can be used");
-    report.ok(count(db.execute("SELECT count(*) FROM " + store::quoteIdentifier(table)).integer(0, 0),
-                    "record", "records"));
-    const std::string any =
-        "SELECT EXISTS (SELECT 1 FROM " + store::quoteIdentifier(table) + " WHERE \"Disk ID\" = $1)";
+    report.ok(
+        count(db.execute("SELECT count(*) FROM " + store::quoteIdentifier(table)).integer(0, 0),
+              "record", "records"));
+    const std::string any = "SELECT EXISTS (SELECT 1 FROM " + store::quoteIdentifier(table) +
+                            " WHERE \"Disk ID\" = $1)";
     checkRecordedScans(
         store::serverScans(db, table),
         [&](const std::string& diskId) {
