@@ -15,9 +15,6 @@ class TForm2;
 namespace katalox::widgets {
 class ScanListModel;
 }
-namespace katalox::store {
-class Table;
-}
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -44,8 +41,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The insert into a catalogue on a server, which `table` names.
-    void insertOnServer(katalox::store::Table& table);
     // ComboBox1 shows the start folder and keeps its exact bytes.
     void setStartFolder(const std::string& folder);
     void setStatus(const QString& caption, const QColor& background);

@@ -21,30 +21,6 @@
 
 using katalox::widgets::CheckedProgressBar;
 
-// A catalogue on a server takes the records alone: it keeps no fingerprints and no members of
-// archives yet.
-void TForm2::insertOnServer(katalox::store::Table& table) {
-    try {
-        katalox::store::insertListOnServer(
-            *katalox::store::serverConnection(table.filePath()),
-            katalox::store::tableNameOf(table.tableName()),
-            katalox::store::scanStarting(katalox::platform::bytesOf(ui->Edit3->text()), scanRules_,
-                                         lines_->lineCount()),
-            lines_->lineCount(), [this](std::size_t i) { return lines_->line(i); },
-            [this](std::size_t i) {
-                ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
-                return true;
-            });
-    } catch (...) {
-        // The batches written before the failure stay; the window stays open.
-        ui->ProgressBar1->showPosition();
-        throw;
-    }
-    ui->ProgressBar1->showPosition();
-    hide();
-    Form1->Update();
-}
-
 void TForm2::BitBtn1Click() {
     // The list is still being filled by a running scan.
     if (scanRunning_)
@@ -60,24 +36,29 @@ void TForm2::BitBtn1Click() {
     table.open();
     // The list holds at most INT_MAX lines; an empty one asks for the maximum -1 and fails.
     ui->ProgressBar1->setMaximumChecked(static_cast<int>(lines_->lineCount()) - 1);
-    if (katalox::store::isServerUri(table.filePath())) {
-        insertOnServer(table);
-        return;
-    }
-    katalox::store::Catalog catalog(table.filePath());
     const auto settings = katalox::store::ScanSettings::readFrom(Form1->AppDir);
     const katalox::store::ScanToInsert scan{katalox::platform::bytesOf(ui->Edit3->text()),
                                             scanRules_, settings.fingerprints,
                                             settings.archiveLimits()};
+    const auto pathAt = [this](std::size_t i) { return lines_->line(i); };
+    const auto progress = [this](std::size_t i) {
+        ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
+        return true;
+    };
     std::exception_ptr unrecorded;
     katalox::store::InsertFigures figures;
     try {
-        figures = catalog.insert(
-            scan, lines_->lineCount(), [this](std::size_t i) { return lines_->line(i); },
-            [this](std::size_t i) {
-                ui->ProgressBar1->setPosition(static_cast<int>(i), CheckedProgressBar::Redraw::Now);
-                return true;
-            });
+        // A catalogue on a server takes the records and the scan alone: it keeps no
+        // fingerprints and no members of archives yet.
+        if (katalox::store::isServerUri(table.filePath()))
+            katalox::store::insertListOnServer(
+                *katalox::store::serverConnection(table.filePath()),
+                katalox::store::tableNameOf(table.tableName()),
+                katalox::store::scanStarting(scan.diskId, scan.rules, lines_->lineCount()),
+                lines_->lineCount(), pathAt, progress);
+        else
+            figures = katalox::store::Catalog(table.filePath())
+                          .insert(scan, lines_->lineCount(), pathAt, progress);
     } catch (const katalox::store::UnrecordedScanError&) {
         unrecorded = std::current_exception();
     } catch (...) {

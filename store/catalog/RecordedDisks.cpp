@@ -9,15 +9,17 @@
 
 namespace katalox::store {
 
+const char* const kScanColumns = "\"Disk ID\", \"FS UUID\", \"FS Label\", \"FS Type\", "
+                                 "\"Mount Point\", \"Folder\", \"Scanned Folder\", "
+                                 "\"Name Pattern\", \"Extension Pattern\", \"Capacity\", "
+                                 "\"Free Space\", \"Scanned At\", \"Record Count\", "
+                                 "\"Total Size\", \"Listed Files\", \"Complete\"";
+
 namespace {
 
-// The row's fields after "Id", in the order the statements below bind and read them; the last
-// two came later, and a table made before them gets them when a scan is next recorded.
-const char* const kColumns = "\"Disk ID\", \"FS UUID\", \"FS Label\", \"FS Type\", "
-                             "\"Mount Point\", \"Folder\", \"Scanned Folder\", \"Name Pattern\", "
-                             "\"Extension Pattern\", \"Capacity\", \"Free Space\", "
-                             "\"Scanned At\", \"Record Count\", \"Total Size\", "
-                             "\"Listed Files\", \"Complete\"";
+// The last two fields came later; a table made before them gets them when a scan is next
+// recorded.
+const char* const kColumns = kScanColumns;
 const char* const kLaterColumns[] = {"Listed Files", "Complete"};
 
 const char* const kCreate =

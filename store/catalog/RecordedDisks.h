@@ -29,6 +29,9 @@ struct RecordedScan {
     bool complete = true;
 };
 
+// A scan's fields after "Id", as the tables of scans hold them, in the order of RecordedScan.
+extern const char* const kScanColumns;
+
 // False for a catalogue whose own table is called "Disks": its scans are not recorded.
 bool keepsRecordedScans(const std::string& catalogueTable);
 

@@ -8,12 +8,7 @@ namespace katalox::store {
 
 namespace {
 
-// The row's fields after "Id", in the order the statements below give and read them.
-const char* const kColumns = "\"Disk ID\", \"FS UUID\", \"FS Label\", \"FS Type\", "
-                             "\"Mount Point\", \"Folder\", \"Scanned Folder\", \"Name Pattern\", "
-                             "\"Extension Pattern\", \"Capacity\", \"Free Space\", "
-                             "\"Scanned At\", \"Record Count\", \"Total Size\", "
-                             "\"Listed Files\", \"Complete\"";
+const char* const kColumns = kScanColumns;
 
 std::string text(const std::string& bytes) {
     return toServerText(bytes);

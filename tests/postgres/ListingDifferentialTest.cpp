@@ -128,13 +128,12 @@ bool likeMatches(const Characters& pattern, bool escaped, const Characters& text
     return reached[text.size()] != 0;
 }
 
-class ListingDifferentialTest : public PostgresTest {
+class ListingDifferentialTest : public PostgresCatalogueTest {
 protected:
     void SetUp() override {
-        PostgresTest::SetUp();
+        PostgresCatalogueTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::initialiseCatalogue(uri);
         store::createEmptyCatalog(dir.file("Files.db"));
         query.setDatabaseName(dir.path());
         server = std::make_unique<store::PgConnection>(uri);

@@ -1,6 +1,7 @@
 #pragma once
 // The fixture of the tests that run on the throwaway server ctest starts
 // (tests/postgres/test-server.sh).
+#include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,16 @@ protected:
     }
 
     std::string uri;
+};
+
+// The same, with an empty catalogue in the database.
+class PostgresCatalogueTest : public PostgresTest {
+protected:
+    void SetUp() override {
+        PostgresTest::SetUp();
+        if (!HasFatalFailure())
+            store::initialiseCatalogue(uri);
+    }
 };
 
 } // namespace katalox::test

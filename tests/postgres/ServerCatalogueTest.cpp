@@ -30,13 +30,12 @@ struct CliRun {
     std::string err;
 };
 
-class ServerCatalogueTest : public PostgresTest {
+class ServerCatalogueTest : public PostgresCatalogueTest {
 protected:
     void SetUp() override {
-        PostgresTest::SetUp();
+        PostgresCatalogueTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::initialiseCatalogue(uri);
         store::createEmptyCatalog(catalogueFile);
     }
 

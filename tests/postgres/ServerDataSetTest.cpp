@@ -24,13 +24,12 @@
 namespace katalox::test {
 namespace {
 
-class ServerDataSetTest : public PostgresTest {
+class ServerDataSetTest : public PostgresCatalogueTest {
 protected:
     void SetUp() override {
-        PostgresTest::SetUp();
+        PostgresCatalogueTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::initialiseCatalogue(uri);
         query.setDatabaseName(uri);
         table.setDatabaseName(uri);
         table.setTableName("Files.db");

@@ -18,13 +18,12 @@
 namespace katalox::test {
 namespace {
 
-class ServerWindowTest : public PostgresTest {
+class ServerWindowTest : public PostgresCatalogueTest {
 protected:
     void SetUp() override {
-        PostgresTest::SetUp();
+        PostgresCatalogueTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::initialiseCatalogue(uri);
     }
 
     // A scan of a folder of `files` files under `diskId`, inserted as the scan window does.
