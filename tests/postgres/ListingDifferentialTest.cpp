@@ -3,6 +3,7 @@
 // names of any bytes and generated listings, and the same Disk IDs in the tree. Where SQLite's
 // Like reads text that is not UTF-8 its own way, each record listed on one side only is shown to
 // be one that the two readings of the text tell apart.
+#include "common/RandomPieces.h"
 #include "common/TempDir.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -139,14 +140,9 @@ protected:
         server = std::make_unique<store::PgConnection>(uri);
     }
 
-    std::size_t below(std::size_t n) { return random() % n; }
-    bool chance(int percent) { return static_cast<int>(below(100)) < percent; }
-    std::string pieces(std::size_t most) {
-        std::string text;
-        for (std::size_t i = below(most) + 1; i > 0; --i)
-            text += kPieces[below(kPieces.size())];
-        return text;
-    }
+    std::size_t below(std::size_t n) { return random.below(n); }
+    bool chance(int percent) { return random.chance(percent); }
+    std::string pieces(std::size_t most) { return random.pieces(most); }
 
     // A path as a scan meets it, made of pieces.
     std::string generatedPath() { return "/" + pieces(3) + "/" + pieces(2) + "/" + pieces(5); }
@@ -266,7 +262,7 @@ protected:
     std::vector<Record> records;
     std::string statementText;     // of the last listing
     store::StatementSyntax syntax; // of the last listing
-    std::mt19937 random{20261209};
+    RandomPieces random{kPieces, 20261209};
 };
 
 TEST_F(ListingDifferentialTest, TheServerListsWhatTheCatalogueFileLists) {

@@ -2,6 +2,7 @@
 // statement run as written, over generated records and statements, through the program's own
 // changes and those of another program, and while an older catalogue is being indexed.
 #include "CatalogFixture.h"
+#include "common/RandomPieces.h"
 
 #include "platform/Error.h"
 #include "store/catalog/ListingStatements.h"
@@ -31,17 +32,10 @@ const std::vector<std::string> kPieces = {
     "abc", "\xC3\x84", "\xC3", "\x80", "\xFF", " ",   "/",   "ABCABC"};
 const std::vector<std::string> kDiskIds = {"D1", "D2", "d1", "D%1", "D_2", "All Disks", "XYZ"};
 
-class Generator {
+class Generator : public RandomPieces {
 public:
-    std::size_t below(std::size_t n) { return random_() % n; }
-    bool chance(int percent) { return static_cast<int>(below(100)) < percent; }
+    Generator() : RandomPieces(kPieces, 20261208) {}
 
-    std::string pieces(std::size_t most) {
-        std::string text;
-        for (std::size_t i = below(most) + 1; i > 0; --i)
-            text += kPieces[below(kPieces.size())];
-        return text;
-    }
     Record record() {
         Record r;
         r.name = pieces(5);
@@ -77,9 +71,6 @@ public:
         };
         return {"select * from Files", "where " + like("File Path"), "and " + like("File Name")};
     }
-
-private:
-    std::mt19937 random_{20261208};
 };
 
 class SearchIndexTest : public CatalogFixture {

@@ -20,12 +20,6 @@ namespace {
 
 class ServerWindowTest : public PostgresCatalogueTest {
 protected:
-    void SetUp() override {
-        PostgresCatalogueTest::SetUp();
-        if (HasFatalFailure())
-            return;
-    }
-
     // A scan of a folder of `files` files under `diskId`, inserted as the scan window does.
     void scan(const std::string& diskId, int files) {
         const std::string folder = dir.file(diskId) + "/";
