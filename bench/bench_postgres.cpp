@@ -70,6 +70,8 @@ double searchMs(const std::string& uri) {
 
 struct InsertFigures {
     double sqliteMs = 1e100;
+    // The substring index of the catalogue file, finished after its scan.
+    double sqliteIndexMs = 1e100;
     double serverMs = 1e100;
     // The search right after the scan, the merge of the pending lists, the search after it.
     double searchPendingMs = 0;
@@ -84,11 +86,15 @@ InsertFigures measureInsert(const std::string& scratch, const std::string& tree)
     for (int round = 0; round < kRounds; ++round) {
         const std::string file = scratch + "/Files.db";
         store::createEmptyCatalog(file);
-        best.sqliteMs = std::min(best.sqliteMs, bench::processMs(scanWords(file, tree, "bench")));
+        const double sqliteMs = bench::processMs(scanWords(file, tree, "bench"));
         // The substring index the scan left being built, finished before the server's turn.
-        bench::processMs({KATALOX_CLI, "--catalog", file, "index"});
+        const double indexMs = bench::processMs({KATALOX_CLI, "--catalog", file, "index"});
         const std::int64_t files = fileRecords(file);
         std::filesystem::remove(file);
+        if (sqliteMs < best.sqliteMs) {
+            best.sqliteMs = sqliteMs;
+            best.sqliteIndexMs = indexMs;
+        }
 
         const std::string uri = bench::freshDatabase("bench_insert");
         store::initialiseCatalogue(uri);
@@ -98,10 +104,12 @@ InsertFigures measureInsert(const std::string& scratch, const std::string& tree)
                                      " records, the catalogue file " + std::to_string(files));
         const double searchPending = searchMs(uri);
         const double pendingMs = cleanPendingLists(uri);
-        std::printf("  round %d: server %.0f ms, then pending lists %.0f ms\n", round, serverMs,
-                    pendingMs);
+        std::printf("  round %d: catalogue file %.0f ms (its index %.0f ms after), server %.0f ms "
+                    "(its pending lists %.0f ms after)\n",
+                    round, sqliteMs, indexMs, serverMs, pendingMs);
         if (serverMs < best.serverMs)
-            best = {best.sqliteMs, serverMs, searchPending, pendingMs, searchMs(uri)};
+            best = {best.sqliteMs, best.sqliteIndexMs, serverMs,
+                    searchPending, pendingMs,          searchMs(uri)};
     }
     return best;
 }
@@ -143,6 +151,7 @@ int main() {
             std::printf("tree: %d files\n", bench::makeScanTree(tree));
             const InsertFigures figures = measureInsert(scratch.path(), tree);
             bench::report("pg.insert.sqlite_ms", figures.sqliteMs, "ms");
+            bench::report("pg.insert.sqlite_index_ms", figures.sqliteIndexMs, "ms");
             bench::report("pg.insert.server_ms", figures.serverMs, "ms");
             bench::report("pg.insert.vs_sqlite", figures.serverMs / figures.sqliteMs, "x");
             bench::report("pg.insert.search_pending_ms", figures.searchPendingMs, "ms");
