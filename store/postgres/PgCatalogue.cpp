@@ -5,7 +5,6 @@
 #include "store/sqlite/SqlText.h"
 
 #include <functional>
-#include <utility>
 #include <vector>
 
 namespace katalox::store {
@@ -50,27 +49,9 @@ void createVersion1(PgConnection& db, const std::string& table) {
                    name + " USING gin (" + quoteIdentifier(field) + " " + operators + ")");
 }
 
-// A scan's records reach the trigram indexes through their pending lists, which take the
-// entries as they come, and are merged into the indexes in bulk, far faster than one record at
-// a time: by autovacuum a while after a scan, or by the scan that fills a list. The lists hold a
-// scan of a large disk (about 1.3 kB of path entries a file: 200,000 files in the path's), so
-// that the scan is not the one to merge; searches read what is not merged yet, as the catalogue
-// file's searches read the records its substring index has yet to take. Autovacuum comes after
-// every 10,000 records added, however large the table, instead of after a fifth of it.
-void upgradeToVersion2(PgConnection& db, const std::string& table) {
-    for (const auto& [field, limitKb] : {std::pair{"File Name", 65536}, {"File Path", 262144}})
-        db.execute("ALTER INDEX " + quoteIdentifier(table + " " + field + " trigrams") +
-                   " SET (fastupdate = on, gin_pending_list_limit = " + std::to_string(limitKb) +
-                   ")");
-    db.execute("ALTER TABLE " + quoteIdentifier(table) +
-               " SET (autovacuum_vacuum_insert_threshold = 10000,"
-               " autovacuum_vacuum_insert_scale_factor = 0)");
-}
-
 // Step n brings layout n to layout n + 1.
-const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
-    createVersion1, upgradeToVersion2};
-static_assert(kPgSchemaVersion == 2, "one step for each layout");
+const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {createVersion1};
+static_assert(kPgSchemaVersion == 1, "one step for each layout");
 
 } // namespace
 

