@@ -60,8 +60,7 @@ inline ServerListing listOnServer(store::PgConnection& db, const store::ListingF
     ServerListing listing;
     listing.count = db.execute("SELECT count(*)" + where, likes).integer(0, 0);
     listing.pageRecords =
-        db.execute("SELECT *" + where + " ORDER BY \"Id\" LIMIT " + std::to_string(pageSize),
-                   likes)
+        db.execute("SELECT *" + where + " ORDER BY \"Id\" LIMIT " + std::to_string(pageSize), likes)
             .rows();
     return listing;
 }
