@@ -42,11 +42,14 @@ bench: deps
 	cmake --build $(RELEASE) -j$(JOBS)
 	@scripts/run-benchmarks.sh $(RELEASE)/bench
 
-# Ten million records: generated once per run (several minutes), then listed and maintained.
+# Ten million records: generated once per run (several minutes), then listed and maintained;
+# the same on a throwaway PostgreSQL server (PG_RECORDS of them there).
+PG_RECORDS ?= 10000000
 bench-large: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 	cmake --build $(RELEASE) -j$(JOBS) --target large_listing
-	QT_QPA_PLATFORM=offscreen $(RELEASE)/bench/large_listing $(LARGE_CATALOG)
+	QT_QPA_PLATFORM=offscreen KATALOX_BENCH_PG_RECORDS=$(PG_RECORDS) \
+	  scripts/with-bench-server.sh $(RELEASE)/bench/large_listing $(LARGE_CATALOG)
 
 sanitize: deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKATALOX_SANITIZE=ON

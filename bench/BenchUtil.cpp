@@ -39,9 +39,11 @@ double median(std::vector<double> values) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+namespace {
+
 // Started with posix_spawn, which does not copy this process's page tables as fork() does: a
 // benchmark holding a large tree in memory would otherwise add milliseconds to every run.
-double processMs(const std::vector<std::string>& words) {
+pid_t spawn(const std::vector<std::string>& words) {
     std::vector<char*> argv;
     for (const std::string& word : words)
         argv.push_back(const_cast<char*>(word.c_str()));
@@ -49,17 +51,44 @@ double processMs(const std::vector<std::string>& words) {
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const double start = nowMs();
     pid_t child = 0;
     const int failed = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
     ::posix_spawn_file_actions_destroy(&actions);
     if (failed != 0)
         throw std::runtime_error(words[0] + " could not be started");
+    return child;
+}
+
+// The exit code, or -1 for a program ended by a signal.
+int exitCode(pid_t child) {
     int status = 0;
     ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+double processMs(const std::vector<std::string>& words) {
+    const double start = nowMs();
+    const int code = exitCode(spawn(words));
     const double ms = nowMs() - start;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) > 1)
+    if (code < 0 || code > 1)
         throw std::runtime_error(words[0] + " failed");
+    return ms;
+}
+
+double concurrentProcessesMs(const std::vector<std::vector<std::string>>& programs) {
+    const double start = nowMs();
+    std::vector<pid_t> children;
+    for (const std::vector<std::string>& words : programs)
+        children.push_back(spawn(words));
+    int failed = 0;
+    for (const pid_t child : children)
+        failed += exitCode(child) != 0;
+    const double ms = nowMs() - start;
+    if (failed > 0)
+        throw std::runtime_error(std::to_string(failed) + " of " + std::to_string(programs.size()) +
+                                 " programs failed");
     return ms;
 }
 

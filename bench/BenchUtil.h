@@ -23,6 +23,9 @@ double median(std::vector<double> values);
 double processMs(const std::vector<std::string>& words);
 // The median of nine runs, after one to warm the cache.
 double medianProcessMs(const std::vector<std::string>& words);
+// Runs the programs all at once, as processMs() does one, and returns the time until the last
+// has ended; throws unless every one exited 0.
+double concurrentProcessesMs(const std::vector<std::vector<std::string>>& programs);
 
 // A temporary folder removed at the end of the benchmark.
 class ScratchDir {

@@ -90,9 +90,33 @@ inline void indexEveryRecord(sqlite3* db) {
     execute(db, "COMMIT");
 }
 
-// Creates `file` as a catalogue of `records` records over `disks` Disk IDs with paths of 40 to
-// 78 bytes, written by the engine itself in one statement; the substring index is built after
-// the records, in one go, as the builder would.
+// The statement that writes the records of a large catalogue, in the dialect that SQLite and
+// PostgreSQL share: `records` records over `disks` Disk IDs with paths of 40 to 78 bytes,
+// numbered 0, 1, ... by the rows i of `numbers`, a WITH item naming them n(i).
+inline std::string largeCatalogInsertSql(const std::string& numbers, std::int64_t records,
+                                         int disks) {
+    const std::string rest = std::to_string((records - kLargeDiskRecords) / (disks - 1) + 1);
+    return "WITH " + numbers +
+           ", r AS (SELECT i, (i * 2654435761) % 4294967296 AS h, CASE WHEN "
+           "i < " +
+           std::to_string(kLargeDiskRecords) + " THEN 0 ELSE 1 + (i - " +
+           std::to_string(kLargeDiskRecords) + ") / " + rest +
+           " END AS disk FROM n), f AS (SELECT i, h, disk, CASE WHEN i % " +
+           std::to_string(kRareEvery) + " = 0 THEN '" + kRareToken +
+           "_' ELSE 'FILE_' END || i || '.' || substr('JPGMP3PDFAVIZIPTXT', CAST(1 + 3 * ((h >> "
+           "4) % 6) AS integer), 3) AS name, CASE WHEN i % " +
+           std::to_string(kRareFolderEvery) + " = 7 THEN '" + kRareFolder +
+           "' ELSE CASE (h >> 8) % 5 WHEN 0 THEN 'PHOTOS/2019/HOLIDAY IN THE ALPS' WHEN 1 THEN "
+           "'MUSIC/ALBUMS/JAZZ' WHEN 2 THEN 'DOCUMENTS/INVOICES/ARCHIVE' WHEN 3 THEN "
+           "'VIDEO/FAMILY/BIRTHDAYS' ELSE 'PROJECTS/SOURCE/BACKUP/OLD' END END AS folder FROM r) "
+           "INSERT INTO \"Files\" (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") "
+           "SELECT name, '/MEDIA/ARCHIVE/DISK' || disk || '/' || folder || '/SUB' || ((h >> 12) % "
+           "97) || '/' || name, 'Backup Disk ' || (1000 + disk), (h >> 3) % 5000000 FROM f";
+}
+
+// Creates `file` as a catalogue of `records` records over `disks` Disk IDs (see
+// largeCatalogInsertSql), written by the engine itself in one statement; the substring index is
+// built after the records, in one go, as the builder would.
 inline void makeLargeCatalog(const std::string& file, std::int64_t records, int disks) {
     store::createEmptyCatalog(file);
     store::SqliteConnection db = store::openSqlite(file);
@@ -100,25 +124,10 @@ inline void makeLargeCatalog(const std::string& file, std::int64_t records, int 
     execute(db.get(), "PRAGMA synchronous = OFF");
     execute(db.get(),
             (store::dropTriggersSql("Files") + "UPDATE FilesSearchMark SET upTo = 0;").c_str());
-    const std::string n = std::to_string(records);
-    const std::string rest = std::to_string((records - kLargeDiskRecords) / (disks - 1) + 1);
-    const std::string sql =
-        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " + n +
-        " - 1), r AS (SELECT i, (i * 2654435761) % 4294967296 AS h, CASE WHEN i < " +
-        std::to_string(kLargeDiskRecords) + " THEN 0 ELSE 1 + (i - " +
-        std::to_string(kLargeDiskRecords) + ") / " + rest +
-        " END AS disk FROM n), f AS (SELECT i, h, disk, CASE WHEN i % " +
-        std::to_string(kRareEvery) + " = 0 THEN '" + kRareToken +
-        "_' ELSE 'FILE_' END || i || '.' || substr('JPGMP3PDFAVIZIPTXT', 1 + 3 * ((h >> 4) % 6), "
-        "3) AS name, CASE WHEN i % " +
-        std::to_string(kRareFolderEvery) + " = 7 THEN '" + kRareFolder +
-        "' ELSE CASE (h >> 8) % 5 WHEN 0 THEN 'PHOTOS/2019/HOLIDAY IN THE ALPS' WHEN 1 THEN "
-        "'MUSIC/ALBUMS/JAZZ' WHEN 2 THEN 'DOCUMENTS/INVOICES/ARCHIVE' WHEN 3 THEN "
-        "'VIDEO/FAMILY/BIRTHDAYS' ELSE 'PROJECTS/SOURCE/BACKUP/OLD' END END AS folder FROM r) "
-        "INSERT INTO Files (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") "
-        "SELECT name, '/MEDIA/ARCHIVE/DISK' || disk || '/' || folder || '/SUB' || ((h >> 12) % 97) "
-        "|| '/' || name, 'Backup Disk ' || (1000 + disk), (h >> 3) % 5000000 FROM f";
-    execute(db.get(), sql.c_str());
+    const std::string numbers = "RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE "
+                                "i < " +
+                                std::to_string(records) + " - 1)";
+    execute(db.get(), largeCatalogInsertSql(numbers, records, disks).c_str());
     indexEveryRecord(db.get());
     execute(db.get(), store::createTriggersSql("Files").c_str());
 }

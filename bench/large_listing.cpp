@@ -1,10 +1,13 @@
 // Listings and Disk ID commands through the main window over ten million records, answered
 // from the substring index. Run by `make bench-large`. An argument names a catalogue file to
-// reuse across runs: generated there when missing, then copied, so it stays as it was.
+// reuse across runs: generated there when missing, then copied, so it stays as it was. First
+// the same listings on a catalogue on the server that KATALOX_BENCH_POSTGRES names, of
+// KATALOX_BENCH_PG_RECORDS records (ten million unless told).
 #include "BenchUtil.h"
 #include "BrowserBench.h"
 #include "CatalogData.h"
 #include "CopiesBench.h"
+#include "ServerListing.h"
 #include "SyntheticPrints.h"
 
 #include "common/ScriptedDialogs.h"
@@ -18,6 +21,9 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <unistd.h>
@@ -64,6 +70,34 @@ double bytesOf(sqlite3* db, const std::string& condition) {
     return sqlite3_column_double(statement.get(), 0);
 }
 
+// The listings below on a server catalogue, with the same filters: the statement, its count and
+// its first page.
+void measureServerListings(std::int64_t records) {
+    const std::string uri = bench::freshDatabase("bench_large");
+    const std::string size =
+        records % 1000000 == 0 ? std::to_string(records / 1000000) + "m" : std::to_string(records);
+    bench::report("pg.catalogue.make." + size + ".ms",
+                  timeMs([&] { bench::makeLargeServerCatalog(uri, records, kDisks); }), "ms");
+    store::PgConnection db(uri);
+    const auto measure = [&](const char* figure, const char* name, const char* path) {
+        store::ListingFilters filters;
+        filters.fileName = name;
+        filters.path = path;
+        bench::ServerListing listing;
+        std::vector<double> rounds;
+        for (int round = 0; round < kRounds; ++round)
+            rounds.push_back(timeMs([&] { listing = bench::listOnServer(db, filters); }));
+        std::printf("  %s/%s/%s: %lld records, %d on the first page\n", filters.fileName.c_str(),
+                    filters.mask.c_str(), filters.path.c_str(),
+                    static_cast<long long>(listing.count), listing.pageRecords);
+        bench::report(std::string("pg.listing.") + figure + "." + size + ".ms",
+                      bench::median(rounds), "ms");
+    };
+    measure("all", "", "");
+    measure("name", "4242424.", "");
+    measure("path", "", bench::kRareFolder);
+}
+
 void selectDiskId(TForm1& form, const QString& diskId) {
     const QList<QTreeWidgetItem*> found =
         form.TreeView1->findItems(diskId, Qt::MatchExactly | Qt::MatchRecursive);
@@ -75,6 +109,17 @@ void selectDiskId(TForm1& form, const QString& diskId) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (bench::benchServer().empty()) {
+        std::printf("  no server (KATALOX_BENCH_POSTGRES): the server's listings are left out\n");
+    } else {
+        const char* records = std::getenv("KATALOX_BENCH_PG_RECORDS");
+        try {
+            measureServerListings(records && *records ? std::atoll(records) : kRecords);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "large_listing: the server's listings: %s\n", error.what());
+            return 1;
+        }
+    }
     QApplication application(argc, argv);
     test::ScriptedDialogs dialogs;
     bench::ScratchDir scratch;
