@@ -4,14 +4,13 @@
 #include "CatalogData.h"
 #include "ServerDatabase.h"
 
-#include "platform/Utf8.h"
 #include "store/catalog/ListingStatements.h"
+#include "store/dataset/Query.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace katalox::bench {
 
@@ -41,27 +40,20 @@ struct ServerListing {
     int pageRecords = 0;
 };
 
-// The main window's listing on a server catalogue: the count of the records that `filters`
-// match, and the first page of them in "Id" order. Like as the window's statement has it
-// (listingStatement), without an escape character.
-inline ServerListing listOnServer(store::PgConnection& db, const store::ListingFilters& filters,
+// The main window's listing on a server catalogue, through its statement object: the
+// listing's statement opened (the count of the records that `filters` match), and the first
+// page of them in "Id" order read as a grid shows it.
+inline ServerListing listOnServer(const std::string& uri, const store::ListingFilters& filters,
                                   int pageSize = 50) {
-    using platform::upperCase;
-    std::vector<store::PgParameter> likes{
-        "%" + upperCase(filters.fileName) + "%",
-        (filters.mask.empty() ? "%" : "%." + upperCase(filters.mask)) + "%",
-        "%" + upperCase(filters.path) + "%"};
-    std::string where = " FROM \"Files\" WHERE \"File Name\" LIKE $1 ESCAPE '' AND \"File "
-                        "Path\" LIKE $2 ESCAPE '' AND \"File Path\" LIKE $3 ESCAPE ''";
-    if (filters.diskId) { // Like of a Disk ID taken literally
-        likes.emplace_back(*filters.diskId);
-        where += " AND \"Disk ID\" = $4";
-    }
+    store::Query query;
+    query.setDatabaseName(uri);
+    query.setSql(store::listingStatement(filters));
+    query.open();
     ServerListing listing;
-    listing.count = db.execute("SELECT count(*)" + where, likes).integer(0, 0);
-    listing.pageRecords =
-        db.execute("SELECT *" + where + " ORDER BY \"Id\" LIMIT " + std::to_string(pageSize), likes)
-            .rows();
+    listing.count = query.recordCount();
+    for (int row = 0; row < pageSize && row < listing.count; ++row, ++listing.pageRecords)
+        for (int column = 0; column < static_cast<int>(query.fields().size()); ++column)
+            query.valueAt(row, column);
     return listing;
 }
 

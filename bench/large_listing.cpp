@@ -78,7 +78,6 @@ void measureServerListings(std::int64_t records) {
         records % 1000000 == 0 ? std::to_string(records / 1000000) + "m" : std::to_string(records);
     bench::report("pg.catalogue.make." + size + ".ms",
                   timeMs([&] { bench::makeLargeServerCatalog(uri, records, kDisks); }), "ms");
-    store::PgConnection db(uri);
     const auto measure = [&](const char* figure, const char* name, const char* path) {
         store::ListingFilters filters;
         filters.fileName = name;
@@ -86,7 +85,7 @@ void measureServerListings(std::int64_t records) {
         bench::ServerListing listing;
         std::vector<double> rounds;
         for (int round = 0; round < kRounds; ++round)
-            rounds.push_back(timeMs([&] { listing = bench::listOnServer(db, filters); }));
+            rounds.push_back(timeMs([&] { listing = bench::listOnServer(uri, filters); }));
         std::printf("  %s/%s/%s: %lld records, %d on the first page\n", filters.fileName.c_str(),
                     filters.mask.c_str(), filters.path.c_str(),
                     static_cast<long long>(listing.count), listing.pageRecords);
