@@ -14,6 +14,8 @@ namespace {
 
 // Pages held at once: a few screens each way of a grid scrolled back and forth.
 constexpr std::size_t kPagesKept = 64;
+// Listings of more records than this are read walking the records in "Id" order.
+constexpr std::int64_t kWalkedFrom = 100000;
 // Pages read at once at most, when read one after the other.
 constexpr std::int64_t kMostReadAhead = 32;
 constexpr std::int64_t kBeforeEveryId = std::numeric_limits<std::int64_t>::min();
@@ -70,16 +72,20 @@ ServerListing::ServerListing(std::shared_ptr<PgConnection> db, const std::string
     : db_(std::move(db)) {
     const std::string name = quoteIdentifier(table);
     const std::string where = conditions.empty() ? "TRUE" : "(" + conditions + ")";
-    const std::string between = "SELECT * FROM " + name + " WHERE " + where +
-                                " AND \"Id\" > $1 AND \"Id\" < $2 ORDER BY \"Id\"";
-    selectBetween_ = between + " OFFSET $3 LIMIT $4";
-    selectBetweenBackwards_ = between + " DESC OFFSET $3 LIMIT $4";
     // The last record first: the count and every page read stop at it. (Asked for in one
     // statement, the count would be a subplan that the server does not read in parallel.)
     lastId_ = db_->execute("SELECT coalesce(max(\"Id\"), 0) FROM " + name).integer(0, 0);
     count_ = db_->execute("SELECT count(*) FROM " + name + " WHERE " + where + " AND \"Id\" <= $1",
                           {std::to_string(lastId_)})
                  .integer(0, 0);
+    // A page of a listing of many records is found walking the records in "Id" order, which
+    // meets them soon; the records of a short one are found through the indexes and sorted
+    // (walking in "Id" order could read every record to find a few).
+    const std::string order = count_ > kWalkedFrom ? "\"Id\"" : "\"Id\" + 0";
+    const std::string between = "SELECT * FROM " + name + " WHERE " + where +
+                                " AND \"Id\" > $1 AND \"Id\" < $2 ORDER BY " + order;
+    selectBetween_ = between + " OFFSET $3 LIMIT $4";
+    selectBetweenBackwards_ = between + " DESC OFFSET $3 LIMIT $4";
     // The fields, told even when no record matches.
     const PgResult none = db_->execute("SELECT * FROM " + name + " WHERE false");
     fields_ = serverFields(none);
