@@ -68,7 +68,8 @@ std::vector<Value> serverRow(const PgResult& result, int row) {
 }
 
 ServerListing::ServerListing(std::shared_ptr<PgConnection> db, const std::string& table,
-                             const std::string& conditions)
+                             const std::string& conditions,
+                             const std::optional<std::string>& diskId)
     : db_(std::move(db)) {
     const std::string name = quoteIdentifier(table);
     const std::string where = conditions.empty() ? "TRUE" : "(" + conditions + ")";
@@ -81,7 +82,29 @@ ServerListing::ServerListing(std::shared_ptr<PgConnection> db, const std::string
     // A page of a listing of many records is found walking the records in "Id" order, which
     // meets them soon; the records of a short one are found through the indexes and sorted
     // (walking in "Id" order could read every record to find a few).
-    const std::string order = count_ > kWalkedFrom ? "\"Id\"" : "\"Id\" + 0";
+    const bool walked = count_ > kWalkedFrom;
+    const std::string order = walked ? "\"Id\"" : "\"Id\" + 0";
+    // The records of one Disk ID lie together, wherever in the table: a walk starts at the
+    // first of them and stops at the last, both found at once through the Disk ID's index.
+    // (Asked for the least Id among them, the server would walk the table in Id order.)
+    firstId_ = kBeforeEveryId + 1;
+    lastListedId_ = lastId_;
+    if (walked && diskId) {
+        const auto end = [&](const char* direction) {
+            return db_->execute("SELECT \"Id\" FROM " + name +
+                                    " WHERE \"Disk ID\" >= $2 AND "
+                                    "\"Disk ID\" <= $2 AND " +
+                                    where +
+                                    " AND \"Id\" <= $1 ORDER BY "
+                                    "\"Disk ID\" " +
+                                    direction + ", \"Id\" " + direction + " LIMIT 1",
+                                {std::to_string(lastId_), *diskId});
+        };
+        if (const PgResult first = end("ASC"); first.rows() == 1) {
+            firstId_ = first.integer(0, 0);
+            lastListedId_ = end("DESC").integer(0, 0);
+        }
+    }
     const std::string between = "SELECT * FROM " + name + " WHERE " + where +
                                 " AND \"Id\" > $1 AND \"Id\" < $2 ORDER BY " + order;
     selectBetween_ = between + " OFFSET $3 LIMIT $4";
@@ -121,9 +144,9 @@ void ServerListing::loadPage(std::int64_t page) {
     const std::int64_t end = std::min(count_, first + readAhead_ * kPageRows);
     // The nearest rows read before, below the pages and above them, or the listing's ends.
     std::int64_t lowRow = -1;
-    std::int64_t lowId = kBeforeEveryId;
+    std::int64_t lowId = firstId_ - 1;
     std::int64_t highRow = count_;
-    std::int64_t highId = lastId_ + 1;
+    std::int64_t highId = lastListedId_ + 1;
     if (auto above = idOfRow_.lower_bound(end); above != idOfRow_.end())
         std::tie(highRow, highId) = *above;
     if (auto below = idOfRow_.lower_bound(first); below != idOfRow_.begin())

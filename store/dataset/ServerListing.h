@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,12 @@ class ServerListing : public ResultSet {
 public:
     static constexpr int kPageRows = 500;
 
-    // `conditions` in the server's dialect; empty for every row. Reads the count and the first
-    // page. Throws EngineError with the server's message.
+    // `conditions` in the server's dialect; empty for every row. `diskId`: the Disk ID (in
+    // its server form) that the conditions ask for exactly, when they do. Reads the count and
+    // the first page. Throws EngineError with the server's message.
     ServerListing(std::shared_ptr<PgConnection> db, const std::string& table,
-                  const std::string& conditions);
+                  const std::string& conditions,
+                  const std::optional<std::string>& diskId = std::nullopt);
 
     const std::vector<Field>& fields() const override { return fields_; }
     std::int64_t count() const override { return count_; }
@@ -51,6 +54,9 @@ private:
     int idColumn_ = -1;
     std::int64_t count_ = 0;
     std::int64_t lastId_ = 0; // the last record when opened
+    // The first and the last record listed, when known; else bounds around every record.
+    std::int64_t firstId_ = 0;
+    std::int64_t lastListedId_ = 0;
     // The "Id" of rows at the edges of the pages read.
     std::map<std::int64_t, std::int64_t> idOfRow_;
     // The pages held, by number, with the order of their last use.

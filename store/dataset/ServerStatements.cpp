@@ -4,6 +4,7 @@
 #include "store/dataset/ServerListing.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgText.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/sqlite/SqlText.h"
 
@@ -76,6 +77,15 @@ std::unique_ptr<ResultSet> distinctValues(PgConnection& db, const DistinctSelect
     return rows;
 }
 
+// The Disk ID that a Like test without wildcards asks for, in its server form.
+std::optional<std::string> exactDiskId(const LikeConjunction& likes) {
+    for (const LikeTest& test : likes.tests)
+        if (sameName(test.field, "Disk ID") && !test.escaped &&
+            test.pattern.find_first_of("%_") == std::string::npos)
+            return toServerText(test.pattern);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::unique_ptr<ResultSet> openServerSelect(const std::string& uri, const StatementSyntax& syntax) {
@@ -84,7 +94,8 @@ std::unique_ptr<ResultSet> openServerSelect(const std::string& uri, const Statem
         return distinctValues(*db, *syntax.distinct);
     if (syntax.wholeRows && syntax.wholeRows->likes)
         return std::make_unique<ServerListing>(db, serverTable(syntax.wholeRows->table),
-                                               syntax.wholeRows->likes->serverConditions);
+                                               syntax.wholeRows->likes->serverConditions,
+                                               exactDiskId(*syntax.wholeRows->likes));
     // Read only: a statement that would change records fails instead of running.
     PgTransaction transaction(*db);
     db->execute("SET TRANSACTION READ ONLY");

@@ -230,6 +230,14 @@ bool matchesEveryText(const std::vector<const Token*>& meaningful, std::size_t a
            isAnyWord(meaningful[at - 1], {"like"}) && meaningful[at - 2]->kind == TokenKind::Field;
 }
 
+// `<field> Like <text>` whose text holds no % and no _: true for that text alone.
+bool matchesOneText(const std::vector<const Token*>& meaningful, std::size_t at) {
+    const Token& pattern = *meaningful[at];
+    return at >= 2 && pattern.kind == TokenKind::Text &&
+           pattern.value.find_first_of("%_") == std::string::npos &&
+           isAnyWord(meaningful[at - 1], {"like"}) && meaningful[at - 2]->kind == TokenKind::Field;
+}
+
 std::vector<std::string> serverPieces(const std::vector<Token>& tokens) {
     std::vector<std::string> pieces;
     std::vector<const Token*> meaningful;
@@ -258,6 +266,9 @@ std::vector<std::string> serverPieces(const std::vector<Token>& tokens) {
             // The same rows, but a test the server makes without reading the text.
             std::tie(pieces[static_cast<std::size_t>(before - tokens.data())], piece) =
                 std::pair("IS NOT", "NULL");
+        else if (matchesOneText(meaningful, at) && endsOperand(after))
+            // The same rows, and a test the index of the field (a Disk ID's) can serve.
+            pieces[static_cast<std::size_t>(before - tokens.data())] = "=";
         else if (token.kind == TokenKind::Text && isAnyWord(before, {"like"}) && endsOperand(after))
             piece += " ESCAPE ''";
         else if (clause != Clause::Other && isTextField(token) && alone)

@@ -50,9 +50,19 @@ void createVersion1(PgConnection& db, const std::string& table) {
                    name + " USING gin (" + quoteIdentifier(field) + " " + operators + ")");
 }
 
+// The table of scans; and the index of Disk IDs holds each record's Id too, so that a Disk
+// ID's records are read in Id order from the index, wherever they lie in the table.
+void upgradeToVersion2(PgConnection& db, const std::string& table) {
+    createServerDisksTable(db, table);
+    const std::string index = quoteIdentifier(table + " Disk ID");
+    db.execute("DROP INDEX " + index);
+    db.execute("CREATE INDEX " + index + " ON " + quoteIdentifier(table) +
+               " (\"Disk ID\", \"Id\")");
+}
+
 // Step n brings layout n to layout n + 1.
 const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
-    createVersion1, createServerDisksTable};
+    createVersion1, upgradeToVersion2};
 static_assert(kPgSchemaVersion == 2, "one step for each layout");
 
 } // namespace

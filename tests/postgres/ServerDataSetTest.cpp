@@ -116,6 +116,26 @@ TEST_F(ServerDataSetTest, AListingReadInAnyOrderGivesEveryRowInItsPlace) {
     }
 }
 
+TEST_F(ServerDataSetTest, LongListingsWalkTheRecordsFromTheirFirst) {
+    // Listings of more than 100,000 records are read in Id order; a Disk ID's from its first.
+    column("INSERT INTO \"Files\" (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") "
+           "SELECT 'F' || i, '/F' || i, CASE WHEN i <= 120000 THEN 'A' ELSE 'B' END, i FROM "
+           "generate_series(1, 270000) AS i");
+    column("DELETE FROM \"Files\" WHERE \"Id\" IN (5, 200000)");
+    openListing({"", "", "", std::string("B")});
+    ASSERT_EQ(query.recordCount(), 149999);
+    EXPECT_EQ(query.valueAt(0, 0).asInteger(), 120001);
+    EXPECT_EQ(query.valueAt(149998, 0).asInteger(), 270000);
+    EXPECT_EQ(query.valueAt(90000, 0).asInteger(), 210002);
+    EXPECT_EQ(query.valueAt(1, 0).asInteger(), 120002);
+    query.close();
+    openListing({"", "", "", std::nullopt});
+    ASSERT_EQ(query.recordCount(), 269998);
+    EXPECT_EQ(query.valueAt(4, 0).asInteger(), 6);
+    EXPECT_EQ(query.valueAt(269997, 0).asInteger(), 270000);
+    EXPECT_EQ(query.valueAt(150000, 0).asInteger(), 150002);
+}
+
 TEST_F(ServerDataSetTest, AListingHoldsTheRecordsOfItsOpening) {
     insertRecords("A", 600);
     table.open();

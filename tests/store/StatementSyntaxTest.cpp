@@ -176,7 +176,10 @@ TEST(StatementSyntax, TheServersDialectChangesOnlyWhatItMust) {
         {"x like 'a' or y not like \"b\" escape '!' and (z like 'c')",
          "x like 'a' ESCAPE '' or y not like 'b' escape '!' and (z like 'c' ESCAPE '')"},
         {"x like 'a' || 'b'", "x like 'a' || 'b'"},
-        // A field's Like that every text passes is a test for NULL.
+        // A field's Like that one text passes is a comparison, one every text passes a test
+        // for NULL.
+        {"where T.\"A\" like 'x' and T.\"B\" like 'y_' and z like 'w'",
+         "where \"A\" = 'x' and \"B\" like 'y_' ESCAPE '' and z like 'w' ESCAPE ''"},
         {"where T.\"A\" like '%%%' and T.\"B\" not like '%' or x like '%'",
          "where \"A\" IS NOT NULL and \"B\" not like '%' ESCAPE '' or x like '%' ESCAPE ''"},
         {"x like y", "x like y"},
