@@ -26,6 +26,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 using namespace katalox;
@@ -78,10 +79,12 @@ void measureServerListings(std::int64_t records) {
         records % 1000000 == 0 ? std::to_string(records / 1000000) + "m" : std::to_string(records);
     bench::report("pg.catalogue.make." + size + ".ms",
                   timeMs([&] { bench::makeLargeServerCatalog(uri, records, kDisks); }), "ms");
-    const auto measure = [&](const char* figure, const char* name, const char* path) {
+    const auto measure = [&](const char* figure, const char* name, const char* path,
+                             std::optional<std::string> diskId = std::nullopt) {
         store::ListingFilters filters;
         filters.fileName = name;
         filters.path = path;
+        filters.diskId = std::move(diskId);
         bench::ServerListing listing;
         std::vector<double> rounds;
         for (int round = 0; round < kRounds; ++round)
@@ -95,6 +98,8 @@ void measureServerListings(std::int64_t records) {
     measure("all", "", "");
     measure("name", "4242424.", "");
     measure("path", "", bench::kRareFolder);
+    // The last disk's, as selecting it in the tree lists it.
+    measure("disk", "", "", "Backup Disk " + std::to_string(1000 + kDisks - 1));
 }
 
 void selectDiskId(TForm1& form, const QString& diskId) {
