@@ -173,11 +173,16 @@ void TForm1::DeleteEntries1Click() {
 
 void TForm1::CheckSize1Click() {
     katalox::store::SizeTotal total;
-    const std::int64_t count = Query1->recordCount();
     const std::string sizeField = "File Size";
-    for (std::int64_t recNo = 1; recNo <= count; ++recNo) {
-        Query1->setRecNo(recNo);
-        total.add(Query1->fieldByName(sizeField).asInteger());
+    // A server adds up its records itself, rather than sending them all.
+    if (const auto kilobytes = Query1->summedKilobytes(sizeField)) {
+        total.addKilobytes(*kilobytes);
+    } else {
+        const std::int64_t count = Query1->recordCount();
+        for (std::int64_t recNo = 1; recNo <= count; ++recNo) {
+            Query1->setRecNo(recNo);
+            total.add(Query1->fieldByName(sizeField).asInteger());
+        }
     }
     katalox::widgets::setFittedText(Label3,
                                     katalox::platform::displayText(sizeCaption(total.megabytes())));

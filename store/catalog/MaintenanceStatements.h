@@ -22,6 +22,8 @@ std::vector<std::string> renameDiskIdStatement(const std::string& diskId,
 class SizeTotal {
 public:
     void add(std::int64_t bytes) { kilobytes_ += bytes / 1024; }
+    // Kilobytes of many records at once, each record's rounded down as add() does.
+    void addKilobytes(std::int64_t kilobytes) { kilobytes_ += kilobytes; }
     std::int64_t megabytes() const { return kilobytes_ / 1024; }
 
 private:

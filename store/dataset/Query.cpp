@@ -150,6 +150,11 @@ const std::vector<Field>& Query::fields() const {
     return state_ ? state_->result->fields() : noFields;
 }
 
+std::optional<std::int64_t> Query::summedKilobytes(const std::string& fieldName) const {
+    requireOpen();
+    return state_->result->summedKilobytes(requireField(fieldName));
+}
+
 std::int64_t Query::recordCount() const {
     requireOpen();
     return state_->result->count();

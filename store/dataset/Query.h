@@ -5,6 +5,7 @@
 #include "store/dataset/DataSet.h"
 
 #include <memory>
+#include <optional>
 
 namespace katalox::store {
 
@@ -35,6 +36,12 @@ public:
     void close() override;
     // Runs a statement that returns no rows (delete, update); closes the query first.
     void execSQL();
+
+    // The sum over every record of the field's value in whole kilobytes (each value / 1024,
+    // rounded down), computed by the server of a catalogue on a server; none on a file, where
+    // reading the records is as quick, or when a record has no whole number there. Throws
+    // EngineError when closed or for a field that does not exist.
+    std::optional<std::int64_t> summedKilobytes(const std::string& fieldName) const;
 
     const std::vector<Field>& fields() const override;
     std::int64_t recordCount() const override;

@@ -76,9 +76,8 @@ ServerListing::ServerListing(std::shared_ptr<PgConnection> db, const std::string
     // The last record first: the count and every page read stop at it. (Asked for in one
     // statement, the count would be a subplan that the server does not read in parallel.)
     lastId_ = db_->execute("SELECT coalesce(max(\"Id\"), 0) FROM " + name).integer(0, 0);
-    count_ = db_->execute("SELECT count(*) FROM " + name + " WHERE " + where + " AND \"Id\" <= $1",
-                          {std::to_string(lastId_)})
-                 .integer(0, 0);
+    from_ = " FROM " + name + " WHERE " + where + " AND \"Id\" <= " + std::to_string(lastId_);
+    count_ = db_->execute("SELECT count(*)" + from_).integer(0, 0);
     // A page of a listing of many records is found walking the records in "Id" order, which
     // meets them soon; the records of a short one are found through the indexes and sorted
     // (walking in "Id" order could read every record to find a few).
@@ -134,6 +133,19 @@ Value ServerListing::value(std::int64_t row, int column) {
         return Value();
     const auto resultRow = static_cast<int>(rows.backwards ? rows.rows - 1 - at : at);
     return serverValue(*rows.result, resultRow, column);
+}
+
+std::optional<std::int64_t> ServerListing::summedKilobytes(int column) {
+    const Field& field = fields_[static_cast<std::size_t>(column)];
+    if (field.kind != FieldKind::Integer)
+        return std::nullopt;
+    const std::string name = quoteIdentifier(field.name);
+    const PgResult sum = db_->execute("SELECT coalesce(sum(" + name +
+                                      " / 1024), 0), count(*) - count(" + name + ")" + from_);
+    // A record without a value: the caller meets it reading the records, as on a file.
+    if (sum.integer(0, 1) > 0)
+        return std::nullopt;
+    return sum.integer(0, 0);
 }
 
 void ServerListing::loadPage(std::int64_t page) {

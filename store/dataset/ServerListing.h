@@ -34,6 +34,7 @@ public:
     std::int64_t count() const override { return count_; }
     // Throws EngineError when the page cannot be read (the connection was lost).
     Value value(std::int64_t row, int column) override;
+    std::optional<std::int64_t> summedKilobytes(int column) override;
 
 private:
     // Rows read by one statement, from listing row `firstRow` on, in "Id" order or the reverse;
@@ -48,6 +49,7 @@ private:
     void keepPage(std::int64_t page, const Rows& rows);
 
     std::shared_ptr<PgConnection> db_;
+    std::string from_;          // FROM and WHERE of every record listed
     std::string selectBetween_; // rows between two "Id"s, in "Id" order
     std::string selectBetweenBackwards_;
     std::vector<Field> fields_;

@@ -136,6 +136,24 @@ TEST_F(ServerDataSetTest, LongListingsWalkTheRecordsFromTheirFirst) {
     EXPECT_EQ(query.valueAt(150000, 0).asInteger(), 150002);
 }
 
+TEST_F(ServerDataSetTest, TheServerAddsUpTheSizesAsTheRecordsWould) {
+    column("INSERT INTO \"Files\" (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") "
+           "SELECT 'F', '/F', CASE WHEN i % 2 = 0 THEN 'A' ELSE 'B' END, i * 1000003::bigint FROM "
+           "generate_series(1, 3000) AS i");
+    openListing({"", "", "", std::string("A")});
+    // Each record's size rounded down to kilobytes, then added.
+    std::int64_t kilobytes = 0;
+    for (std::int64_t row = 0; row < query.recordCount(); ++row)
+        kilobytes += query.valueAt(row, 4).asInteger() / 1024;
+    EXPECT_EQ(query.summedKilobytes("file size"), kilobytes);
+    EXPECT_EQ(query.summedKilobytes("Disk ID"), std::nullopt);
+    // A record without a size is left to the caller, who meets it.
+    column("UPDATE \"Files\" SET \"File Size\" = NULL WHERE \"Id\" = 2");
+    query.close();
+    openListing({"", "", "", std::string("A")});
+    EXPECT_EQ(query.summedKilobytes("File Size"), std::nullopt);
+}
+
 TEST_F(ServerDataSetTest, AListingHoldsTheRecordsOfItsOpening) {
     insertRecords("A", 600);
     table.open();
