@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -32,6 +33,7 @@ class DBGrid;
 }
 namespace store {
 class Catalog;
+struct DiskPresence;
 class DataSource;
 class Query;
 class Table;
@@ -67,6 +69,9 @@ public:
     // The catalogue service on the file the tree and the listings show. Throws EngineError
     // when it cannot be opened.
     katalox::store::Catalog catalog() const;
+    // Every Disk ID with a recorded scan, and where it is connected to this machine now, from
+    // the catalogue file or the server. Throws Error when they cannot be read.
+    std::vector<katalox::store::DiskPresence> disks() const;
 
     // Menu commands.
     void Configuration1Click();

@@ -38,6 +38,14 @@ QString incompleteText(const katalox::store::RecordedScan& scan) {
 
 } // namespace
 
+std::vector<katalox::store::DiskPresence> TForm1::disks() const {
+    // On a server, the disks scanned from any machine, and where they are connected to this one.
+    if (katalox::store::isServerUri(Query1->filePath()))
+        return katalox::store::serverDiskPresence(Query1->filePath(),
+                                                  katalox::store::tableNameOf(Table1->tableName()));
+    return catalog().disks();
+}
+
 void TForm1::showDiskPresence() {
     QTreeWidgetItem* root = TreeView1->topLevelItem(0);
     if (!root)
@@ -45,12 +53,7 @@ void TForm1::showDiskPresence() {
     std::vector<katalox::store::DiskPresence> disks;
     std::map<std::string, DiskMark> marks;
     try {
-        // On a server, where the disks scanned from any machine are connected to this one.
-        if (katalox::store::isServerUri(Query1->filePath()))
-            disks = katalox::store::serverDiskPresence(
-                Query1->filePath(), katalox::store::tableNameOf(Table1->tableName()));
-        else
-            disks = catalog().disks();
+        disks = this->disks();
     } catch (const std::exception&) {
         // A catalogue that cannot be read now shows its Disk IDs without marks.
     }

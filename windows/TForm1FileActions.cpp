@@ -12,8 +12,11 @@
 #include "scanner/DirLister.h"
 #include "store/archives/ArchiveMembers.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/DiskPlace.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
+#include "store/dataset/Query.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
@@ -66,7 +69,7 @@ void say(const QString& text) {
 // Names the disk's volume when a scan of it is recorded, else the folder looked for.
 void sayNotConnected(const TForm1& form, const CatalogueFile& file, const std::string& folder) {
     try {
-        for (const katalox::store::DiskPresence& disk : form.catalog().disks()) {
+        for (const katalox::store::DiskPresence& disk : form.disks()) {
             if (disk.diskId == file.diskId && !disk.scans.empty()) {
                 say(QStringLiteral("The disk \"%1\" is not connected (%2). Connect it and try "
                                    "again.")
@@ -95,6 +98,14 @@ template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& r
 std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& file,
                                     const std::string& storedPath) {
     try {
+        // A server keeps the scans, not the files' real names: the path is found through the
+        // place of the scan that wrote it.
+        if (katalox::store::isServerUri(form.Query1->filePath())) {
+            for (const katalox::store::DiskPresence& disk : form.disks())
+                if (disk.diskId == file.diskId)
+                    return katalox::store::livePathOf(disk.scans, storedPath);
+            return katalox::platform::realPathOf(storedPath);
+        }
         if (file.record && storedPath == file.storedPath)
             return form.catalog().livePathOfRecord(*file.record, file.diskId, storedPath);
         return form.catalog().livePath(file.diskId, storedPath);

@@ -99,10 +99,14 @@ std::string describeVolume(const platform::VolumeFacts& volume, bool lastMounted
 
 std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath) {
+    return livePathOf(recordedScans(db, diskId), storedPath);
+}
+
+std::optional<std::string> livePathOf(const std::vector<RecordedScan>& scans,
+                                      const std::string& storedPath) {
     // The scan whose folder holds the path most closely wrote it.
     const RecordedScan* writer = nullptr;
     std::string writerFolder;
-    const std::vector<RecordedScan> scans = recordedScans(db, diskId);
     for (const RecordedScan& scan : scans) {
         const std::string folder = platform::upperCase(scan.scannedFolder);
         if (storedPath.compare(0, folder.size(), folder) == 0 &&

@@ -36,5 +36,8 @@ std::string describeVolume(const platform::VolumeFacts& volume, bool lastMounted
 // recorded scan is looked for where it was stored.
 std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath);
+// The same among `scans`, the recorded scans of the path's Disk ID.
+std::optional<std::string> livePathOf(const std::vector<RecordedScan>& scans,
+                                      const std::string& storedPath);
 
 } // namespace katalox::store

@@ -2,6 +2,7 @@
 // listing, renaming and deleting a Disk ID, and a server lost under the open window.
 #include "MainWindowFixture.h"
 #include "platform/Volume.h"
+#include "platform/gui/ShellOpen.h"
 #include "postgres/PostgresTest.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgDisks.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QUrl>
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +91,20 @@ TEST_F(ServerWindowTest, TheTreeListsAndItsCommandsChangeTheDiskIdWithItsScans) 
     EXPECT_EQ(column("SELECT count(*) FROM \"Files\""), std::vector<std::string>{"3"});
     EXPECT_TRUE(dialogs.texts("error").isEmpty())
         << dialogs.texts("error").join("\n").toStdString();
+}
+
+TEST_F(ServerWindowTest, AListedFileOpensWhereItsDiskIsConnectedHere) {
+    scan("Docs", 2);
+    openWindow();
+    select("Docs");
+    QStringList opened;
+    platform::setShellOpenHook([&](const QString& address) { opened << address; });
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(1, 0));
+    form.findChild<QAction*>("openFile")->trigger();
+    platform::setShellOpenHook({});
+    ASSERT_EQ(opened.size(), 1) << dialogs.texts("message").join("\n").toStdString();
+    // In its real letter case, found through the place of its scan.
+    EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), dir.file("Docs/file1.txt"));
 }
 
 TEST_F(ServerWindowTest, AServerLostUnderTheWindowIsToldAndTheNextListingConnectsAgain) {
