@@ -21,12 +21,14 @@ int runExport(store::Catalog& catalog, const Words& words);
 int runCheck(store::Catalog& catalog, const Words& words);
 // Brings the substring index up to date, without pauses, and ends.
 int runIndex(store::Catalog& catalog, const Words& words);
-// find, disks, scan, export and check on a catalogue on a PostgreSQL server that `uri` names.
+// find, disks, scan, export, check and index on a catalogue on a PostgreSQL server that `uri`
+// names.
 int runFindOnServer(const std::string& uri, const Words& words);
 int runDisksOnServer(const std::string& uri, const Words& words);
 int runScanOnServer(const std::string& uri, const Words& words);
 int runExportOnServer(const std::string& uri, const Words& words);
 int runCheckOnServer(const std::string& uri, const Words& words);
+int runIndexOnServer(const std::string& uri, const Words& words);
 
 // What export is asked for: the records of one Disk ID or all, in one of its forms. Throws
 // UsageError for anything else.

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "store/catalog/Catalog.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ConfigFile.h"
 #include "store/settings/UserFolder.h"
 #include "store/sqlite/Database.h"
@@ -62,15 +63,9 @@ const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&
 
 // The commands that work on a catalogue on a PostgreSQL server, given as --catalog URI.
 const std::map<std::string, std::function<int(const std::string&, const cli::Words&)>>
-    kOnServerCommands = {{"find", cli::runFindOnServer},
-                         {"disks", cli::runDisksOnServer},
-                         {"scan", cli::runScanOnServer},
-                         {"export", cli::runExportOnServer},
-                         {"check", cli::runCheckOnServer}};
-
-bool isServerUri(const std::string& catalogue) {
-    return catalogue.starts_with("postgresql://") || catalogue.starts_with("postgres://");
-}
+    kOnServerCommands = {{"find", cli::runFindOnServer},   {"disks", cli::runDisksOnServer},
+                         {"scan", cli::runScanOnServer},   {"export", cli::runExportOnServer},
+                         {"check", cli::runCheckOnServer}, {"index", cli::runIndexOnServer}};
 
 int runOnServerCatalogue(const std::string& command, const std::string& uri,
                          const cli::Words& words) {
@@ -79,7 +74,7 @@ int runOnServerCatalogue(const std::string& command, const std::string& uri,
     if (run == kOnServerCommands.end())
         return fail(where, command +
                                " works only on a catalogue file so far; on a PostgreSQL server "
-                               "find, disks, scan, export and check do");
+                               "find, disks, scan, export, check and index do");
     try {
         return run->second(uri, words);
     } catch (const cli::UsageError& mistake) {
@@ -144,7 +139,7 @@ int main(int argc, char** argv) {
             return fail("", error.what());
         }
     }
-    if (file && isServerUri(*file))
+    if (file && store::isServerUri(*file))
         return runOnServerCatalogue(command, *file, words);
     std::string path;
     try {

@@ -179,6 +179,8 @@ TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {
     EXPECT_EQ(csv.code, 0);
     EXPECT_EQ(csv.out, cli(uri, {"find", "--csv", ""}).out);
     EXPECT_EQ(cli(uri, {"export", "--html"}).code, 2);
+    // The server keeps its indexes itself.
+    EXPECT_EQ(cli(uri, {"index"}).code, 0);
 }
 
 TEST_F(ServerCatalogueTest, ABatchThatFailsKeepsTheBatchesBefore) {
