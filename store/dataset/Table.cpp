@@ -6,6 +6,8 @@
 #include "store/dataset/RowIndex.h"
 #include "store/dataset/RowReader.h"
 #include "store/dataset/ServerListing.h"
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgConnection.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
@@ -109,8 +111,10 @@ void Table::open() {
         return;
     const std::string table = tableNameOf(tableName_);
     if (isServerUri(databaseName_)) {
-        serverRows_ =
-            std::make_unique<ServerListing>(serverConnection(databaseName_), table, std::string());
+        // A catalogue of an older layout, or none, is told with what brings it up to date.
+        const std::shared_ptr<PgConnection> db = serverConnection(databaseName_);
+        checkCatalogue(*db, databaseName_, table);
+        serverRows_ = std::make_unique<ServerListing>(db, table, std::string());
         setActive(true, serverRows_->count());
         return;
     }

@@ -154,6 +154,17 @@ TEST_F(ServerDataSetTest, TheServerAddsUpTheSizesAsTheRecordsWould) {
     EXPECT_EQ(query.summedKilobytes("File Size"), std::nullopt);
 }
 
+TEST_F(ServerDataSetTest, ACatalogueOfAnOlderLayoutIsToldToBeBroughtUpToDate) {
+    column("UPDATE \"Katalox Schema\" SET \"Version\" = 1");
+    try {
+        table.open();
+        FAIL() << "an older layout was opened";
+    } catch (const EngineError& error) {
+        EXPECT_NE(std::string(error.what()).find("katalox-cli init"), std::string::npos)
+            << error.what();
+    }
+}
+
 TEST_F(ServerDataSetTest, AListingHoldsTheRecordsOfItsOpening) {
     insertRecords("A", 600);
     table.open();
