@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -109,8 +111,10 @@ ServerConnectionDialog::ServerConnectionDialog(QWidget* parent, const QString& u
     uri_->setObjectName(QStringLiteral("uri"));
     uri_->setPlaceholderText(tr("postgresql://user@host:port/database"));
     uri_->setMinimumWidth(uri_->fontMetrics().horizontalAdvance(QString(56, 'x')));
-    if (isServerUri(uri))
+    if (isServerUri(uri)) {
         uri_->setText(uri);
+        showParts(uri);
+    }
     auto* fields = new QFormLayout;
     fields->addRow(tr("Host or socket folder:"), host_);
     fields->addRow(tr("Port:"), port_);
@@ -151,6 +155,24 @@ ServerConnectionDialog::ServerConnectionDialog(QWidget* parent, const QString& u
 
 QString ServerConnectionDialog::uri() const {
     return uri_->text().trimmed();
+}
+
+void ServerConnectionDialog::showParts(const QString& uri) {
+    const QUrl url(uri);
+    if (!url.isValid())
+        return;
+    const QUrlQuery query(url);
+    const auto item = [&](const char* key) {
+        return query.queryItemValue(QLatin1String(key), QUrl::FullyDecoded);
+    };
+    // Set without rebuilding the URI line, which keeps the settings the fields do not show.
+    const QSignalBlocker blockers[] = {QSignalBlocker(host_), QSignalBlocker(port_),
+                                       QSignalBlocker(database_), QSignalBlocker(user_)};
+    host_->setText(item("host").isEmpty() ? url.host(QUrl::FullyDecoded) : item("host"));
+    port_->setText(url.port() > 0 ? QString::number(url.port()) : item("port"));
+    database_->setText(url.path(QUrl::FullyDecoded).mid(1));
+    user_->setText(url.userName(QUrl::FullyDecoded).isEmpty() ? item("user")
+                                                              : url.userName(QUrl::FullyDecoded));
 }
 
 void ServerConnectionDialog::rebuildUri() {

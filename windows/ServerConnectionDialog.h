@@ -31,6 +31,8 @@ private:
     // Why the URI cannot be used; none when it can.
     std::optional<QString> refusal() const;
     void rebuildUri();
+    // The host, port, database and user that `uri` names, in their fields.
+    void showParts(const QString& uri);
     void say(const QString& text);
 
     std::string table_;

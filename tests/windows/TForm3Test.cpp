@@ -422,6 +422,10 @@ TEST_F(ConfigurationWindow, ConnectToServerPutsTheUriItBuildsInTheDatabaseFolder
     // The next time the dialog starts from the server named, which may be typed over whole.
     ServerConnectionDialog& next = openServerDialog();
     EXPECT_EQ(next.uri().toStdString(), uri);
+    EXPECT_EQ(field(next, "host")->text(), "/no/such/sockets");
+    EXPECT_EQ(field(next, "port")->text(), "5433");
+    EXPECT_EQ(field(next, "database")->text(), "katalog");
+    EXPECT_EQ(field(next, "user")->text(), "ann");
     field(next, "uri")->setText("postgres:///other?host=/no/such/sockets&sslmode=disable");
     pressOk(next);
     EXPECT_EQ(form->databaseFolder(), "postgres:///other?host=/no/such/sockets&sslmode=disable");
