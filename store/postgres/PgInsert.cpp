@@ -38,19 +38,46 @@ void appendField(std::string& out, std::string_view text) {
     }
 }
 
+// The table's identity sequence, and the lock under which every insert of ours takes a block
+// of its Ids, so that no other takes an Id inside it.
+std::string sequenceOf(const std::string& table) {
+    return "pg_get_serial_sequence(" + quoted(quoteIdentifier(table), '\'') + ", 'Id')";
+}
+
+std::string lockIdsSql(const std::string& sequence) {
+    return "SELECT pg_advisory_xact_lock(751639542, " + sequence + "::regclass::oid::integer)";
+}
+
 } // namespace
 
 PgInsert::PgInsert(PgConnection& db, const std::string& table, std::size_t batchRecords)
-    : db_(db), copy_("COPY " + quoteIdentifier(table) +
-                     " (\"File Name\", \"File Path\", \"Disk ID\", \"File Size\") FROM STDIN"),
+    : db_(db),
+      copy_("COPY " + quoteIdentifier(table) +
+            " (\"Id\", \"File Name\", \"File Path\", \"Disk ID\", \"File Size\") FROM STDIN"),
       batchRecords_(std::max<std::size_t>(batchRecords, 1)) {
+    const std::string sequence = sequenceOf(table);
+    lockIds_ = lockIdsSql(sequence);
+    reserveIds_ = "SELECT setval(" + sequence + ", nextval(" + sequence + ") + " +
+                  std::to_string(batchRecords_ - 1) + ")";
+    // Ids of the block left unused go back when no other insert has taken a block since.
+    returnIds_ = "SELECT setval(" + sequence + ", $2) WHERE pg_sequence_last_value(" + sequence +
+                 "::regclass) = $1";
     rows_.reserve(kSendSize * 2);
 }
 
-void PgInsert::add(const std::string& path, const std::string& diskId, std::int64_t size) {
+PgInsert::~PgInsert() = default;
+
+std::int64_t PgInsert::add(const std::string& path, const std::string& diskId, std::int64_t size) {
+    if (inBatch_ >= batchRecords_)
+        endBatch();
+    if (!transaction_)
+        startBatch();
+    const std::int64_t id = nextId_++;
     // The name is the path's last part; upper-casing never makes or moves a separator.
     const std::string upperPath = toServerText(platform::upperCase(path));
     const std::size_t nameAt = upperPath.rfind(platform::kPathSeparator) + 1;
+    rows_ += std::to_string(id);
+    rows_ += '\t';
     appendField(rows_, std::string_view(upperPath).substr(nameAt));
     rows_ += '\t';
     appendField(rows_, upperPath);
@@ -61,14 +88,23 @@ void PgInsert::add(const std::string& path, const std::string& diskId, std::int6
     rows_ += '\n';
     ++inBatch_;
     batchSize_ += size;
-    if (!copying_) {
-        db_.startCopy(copy_);
-        copying_ = true;
-    }
     if (rows_.size() >= kSendSize)
         sendRows();
-    if (inBatch_ >= batchRecords_)
-        endBatch();
+    return id;
+}
+
+void PgInsert::startBatch() {
+    // The block is taken in a transaction of its own, so that its lock is held only so long.
+    {
+        PgTransaction reserving(db_);
+        db_.execute(lockIds_);
+        blockEnd_ = db_.execute(reserveIds_).integer(0, 0);
+        reserving.commit();
+    }
+    nextId_ = blockEnd_ - static_cast<std::int64_t>(batchRecords_) + 1;
+    transaction_ = std::make_unique<PgTransaction>(db_);
+    db_.startCopy(copy_);
+    copying_ = true;
 }
 
 void PgInsert::finish() {
@@ -81,6 +117,7 @@ void PgInsert::sendRows() {
         db_.sendCopyData(rows_);
     } catch (const EngineError&) {
         copying_ = false; // the server has ended the COPY
+        transaction_.reset();
         throw;
     }
     rows_.clear();
@@ -88,8 +125,21 @@ void PgInsert::sendRows() {
 
 void PgInsert::endBatch() {
     sendRows();
-    copying_ = false;
-    db_.endCopy();
+    try {
+        copying_ = false;
+        db_.endCopy();
+        if (nextId_ <= blockEnd_) {
+            db_.execute(lockIds_);
+            db_.execute(returnIds_, {std::to_string(blockEnd_), std::to_string(nextId_ - 1)});
+        }
+        if (batchClosing_)
+            batchClosing_(db_);
+        transaction_->commit();
+    } catch (const EngineError&) {
+        transaction_.reset(); // rolled back: none of the batch is written
+        throw;
+    }
+    transaction_.reset();
     written_ += static_cast<std::int64_t>(inBatch_);
     writtenSize_ += batchSize_;
     inBatch_ = 0;

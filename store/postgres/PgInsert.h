@@ -2,26 +2,42 @@
 // A scan's records written to a catalogue table on a server in batches: each batch is one COPY,
 // so one transaction, while the rows of the next are gathered. The rows of a batch go to the
 // server as they come, so that the server works on them while the walk lists the next files.
+// Each batch takes a block of consecutive Ids before its first row, so every record's Id is
+// known as it is added, and what is written beside the records (facts, prints, members) goes
+// into the batch's transaction before it is committed.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace katalox::store {
 
 class PgConnection;
+class PgTransaction;
 
 class PgInsert {
 public:
     static constexpr std::size_t kBatchRecords = 10000;
 
     PgInsert(PgConnection& db, const std::string& table, std::size_t batchRecords = kBatchRecords);
+    ~PgInsert();
+    PgInsert(const PgInsert&) = delete;
+    PgInsert& operator=(const PgInsert&) = delete;
 
     // Adds the record of the file at `path` (its path and name upper-cased, as the catalogue
-    // file's insert stores them) under `diskId`, and writes the batch once it is full. Throws
-    // EngineError when the batch could not be written: the batches before it stay.
-    void add(const std::string& path, const std::string& diskId, std::int64_t size);
+    // file's insert stores them) under `diskId` and returns its Id. A full batch is written when
+    // the next record comes, or by finish(). Throws EngineError when the batch could not be
+    // written: the batches before it stay.
+    std::int64_t add(const std::string& path, const std::string& diskId, std::int64_t size);
     // Writes the last batch. Throws as add() does.
     void finish();
+
+    // Told inside each batch's transaction once its rows are in, before the commit: what it
+    // writes is committed with the records or rolled back with them. A throw fails the batch.
+    void setBatchClosing(std::function<void(PgConnection&)> closing) {
+        batchClosing_ = std::move(closing);
+    }
 
     // Records of the batches written, and their sizes.
     std::int64_t written() const { return written_; }
@@ -30,11 +46,20 @@ public:
     std::int64_t notWritten() const { return static_cast<std::int64_t>(inBatch_); }
 
 private:
+    void startBatch();
     void sendRows();
     void endBatch();
 
     PgConnection& db_;
     std::string copy_;
+    std::string lockIds_;
+    std::string reserveIds_;
+    std::string returnIds_;
+    std::function<void(PgConnection&)> batchClosing_;
+    // The open batch's transaction, and its next Id.
+    std::unique_ptr<PgTransaction> transaction_;
+    std::int64_t nextId_ = 0;
+    std::int64_t blockEnd_ = 0;
     std::size_t batchRecords_;
     std::string rows_; // not handed to libpq yet
     std::size_t inBatch_ = 0;

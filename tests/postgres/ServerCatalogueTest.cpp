@@ -210,6 +210,51 @@ TEST_F(ServerCatalogueTest, ABatchThatFailsKeepsTheBatchesBefore) {
     EXPECT_NE(insertWithPoison("lost").find("terminating connection"), std::string::npos);
 }
 
+// Two inserts at once each number their batches' records consecutively; what a batch writes
+// beside its records is committed with them, or rolled back with them when it fails.
+TEST_F(ServerCatalogueTest, EachBatchHasItsOwnIdsAndCommitsWhatIsWrittenBesideIt) {
+    column("CREATE TABLE beside (first bigint, last bigint)");
+    store::PgConnection db1(uri);
+    store::PgConnection db2(uri);
+    store::PgInsert one(db1, "Files", 10);
+    store::PgInsert two(db2, "Files", 10);
+    std::vector<std::int64_t> ids1;
+    std::vector<std::int64_t> ids2;
+    const auto besideEachBatch = [](store::PgInsert& insert, std::vector<std::int64_t>& ids,
+                                    bool failSecond) {
+        insert.setBatchClosing([&ids, failSecond, batches = 0](store::PgConnection& db) mutable {
+            const std::size_t first = static_cast<std::size_t>(batches++) * 10;
+            db.execute("INSERT INTO beside VALUES ($1, $2)",
+                       {std::to_string(ids[first]), std::to_string(ids.back())});
+            if (failSecond && batches == 2)
+                throw EngineError("refused beside");
+        });
+    };
+    besideEachBatch(one, ids1, false);
+    besideEachBatch(two, ids2, true);
+    for (int i = 0; i < 15; ++i) {
+        ids1.push_back(one.add("/a/f" + std::to_string(i), "one", 1));
+        ids2.push_back(two.add("/b/f" + std::to_string(i), "two", 1));
+    }
+    one.finish();
+    EXPECT_THROW(two.finish(), EngineError);
+    for (const auto* ids : {&ids1, &ids2})
+        for (std::size_t i = 1; i < ids->size(); ++i) {
+            if (i % 10 != 0) {
+                EXPECT_EQ((*ids)[i], (*ids)[i - 1] + 1) << i;
+            }
+        }
+    EXPECT_EQ(column("SELECT count(*) FROM \"Files\" f JOIN beside b ON f.\"Id\" BETWEEN b.first "
+                     "AND b.last"),
+              std::vector<std::string>{"25"});
+    EXPECT_EQ(
+        column("SELECT \"Disk ID\" || count(*) FROM \"Files\" GROUP BY \"Disk ID\" ORDER BY 1"),
+        (std::vector<std::string>{"one15", "two10"}));
+    // Alone again, the next record takes the Id after the last one used.
+    store::PgInsert three(db1, "Files", 10);
+    EXPECT_EQ(three.add("/c/f", "three", 1), std::max(ids1.back(), ids2.back()) + 1);
+}
+
 TEST_F(ServerCatalogueTest, AScanThatFailsSaysWhatIsMissingAndWhatTheServerCannotDoIsRefused) {
     dir.write("disk/a.txt", "1");
     dir.write("disk/poison", "2");
