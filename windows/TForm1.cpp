@@ -41,11 +41,13 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 
 const QSize kClientSize(772, 448);
 const QColor kCream(255, 251, 240);
+constexpr int kTypingPauseMs = 300;
 
 } // namespace
 
@@ -237,7 +239,16 @@ void TForm1::connectHandlers() {
     connectGuarded(ui->SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
     connectGuarded(TreeView1, &QTreeWidget::itemSelectionChanged, this,
                    [this] { TreeView1Change(selectedNode()); });
-    connectGuarded(ComboBox1, &QComboBox::editTextChanged, this, &TForm1::ComboBox1Change);
+    typedExtensionListing_ = new QTimer(this);
+    typedExtensionListing_->setSingleShot(true);
+    typedExtensionListing_->setInterval(kTypingPauseMs);
+    connectGuarded(typedExtensionListing_, &QTimer::timeout, this, &TForm1::ComboBox1Change);
+    connect(ComboBox1, &QComboBox::editTextChanged, this, [this] {
+        if (katalox::store::isServerUri(Query1->filePath()))
+            typedExtensionListing_->start();
+        else
+            katalox::platform::guarded([this] { ComboBox1Change(); });
+    });
     // A catalogue on a server lost while its listing is read: the grid shows empty cells, the
     // user learns why, and the next listing connects again.
     connect(DBGrid1->dataSetModel(), &katalox::widgets::DataSetModel::readFailed, this,

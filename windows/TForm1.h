@@ -8,6 +8,7 @@
 #include <vector>
 
 class QComboBox;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -161,4 +162,7 @@ private:
 
     std::unique_ptr<Ui::TForm1> ui;
     katalox::platform::MountWatcher* mountWatcher_;
+    // On a catalogue on a server, the extension typed lists once typing pauses: each listing
+    // there counts its records on the server, too long to wait for at every key.
+    QTimer* typedExtensionListing_;
 };

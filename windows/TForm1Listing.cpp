@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -51,6 +52,7 @@ void TForm1::Update() {
 }
 
 void TForm1::update2() {
+    typedExtensionListing_->stop(); // this listing reads the extension as it stands
     Query1->close();
     Query1->clearSql();
     katalox::store::ListingFilters filters{katalox::platform::bytesOf(Edit1->text()),

@@ -10,8 +10,11 @@
 #include "store/postgres/PgListInsert.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QUrl>
 
 #include <filesystem>
@@ -76,6 +79,12 @@ TEST_F(ServerWindowTest, TheTreeListsAndItsCommandsChangeTheDiskIdWithItsScans) 
               QString("Connected at"));
     select("DOCS");
     EXPECT_EQ(form.Label2->text(), QString("Record Count: 3"));
+    // An extension typed lists once typing pauses, not at every key.
+    QTest::keyClicks(form.ComboBox1->lineEdit(), "ZIP");
+    EXPECT_EQ(form.Label2->text(), QString("Record Count: 3"));
+    QTRY_COMPARE(form.Label2->text(), QString("Record Count: 0"));
+    form.ComboBox1->setEditText(QString());
+    QTRY_COMPARE(form.Label2->text(), QString("Record Count: 3"));
 
     dialogs.answerInput("RENAMED");
     dialogs.answerConfirm(true);
