@@ -1,6 +1,6 @@
 // export on a catalogue on a PostgreSQL server: every record (of one Disk ID, or all) as CSV or
-// JSON with the fields of find, in the order they were written, printed as they come. The page
-// of --html lists folders by what a catalogue file records beside its records.
+// JSON with the fields of find, in the order they were written, printed as they come, or as the
+// page of --html.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FoundRecords.h"
@@ -16,11 +16,10 @@ namespace katalox::cli {
 
 int runExportOnServer(const std::string& uri, const Words& words) {
     const ExportRequest request = exportRequestOf(words);
-    if (request.form == ExportRequest::Form::Html)
-        throw UsageError("export --html works only on a catalogue file so far, not on a "
-                         "PostgreSQL server; --csv and --json do");
     store::PgConnection db(uri);
     store::checkCatalogue(db, uri);
+    if (request.form == ExportRequest::Form::Html)
+        return exportPageFromServer(db, store::kPgCatalogueTable, request.disk) > 0 ? 0 : 1;
     store::PgRecordQuery query;
     if (request.disk)
         query.diskIds = {*request.disk};

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include <fcntl.h>
 #include <regex>
@@ -178,7 +179,21 @@ TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {
     const CliRun csv = cli(uri, {"export", "--csv"});
     EXPECT_EQ(csv.code, 0);
     EXPECT_EQ(csv.out, cli(uri, {"find", "--csv", ""}).out);
-    EXPECT_EQ(cli(uri, {"export", "--html"}).code, 2);
+    // The page lists the same folders, files and totals as the file's, which shows times; the
+    // server orders names that are not UTF-8 by their server form.
+    const auto pageOf = [&](const std::string& catalogue) {
+        std::istringstream page(platform::upperCase(
+            std::regex_replace(withoutTimes(cli(catalogue, {"export", "--html"}).out),
+                               std::regex("<td class=\"modified\">[^<]*"), "")));
+        std::pair<std::vector<std::string>, std::multiset<std::string>> headingsAndLines;
+        for (std::string line; std::getline(page, line);) {
+            if (line.rfind("<H", 0) == 0)
+                headingsAndLines.first.push_back(line);
+            headingsAndLines.second.insert(line);
+        }
+        return headingsAndLines;
+    };
+    EXPECT_EQ(pageOf(uri), pageOf(catalogueFile));
     // The server keeps its indexes itself.
     EXPECT_EQ(cli(uri, {"index"}).code, 0);
 }
