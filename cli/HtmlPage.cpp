@@ -106,7 +106,6 @@ void appendFact(std::string& out, const char* name, const std::string& value) {
     out.append("</dd>");
 }
 
-
 } // namespace
 
 void HtmlPage::begin(const std::vector<store::Value>& diskIds) {
@@ -124,8 +123,8 @@ void HtmlPage::begin(const std::vector<store::Value>& diskIds) {
 }
 
 void HtmlPage::add(const store::Value& diskId, const FoundRecord& record,
-             const std::pair<std::string, store::Value>& folder, std::int64_t folderFiles,
-             std::int64_t folderBytes) {
+                   const std::pair<std::string, store::Value>& folder, std::int64_t folderFiles,
+                   std::int64_t folderBytes) {
     if (!disk_ || *disk_ != diskId) {
         endDisk();
         beginDisk(diskId);

@@ -43,8 +43,7 @@ std::int64_t exportPageFromServer(store::PgConnection& db, const std::string& ta
         totals[total.diskId] = {total.files, total.bytes};
     }
     const std::string sql =
-        kSortedRecords + store::quoteIdentifier(table) +
-        (disk ? " WHERE \"Disk ID\" = $1" : "") +
+        kSortedRecords + store::quoteIdentifier(table) + (disk ? " WHERE \"Disk ID\" = $1" : "") +
         ") AS r WINDOW folders AS (PARTITION BY coalesce(\"Disk ID\", ''), folder) ORDER BY"
         " coalesce(\"Disk ID\", '')"
         " COLLATE \"C\", folder COLLATE \"C\", \"File Path\" COLLATE \"C\", \"Id\"";

@@ -14,23 +14,35 @@ namespace katalox::test {
 
 using store::PgParameter;
 
+// The URI of a database of its own for the test running, made anew on the test server; empty
+// (with a failure) when no test server is given.
+inline std::string freshTestDatabase() {
+    const char* server = std::getenv("KATALOX_TEST_POSTGRES");
+    if (!server || !*server) {
+        ADD_FAILURE() << "KATALOX_TEST_POSTGRES is not set: run the tests with ctest, which "
+                         "starts the test server first";
+        return {};
+    }
+    const std::string base = server;
+    const std::size_t name = base.find("/postgres?");
+    if (name == std::string::npos) {
+        ADD_FAILURE() << base;
+        return {};
+    }
+    const std::string database =
+        std::string("test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    store::PgConnection admin(base);
+    admin.execute("DROP DATABASE IF EXISTS \"" + database + "\"");
+    admin.execute("CREATE DATABASE \"" + database + "\"");
+    return base.substr(0, name + 1) + database + base.substr(name + 9);
+}
+
 // A database of its own for each test, made anew on the test server.
 class PostgresTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* server = std::getenv("KATALOX_TEST_POSTGRES");
-        ASSERT_TRUE(server && *server)
-            << "KATALOX_TEST_POSTGRES is not set: run the tests with ctest, which starts the "
-               "test server first";
-        const std::string base = server;
-        const std::size_t name = base.find("/postgres?");
-        ASSERT_NE(name, std::string::npos) << base;
-        const std::string database =
-            std::string("test_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        store::PgConnection admin(base);
-        admin.execute("DROP DATABASE IF EXISTS \"" + database + "\"");
-        admin.execute("CREATE DATABASE \"" + database + "\"");
-        uri = base.substr(0, name + 1) + database + base.substr(name + 9);
+        uri = freshTestDatabase();
+        ASSERT_FALSE(uri.empty());
     }
 
     std::vector<std::string> column(const std::string& sql,

@@ -1,12 +1,16 @@
 #pragma once
-// A main window over a catalogue of its own in a temporary folder, with scripted dialogs.
+// A main window over a catalogue of its own, with scripted dialogs: a file in a temporary folder,
+// or, when KATALOX_TEST_ENGINE is "server", a database of its own on the test server.
+#include "common/OtherProgram.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
+#include "postgres/PostgresTest.h"
 #include "store/CatalogFixture.h" // Record
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgText.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
 
@@ -14,27 +18,50 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace katalox::test {
 
-// A main window and an empty catalogue of its own in a temporary folder.
+// Whether the window tests run on the test server rather than on catalogue files.
+inline bool windowTestsOnServer() {
+    const char* engine = std::getenv("KATALOX_TEST_ENGINE");
+    return engine && std::string(engine) == "server";
+}
+
+// A main window and an empty catalogue of its own.
 class MainWindowOnCatalogue {
 public:
-    MainWindowOnCatalogue() { store::createEmptyCatalog(dir.file("Files.db")); }
+    MainWindowOnCatalogue() {
+        if (windowTestsOnServer()) {
+            serverUri = freshTestDatabase();
+            if (!serverUri.empty())
+                store::initialiseCatalogue(serverUri);
+        } else {
+            store::createEmptyCatalog(dir.file("Files.db"));
+        }
+    }
 
     // Points the table cursor (left open, as the start leaves it) and the statement object at
     // the catalogue.
-    void openCatalogue() { form.openCatalogue(dir.path(), "Files.db"); }
+    void openCatalogue() { form.openCatalogue(onServer() ? serverUri : dir.path(), "Files.db"); }
 
-    // Adds records through the main window's table cursor, then opens the catalogue afresh.
+    // Adds records through the main window's table cursor (on a server, which takes no records
+    // from it, as another program would), then opens the catalogue afresh.
     void insert(const std::vector<Record>& records) {
         openCatalogue();
-        for (const Record& record : records)
-            postRecord(*form.Table1, record);
+        if (onServer())
+            insertOnServer(records);
+        else
+            for (const Record& record : records)
+                postRecord(*form.Table1, record);
         openCatalogue();
     }
+
+    bool onServer() const { return !serverUri.empty(); }
+    // How many records meet `where`, as another program counts them.
+    std::int64_t recordCount(const std::string& where = "1 = 1") const;
 
     // The tree's Disk ID nodes, in order.
     QStringList diskIdNodes() const {
@@ -60,8 +87,28 @@ public:
     }
 
     TempDir dir;
+    std::string serverUri; // empty for a catalogue file
     TForm1 form;
+
+private:
+    void insertOnServer(const std::vector<Record>& records) const;
 };
+
+inline std::int64_t MainWindowOnCatalogue::recordCount(const std::string& where) const {
+    const std::string sql = "SELECT count(*) FROM \"Files\" WHERE " + where;
+    if (onServer())
+        return store::PgConnection(serverUri).execute(sql).integer(0, 0);
+    return OtherProgram(dir.file("Files.db")).number(sql);
+}
+
+inline void MainWindowOnCatalogue::insertOnServer(const std::vector<Record>& records) const {
+    store::PgConnection db(serverUri);
+    for (const Record& record : records)
+        db.execute("INSERT INTO \"Files\" (\"File Name\", \"File Path\", \"Disk ID\", \"File "
+                   "Size\") VALUES ($1, $2, $3, $4)",
+                   {store::toServerText(record.name), store::toServerText(record.path),
+                    store::toServerText(record.diskId), std::to_string(record.size)});
+}
 
 class MainWindowFixture : public ::testing::Test, public MainWindowOnCatalogue {
 protected:

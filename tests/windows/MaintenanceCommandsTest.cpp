@@ -33,9 +33,7 @@ protected:
         form.Update();
     }
 
-    std::int64_t count(const std::string& where = "1") {
-        return other().number("SELECT count(*) FROM Files WHERE " + where);
-    }
+    std::int64_t count(const std::string& where = "1 = 1") { return recordCount(where); }
     OtherProgram other() { return OtherProgram(dir.file("Files.db")); }
 
     void select(const QString& text) {
