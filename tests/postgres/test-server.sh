@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL server for the tests: `start DIR` makes a new cluster in DIR and starts
 # it listening only on a Unix socket in DIR (no TCP), with the superuser katalox and no
-# password; `stop DIR` stops it and removes DIR. The tests connect with
+# password; `restart DIR` restarts it as a server's upkeep does, dropping every connection;
+# `stop DIR` stops it and removes DIR. The tests connect with
 #   postgresql:///postgres?host=DIR&user=katalox
 # The server refuses to run as root, so under root it runs as the system user postgres, which
 # Debian's postgresql package makes.
-# Usage: test-server.sh start|stop DIR
+# Usage: test-server.sh start|restart|stop DIR
 set -euo pipefail
 action=${1:-}
 dir=${2:-}
-[[ ($action == start || $action == stop) && $dir == /* ]] ||
-  { echo "usage: $0 start|stop ABSOLUTE_DIR" >&2; exit 2; }
+[[ ($action == start || $action == restart || $action == stop) && $dir == /* ]] ||
+  { echo "usage: $0 start|restart|stop ABSOLUTE_DIR" >&2; exit 2; }
 fail() { echo "test-server: $*" >&2; exit 1; }
 
 bindir=
@@ -39,6 +40,12 @@ stop() {
 
 if [[ $action == stop ]]; then
   stop
+  exit 0
+fi
+if [[ $action == restart ]]; then
+  cd "$dir"
+  "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -m fast -w -t 30 restart >/dev/null 2>&1 ||
+    fail "the server did not restart"
   exit 0
 fi
 

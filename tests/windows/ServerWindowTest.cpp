@@ -1,5 +1,5 @@
 // The main window on a catalogue on the test server: its tree with the disks connected here, a
-// listing, renaming and deleting a Disk ID, and a server lost under the open window.
+// listing, renaming and deleting a Disk ID, and a server restarted under the open window.
 #include "MainWindowFixture.h"
 #include "platform/Volume.h"
 #include "platform/gui/ShellOpen.h"
@@ -17,8 +17,11 @@
 #include <QTest>
 #include <QUrl>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <unistd.h>
 
 namespace katalox::test {
 namespace {
@@ -116,20 +119,32 @@ TEST_F(ServerWindowTest, AListedFileOpensWhereItsDiskIsConnectedHere) {
     EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), dir.file("Docs/file1.txt"));
 }
 
-TEST_F(ServerWindowTest, AServerLostUnderTheWindowIsToldAndTheNextListingConnectsAgain) {
+// A server of its own, restarted under the open window: the restart drops the window's
+// connection as it reads the listing.
+TEST_F(ServerWindowTest, AServerRestartedUnderTheWindowIsToldAndTheNextListingConnectsAgain) {
+    // Stopped and removed however the test ends.
+    struct OwnServer {
+        const std::string dir = "/tmp/katalox-restart-" + std::to_string(::getpid());
+        int run(const char* action) const {
+            return std::system(
+                (std::string(KATALOX_TEST_SERVER) + " " + action + " " + dir).c_str());
+        }
+        ~OwnServer() { run("stop"); }
+    } server;
+    ASSERT_EQ(server.run("start"), 0);
+    const std::string own = "postgresql:///postgres?host=" + server.dir + "&user=katalox";
+    store::initialiseCatalogue(own);
     {
-        store::PgConnection db(uri);
+        store::PgConnection db(own);
         store::PgInsert insert(db, "Files");
         for (int i = 0; i < 1500; ++i)
             insert.add("/D/F" + std::to_string(i), "D", i);
         insert.finish();
     }
-    openWindow();
+    form.openCatalogue(own, "Files.db");
     form.update2();
     ASSERT_EQ(form.DBGrid1->model()->rowCount(), 1500);
-    // What a restart of the server does to the connections it had.
-    column("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
-           "current_database() AND pid <> pg_backend_pid()");
+    EXPECT_EQ(server.run("restart"), 0);
     const QAbstractItemModel* grid = form.DBGrid1->model();
     EXPECT_FALSE(grid->data(grid->index(1400, 0), Qt::DisplayRole).isValid());
     QCoreApplication::processEvents();
