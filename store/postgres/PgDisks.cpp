@@ -89,6 +89,15 @@ void completeServerScan(PgConnection& db, const std::string& table, const Record
                 scan.complete ? "1" : "0"});
 }
 
+void rewriteServerScan(PgConnection& db, const std::string& table, const RecordedScan& scan) {
+    std::vector<PgParameter> parameters = parametersOf(scan);
+    parameters.emplace_back(std::to_string(scan.id));
+    db.execute("UPDATE " + quoteIdentifier(serverDisksTable(table)) + " SET (" + kColumns +
+                   ") = ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16)"
+                   " WHERE \"Id\" = $17",
+               parameters);
+}
+
 std::vector<RecordedScan> serverScans(PgConnection& db, const std::string& table) {
     const PgResult rows = db.execute("SELECT \"Id\", " + std::string(kColumns) + " FROM " +
                                      quoteIdentifier(serverDisksTable(table)) + " ORDER BY \"Id\"");

@@ -20,6 +20,8 @@ void createServerDisksTable(PgConnection& db, const std::string& table);
 std::int64_t recordServerScan(PgConnection& db, const std::string& table, const RecordedScan& scan);
 // Writes the totals and completeness of the scan recorded as scan.id.
 void completeServerScan(PgConnection& db, const std::string& table, const RecordedScan& scan);
+// Writes every field of the scan recorded as scan.id anew, as a disk update finds it.
+void rewriteServerScan(PgConnection& db, const std::string& table, const RecordedScan& scan);
 // Every row, oldest first.
 std::vector<RecordedScan> serverScans(PgConnection& db, const std::string& table);
 

@@ -50,15 +50,24 @@ std::string lockIdsSql(const std::string& sequence) {
 
 } // namespace
 
+std::int64_t reserveRecordIds(PgConnection& db, const std::string& table, std::size_t count) {
+    const std::string sequence = sequenceOf(table);
+    PgTransaction reserving(db);
+    db.execute(lockIdsSql(sequence));
+    const std::int64_t last = db.execute("SELECT setval(" + sequence + ", nextval(" + sequence +
+                                         ") + " + std::to_string(count - 1) + ")")
+                                  .integer(0, 0);
+    reserving.commit();
+    return last - static_cast<std::int64_t>(count) + 1;
+}
+
 PgInsert::PgInsert(PgConnection& db, const std::string& table, std::size_t batchRecords)
-    : db_(db),
+    : db_(db), table_(table),
       copy_("COPY " + quoteIdentifier(table) +
             " (\"Id\", \"File Name\", \"File Path\", \"Disk ID\", \"File Size\") FROM STDIN"),
       batchRecords_(std::max<std::size_t>(batchRecords, 1)) {
     const std::string sequence = sequenceOf(table);
     lockIds_ = lockIdsSql(sequence);
-    reserveIds_ = "SELECT setval(" + sequence + ", nextval(" + sequence + ") + " +
-                  std::to_string(batchRecords_ - 1) + ")";
     // Ids of the block left unused go back when no other insert has taken a block since.
     returnIds_ = "SELECT setval(" + sequence + ", $2) WHERE pg_sequence_last_value(" + sequence +
                  "::regclass) = $1";
@@ -94,14 +103,8 @@ std::int64_t PgInsert::add(const std::string& path, const std::string& diskId, s
 }
 
 void PgInsert::startBatch() {
-    // The block is taken in a transaction of its own, so that its lock is held only so long.
-    {
-        PgTransaction reserving(db_);
-        db_.execute(lockIds_);
-        blockEnd_ = db_.execute(reserveIds_).integer(0, 0);
-        reserving.commit();
-    }
-    nextId_ = blockEnd_ - static_cast<std::int64_t>(batchRecords_) + 1;
+    nextId_ = reserveRecordIds(db_, table_, batchRecords_);
+    blockEnd_ = nextId_ + static_cast<std::int64_t>(batchRecords_) - 1;
     transaction_ = std::make_unique<PgTransaction>(db_);
     db_.startCopy(copy_);
     copying_ = true;

@@ -16,6 +16,10 @@ namespace katalox::store {
 class PgConnection;
 class PgTransaction;
 
+// Takes `count` consecutive Ids of `table`'s records, in a transaction of its own, and returns
+// the first: every insert of ours takes its Ids so, under one lock, so no other takes one of them.
+std::int64_t reserveRecordIds(PgConnection& db, const std::string& table, std::size_t count);
+
 class PgInsert {
 public:
     static constexpr std::size_t kBatchRecords = 10000;
@@ -51,9 +55,9 @@ private:
     void endBatch();
 
     PgConnection& db_;
+    std::string table_;
     std::string copy_;
     std::string lockIds_;
-    std::string reserveIds_;
     std::string returnIds_;
     std::function<void(PgConnection&)> batchClosing_;
     // The open batch's transaction, and its next Id.
