@@ -358,7 +358,7 @@ void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {
 }
 
 std::unique_ptr<DiskUpdate> Catalog::diskUpdate(const std::string& diskId) const {
-    return std::make_unique<DiskUpdate>(db_, table_, diskId);
+    return std::make_unique<DiskUpdate>(fileUpdateStore(db_, table_), diskId);
 }
 
 std::vector<DiskPresence> Catalog::disks() const {

@@ -9,20 +9,19 @@
 #include "store/facts/FactTables.h"
 #include "store/facts/FactsWriter.h"
 #include "store/prints/PrintTables.h"
-#include "store/prints/PrintsWriter.h"
-#include "store/sqlite/Database.h"
 
 #include <algorithm>
 #include <unordered_set>
 
 namespace katalox::store {
 
-DiskUpdate::DiskUpdate(std::shared_ptr<Database> db, std::string table, std::string diskId)
-    : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
-      scans_(recordedScans(*db_, diskId_)) {
+DiskUpdate::DiskUpdate(std::unique_ptr<DiskUpdateStore> store, std::string diskId)
+    : store_(std::move(store)), diskId_(std::move(diskId)), scans_(store_->recordedScans(diskId_)) {
     for (const RecordedScan& scan : scans_)
         places_.push_back(locateScan(scan));
 }
+
+DiskUpdate::~DiskUpdate() = default;
 
 bool DiskUpdate::completesScans() const {
     for (std::size_t i = 0; i < scans_.size(); ++i)
@@ -81,7 +80,7 @@ bool DiskUpdate::compare(const bool& stopped) {
         scan.complete = true;
         rewritten_.push_back(std::move(scan));
     }
-    changes_ = compareRecords(recordsUnder(*db_, table_, diskId_, storedFolders), found);
+    changes_ = compareRecords(store_->recordsUnder(diskId_, storedFolders), found);
     // Shown sorted by path, as a file manager lists them.
     const auto byPath = [](const auto& a, const auto& b) { return a.path < b.path; };
     std::sort(changes_.added.begin(), changes_.added.end(), byPath);
@@ -97,7 +96,7 @@ void DiskUpdate::rewriteFacts(const std::vector<std::int64_t>& addedIds) {
     std::vector<std::int64_t> scanIds;
     for (const RecordedScan& scan : rewritten_)
         scanIds.push_back(scan.id);
-    forgetScanFacts(*db_, scanIds);
+    store_->forgetScanFacts(scanIds);
     std::vector<std::unique_ptr<FactsWriter>> writers(scans_.size());
     const auto add = [&](const FoundOnDisk& file, std::int64_t record) {
         if (file.livePath.empty() || file.scan >= scans_.size())
@@ -105,7 +104,7 @@ void DiskUpdate::rewriteFacts(const std::vector<std::int64_t>& addedIds) {
         std::unique_ptr<FactsWriter>& writer = writers[file.scan];
         const RecordedScan& scan = scans_[file.scan];
         if (!writer)
-            writer = std::make_unique<FactsWriter>(*db_, scan.scannedFolder);
+            writer = store_->factsWriter(scan.scannedFolder);
         // Named as scanned, wherever the volume is mounted today.
         const std::string scanned =
             scan.scannedFolder + file.livePath.substr(places_[file.scan].folderNow.size());
@@ -145,9 +144,9 @@ bool DiskUpdate::findChangedArchives() {
 
 void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
     const auto relist = [&](std::int64_t record, const FoundOnDisk& file) {
-        forgetArchiveMembers(*db_, table_, record);
+        store_->forgetMembers(record);
         if (const auto contents = listArchive(file.livePath, *archives_))
-            writeMembers(*db_, table_, diskId_, record, file.path, contents->members);
+            store_->writeMembers(diskId_, record, file.path, contents->members);
     };
     for (const auto& [record, file] : changes_.kept)
         if (changedArchives_.count(record) != 0)
@@ -160,9 +159,8 @@ void DiskUpdate::relistArchives(const std::vector<std::int64_t>& addedIds) {
 void DiskUpdate::samplePrints() {
     addedPrints_.clear();
     resizedPrints_.clear();
-    if (!fingerprints_ || !keepsPrints(table_))
+    if (!fingerprints_ || !keepsPrints(store_->table()))
         return;
-    preparePrintTables(*db_, table_);
     std::vector<char> buffer;
     // A print is kept only for the file as the walk found it.
     const auto printOf = [&](const FoundOnDisk& file) {
@@ -187,34 +185,32 @@ void DiskUpdate::samplePrints() {
 void DiskUpdate::writePrints(const std::vector<std::int64_t>& addedIds) {
     if (addedPrints_.empty() && resizedPrints_.empty())
         return;
-    PrintsWriter writer(*db_);
+    std::vector<PrintToWrite> prints = resizedPrints_;
     for (const NewPrint& added : addedPrints_)
         if (added.record < static_cast<std::int64_t>(addedIds.size()))
-            writer.add(addedIds[static_cast<std::size_t>(added.record)], added.print, added.size);
-    for (const NewPrint& resized : resizedPrints_)
-        writer.add(resized.record, resized.print, resized.size);
-    writer.flush();
+            prints.push_back(
+                {addedIds[static_cast<std::size_t>(added.record)], added.print, added.size});
+    store_->writePrints(prints);
 }
 
 void DiskUpdate::apply(const std::function<void(std::size_t done)>& progress) {
     try {
+        const std::string& table = store_->table();
+        const bool prints = fingerprints_ && keepsPrints(table);
+        const bool facts = keepsFileFacts(table);
+        const bool members = archives_ && table != kMembersTable && findChangedArchives();
+        store_->prepare(facts, prints, members);
         samplePrints();
-        const bool facts = keepsFileFacts(table_);
-        if (facts)
-            prepareFactTables(*db_, table_);
-        const bool members = archives_ && table_ != kMembersTable && findChangedArchives();
-        if (members)
-            prepareMemberTable(*db_, table_);
-        applyChanges(*db_, table_, diskId_, changes_, rewritten_, progress,
-                     [&](const std::vector<std::int64_t>& added) {
-                         if (facts)
-                             rewriteFacts(added);
-                         if (members)
-                             relistArchives(added);
-                         writePrints(added);
-                     });
+        store_->apply(diskId_, changes_, rewritten_, progress,
+                      [&](const std::vector<std::int64_t>& added) {
+                          if (facts)
+                              rewriteFacts(added);
+                          if (members)
+                              relistArchives(added);
+                          writePrints(added);
+                      });
     } catch (const EngineReadOnlyError&) {
-        throw Error("The catalogue " + db_->path() +
+        throw Error("The catalogue " + store_->name() +
                     " cannot be written (it is read-only), so the changes of the disk \"" +
                     diskId_ +
                     "\" were not applied. Make the file writable, or choose another "

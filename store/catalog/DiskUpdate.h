@@ -5,6 +5,7 @@
 #include "store/archives/ArchiveListing.h"
 #include "store/catalog/DiskChanges.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/catalog/DiskUpdateStore.h"
 #include "store/catalog/RecordedDisks.h"
 #include "store/prints/ContentPrint.h"
 
@@ -21,8 +22,9 @@ class DiskUpdate {
 public:
     using Place = ScanPlace;
 
-    // Reads the Disk ID's recorded scans from the catalogue file and locates each.
-    DiskUpdate(std::shared_ptr<Database> db, std::string table, std::string diskId);
+    // Reads the Disk ID's recorded scans from the catalogue and locates each.
+    DiskUpdate(std::unique_ptr<DiskUpdateStore> store, std::string diskId);
+    ~DiskUpdate();
 
     const std::string& diskId() const { return diskId_; }
     const std::vector<RecordedScan>& scans() const { return scans_; }
@@ -47,11 +49,8 @@ public:
     void setFingerprints(bool fingerprints) { fingerprints_ = fingerprints; }
 
 private:
-    struct NewPrint {
-        std::int64_t record; // for an added file, its place among the added ones
-        ContentPrint print;
-        std::int64_t size;
-    };
+    // For an added file, `record` is its place among the added ones.
+    using NewPrint = PrintToWrite;
     // Reads the prints of the files added and changed, before the update's transaction takes
     // the catalogue; writes them inside it.
     void samplePrints();
@@ -64,8 +63,7 @@ private:
     // Lists again the archives found so, replacing their members.
     void relistArchives(const std::vector<std::int64_t>& addedIds);
 
-    std::shared_ptr<Database> db_;
-    std::string table_;
+    std::unique_ptr<DiskUpdateStore> store_;
     std::string diskId_;
     std::vector<RecordedScan> scans_;
     std::vector<Place> places_;

@@ -110,8 +110,9 @@ void applyServerChanges(
         done, progress);
     inPieces(
         db,
-        "UPDATE " + name + " SET \"File Size\" = v.size FROM unnest($1::bigint[], $2::bigint[])"
-        " AS v (id, size) WHERE \"Id\" = v.id",
+        "UPDATE " + name +
+            " SET \"File Size\" = v.size FROM unnest($1::bigint[], $2::bigint[])"
+            " AS v (id, size) WHERE \"Id\" = v.id",
         changes.changed,
         [&](std::size_t first, std::size_t past) {
             std::vector<std::int64_t> ids, sizes;
@@ -135,8 +136,8 @@ void applyServerChanges(
             for (std::size_t i = first; i < past; ++i) {
                 const FoundOnDisk& file = changes.added[i];
                 ids.push_back(addedIds[i]);
-                names.push_back(toServerText(
-                    file.path.substr(file.path.rfind(platform::kPathSeparator) + 1)));
+                names.push_back(
+                    toServerText(file.path.substr(file.path.rfind(platform::kPathSeparator) + 1)));
                 paths.push_back(toServerText(file.path));
                 sizes.push_back(file.size);
             }

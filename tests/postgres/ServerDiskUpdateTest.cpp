@@ -38,16 +38,13 @@ TEST_F(ServerDiskUpdateTest, ChangesApplyInOneTransactionAndAddedRecordsGetTheir
     ASSERT_EQ(under.size(), 3u); // neither /B/ nor the archive's member
     EXPECT_EQ(under[1].path, "/A/RESIZE");
 
-    const std::vector<store::FoundOnDisk> found = {{"/A/KEEP", 1},
-                                                   {"/A/RESIZE", 7},
-                                                   {"/A/NEW \"QUOTED\" \\ {1,2}", 3},
-                                                   {"/A/NEW2", 4}};
+    const std::vector<store::FoundOnDisk> found = {
+        {"/A/KEEP", 1}, {"/A/RESIZE", 7}, {"/A/NEW \"QUOTED\" \\ {1,2}", 3}, {"/A/NEW2", 4}};
     const store::DiskChanges changes = store::compareRecords(under, found);
     const std::vector<std::string> before = records();
-    EXPECT_THROW(store::applyServerChanges(db, "Files", "D", changes, {}, {},
-                                           [](const std::vector<std::int64_t>&) {
-                                               throw EngineError("refused");
-                                           }),
+    EXPECT_THROW(store::applyServerChanges(
+                     db, "Files", "D", changes, {}, {},
+                     [](const std::vector<std::int64_t>&) { throw EngineError("refused"); }),
                  EngineError);
     EXPECT_EQ(records(), before);
 
@@ -61,9 +58,9 @@ TEST_F(ServerDiskUpdateTest, ChangesApplyInOneTransactionAndAddedRecordsGetTheir
                                                    "{1,2}:3",
                                                    "D:NEW2:/A/NEW2:4"}));
     ASSERT_EQ(added.size(), 2u);
-    EXPECT_EQ(column("SELECT \"File Name\" FROM \"Files\" WHERE \"Id\" = $1",
-                     {std::to_string(added[1])}),
-              std::vector<std::string>{"NEW2"});
+    EXPECT_EQ(
+        column("SELECT \"File Name\" FROM \"Files\" WHERE \"Id\" = $1", {std::to_string(added[1])}),
+        std::vector<std::string>{"NEW2"});
 }
 
 } // namespace
