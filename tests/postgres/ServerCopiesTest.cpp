@@ -125,8 +125,8 @@ protected:
         for (const char* disk : {"A", "B"}) {
             const store::DiskCoverage coverage = store::coverageOf(source, disk);
             std::string line;
-            for (const store::FileCount* count : {&coverage.copied, &coverage.single,
-                                                  &coverage.unknown})
+            for (const store::FileCount* count :
+                 {&coverage.copied, &coverage.single, &coverage.unknown})
                 line += std::to_string(count->files) + "/" + std::to_string(count->bytes) + " ";
             line += std::to_string(coverage.folders.size());
             for (const std::string& path : coverage.singlePaths)
@@ -206,7 +206,8 @@ TEST_F(ServerCopiesTest, WhatIsKeptFollowsRecordsAndDisksHoweverTheyChange) {
     EXPECT_FALSE(store::keptProtectedShare(*source, "A"));
 
     // Records deleted or changed by any statement lose their prints; groups are counted again.
-    store::runServerChange(uri, "DELETE FROM \"Files\" WHERE \"File Path\" LIKE '%/PHOTO COPY.JPG'");
+    store::runServerChange(uri,
+                           "DELETE FROM \"Files\" WHERE \"File Path\" LIKE '%/PHOTO COPY.JPG'");
     EXPECT_EQ(groups(), (std::vector<std::string>{"2", "3"}));
     store::runServerChange(
         uri, "UPDATE \"Files\" SET \"File Size\" = 1 WHERE \"File Path\" LIKE '%/SMALL COPY.TXT'");

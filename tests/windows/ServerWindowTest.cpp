@@ -12,6 +12,9 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <filesystem>
@@ -23,7 +26,7 @@ namespace {
 class ServerWindowTest : public PostgresCatalogueTest {
 protected:
     // A scan of a folder of `files` files under `diskId`, inserted as the scan window does.
-    void scan(const std::string& diskId, int files) {
+    void scan(const std::string& diskId, int files, bool fingerprints = false) {
         const std::string folder = dir.file(diskId) + "/";
         std::filesystem::create_directory(folder);
         std::vector<std::string> paths;
@@ -34,7 +37,7 @@ protected:
         store::PgConnection db(uri);
         store::insertListOnServer(
             db, "Files", store::scanStarting(diskId, {folder, "*", "*"}, files), paths.size(),
-            [&](std::size_t i) { return std::string_view(paths[i]); });
+            [&](std::size_t i) { return std::string_view(paths[i]); }, {}, fingerprints);
     }
 
     void openWindow() {
@@ -130,6 +133,28 @@ TEST_F(ServerWindowTest, AServerLostUnderTheWindowIsToldAndTheNextListingConnect
         << dialogs.texts("message").front().toStdString();
     form.update2();
     EXPECT_EQ(grid->data(grid->index(1400, 0), Qt::DisplayRole).toString(), QString("1401"));
+}
+
+} // namespace
+} // namespace katalox::test
+
+namespace katalox::test {
+namespace {
+
+TEST_F(ServerWindowTest, TheCopiesWindowShowsTheGroupsAndCoverageOfTheServer) {
+    // Each file of KEEP has the content of the file of the same name on DOCS.
+    scan("DOCS", 3, true);
+    scan("KEEP", 2, true);
+    openWindow();
+    trigger("copies");
+    auto* copies = form.findChild<QWidget*>("copies");
+    ASSERT_TRUE(copies && copies->isVisible());
+    EXPECT_EQ(copies->findChild<QTreeWidget*>("groups")->topLevelItemCount(), 2);
+    auto* disks = copies->findChild<QTableWidget*>("disks");
+    ASSERT_EQ(disks->rowCount(), 2);
+    disks->selectRow(1);
+    copies->findChild<QPushButton*>("showCoverage")->click();
+    EXPECT_EQ(disks->item(1, 2)->text(), QString("100.0%"));
 }
 
 } // namespace
