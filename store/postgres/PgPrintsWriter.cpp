@@ -10,6 +10,10 @@ PgPrintsWriter::PgPrintsWriter(PgConnection& db, const std::string& table) : db_
     const ServerPrintTables t = serverPrintTables(table);
     const std::string prints = quoteIdentifier(t.prints);
     copy_ = "COPY " + prints + " (\"Record\", \"Key\", \"Print\") FROM STDIN";
+    // Held to the commit: two inserts writing copies of one file at once would each count only
+    // its own, the other's not committed yet. The count that waits sees the other's rows.
+    lockGroups_ = "SELECT pg_advisory_xact_lock(751639543, " +
+                  quoted(quoteIdentifier(t.groups), '\'') + "::regclass::oid::integer)";
     // A group takes the size of its newest record when it is first counted, as a catalogue
     // file's does; its members of another size share the key by chance and are told apart
     // when read.
@@ -43,6 +47,7 @@ void PgPrintsWriter::flush() {
     db_.startCopy(copy_);
     db_.sendCopyData(rows_);
     db_.endCopy();
+    db_.execute(lockGroups_);
     db_.execute(countGroups_, {records_ + "}"});
     rows_.clear();
     records_.clear();

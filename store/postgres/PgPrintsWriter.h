@@ -22,6 +22,7 @@ public:
 private:
     PgConnection& db_;
     std::string copy_;
+    std::string lockGroups_;
     std::string countGroups_;
     std::string rows_; // COPY's text form of the prints gathered
     std::string records_;
