@@ -141,7 +141,7 @@ TEST_F(ServerWindowTest, AServerLostUnderTheWindowIsToldAndTheNextListingConnect
 namespace katalox::test {
 namespace {
 
-TEST_F(ServerWindowTest, TheCopiesWindowShowsTheGroupsAndCoverageOfTheServer) {
+TEST_F(ServerWindowTest, TheCopiesWindowAndVerifyThisDiskWorkOnTheServer) {
     // Each file of KEEP has the content of the file of the same name on DOCS.
     scan("DOCS", 3, true);
     scan("KEEP", 2, true);
@@ -155,6 +155,16 @@ TEST_F(ServerWindowTest, TheCopiesWindowShowsTheGroupsAndCoverageOfTheServer) {
     disks->selectRow(1);
     copies->findChild<QPushButton*>("showCoverage")->click();
     EXPECT_EQ(disks->item(1, 2)->text(), QString("100.0%"));
+
+    // Verified from the tree, the disk's verification is told in the copies window too.
+    select("KEEP");
+    trigger("verifyThisDisk");
+    auto* heading = form.findChild<QLabel*>("verifyHeading");
+    ASSERT_TRUE(heading);
+    EXPECT_TRUE(heading->text().startsWith("Verified: 2 files read whole."))
+        << heading->text().toStdString();
+    trigger("copies");
+    EXPECT_TRUE(disks->item(1, 3)->text().startsWith("verified on"));
 }
 
 } // namespace
