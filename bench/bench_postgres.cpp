@@ -25,12 +25,15 @@ namespace {
 constexpr int kRounds = 3;
 constexpr int kConcurrentScans = 4;
 
-// The scan of the server catalogue keeps no fingerprints and no members of archives: the scan
-// of the catalogue file leaves them out too, for a like-for-like insert.
+// The scan of the server catalogue keeps no members of archives: the scan of the catalogue
+// file leaves them out too, for a like-for-like insert; both take fingerprints or neither.
 std::vector<std::string> scanWords(const std::string& catalogue, const std::string& tree,
-                                   const std::string& diskId) {
-    return {KATALOX_CLI, "--catalog", catalogue,           "scan",         tree,
-            "--disk-id", diskId,      "--no-fingerprints", "--no-archives"};
+                                   const std::string& diskId, bool prints = false) {
+    std::vector<std::string> words{KATALOX_CLI, "--catalog", catalogue, "scan",
+                                   tree,        "--disk-id", diskId,    "--no-archives"};
+    if (!prints)
+        words.push_back("--no-fingerprints");
+    return words;
 }
 
 std::int64_t serverRecords(const std::string& uri) {
@@ -81,12 +84,13 @@ struct InsertFigures {
 
 // The best of kRounds scans of `tree` into fresh catalogues, the file's and the server's by
 // turns: the best round is the least disturbed by other work on the machine.
-InsertFigures measureInsert(const std::string& scratch, const std::string& tree) {
+InsertFigures measureInsert(const std::string& scratch, const std::string& tree,
+                            bool prints = false) {
     InsertFigures best;
     for (int round = 0; round < kRounds; ++round) {
         const std::string file = scratch + "/Files.db";
         store::createEmptyCatalog(file);
-        const double sqliteMs = bench::processMs(scanWords(file, tree, "bench"));
+        const double sqliteMs = bench::processMs(scanWords(file, tree, "bench", prints));
         // The substring index the scan left being built, finished before the server's turn.
         const double indexMs = bench::processMs({KATALOX_CLI, "--catalog", file, "index"});
         const std::int64_t files = fileRecords(file);
@@ -98,7 +102,7 @@ InsertFigures measureInsert(const std::string& scratch, const std::string& tree)
 
         const std::string uri = bench::freshDatabase("bench_insert");
         store::initialiseCatalogue(uri);
-        const double serverMs = bench::processMs(scanWords(uri, tree, "bench"));
+        const double serverMs = bench::processMs(scanWords(uri, tree, "bench", prints));
         if (const std::int64_t written = serverRecords(uri); written != files)
             throw std::runtime_error("the server catalogue holds " + std::to_string(written) +
                                      " records, the catalogue file " + std::to_string(files));
@@ -161,6 +165,11 @@ int main() {
             bench::report("pg.insert.search_pending_ms", figures.searchPendingMs, "ms");
             bench::report("pg.insert.pending_lists_ms", figures.pendingMs, "ms");
             bench::report("pg.insert.search_merged_ms", figures.searchMergedMs, "ms");
+            // The same scans taking each file's sampled print.
+            const InsertFigures printed = measureInsert(scratch.path(), tree, true);
+            bench::report("pg.insert.prints.sqlite_ms", printed.sqliteMs, "ms");
+            bench::report("pg.insert.prints.server_ms", printed.serverMs, "ms");
+            bench::report("pg.insert.prints.vs_sqlite", printed.serverMs / printed.sqliteMs, "x");
         }
         {
             const bench::TreeDir treeDir(scratch.path() + "/concurrent");

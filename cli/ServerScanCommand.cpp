@@ -12,7 +12,7 @@
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
-#include "store/postgres/PgInsert.h"
+#include "store/postgres/PgPrintedInsert.h"
 
 #include <cstdio>
 #include <limits>
@@ -41,17 +41,16 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     const auto [diskId, rules] = scanTargetOf(args);
     store::PgConnection db(uri);
     store::checkCatalogue(db, uri);
-    if (!args.has("--no-fingerprints") || !args.has("--no-archives"))
-        std::fputs("katalox-cli: a catalogue on a PostgreSQL server keeps no fingerprints and no "
-                   "members of archives yet: the files alone are inserted (--no-fingerprints "
-                   "--no-archives leave this note out)\n",
+    if (!args.has("--no-archives"))
+        std::fputs("katalox-cli: a catalogue on a PostgreSQL server keeps no members of archives "
+                   "yet: the archives alone are inserted (--no-archives leaves this note out)\n",
                    stderr);
     // The walk runs ahead on a thread of its own while the records are written.
     scanner::WalkAhead walk(rules);
     const std::string table = store::kPgCatalogueTable;
     store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
     recorded.id = store::recordServerScan(db, table, recorded);
-    store::PgInsert insert(db, table);
+    store::PgPrintedInsert insert(db, table, diskId, !args.has("--no-fingerprints"));
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -70,7 +69,7 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                 if (!found)
                     break;
                 // The whole 64-bit size, so files of 2 GiB and more keep their true size.
-                insert.add(found->path, diskId,
+                insert.add(found->path,
                            static_cast<std::int64_t>(std::min<std::uint64_t>(
                                found->size, std::numeric_limits<std::int64_t>::max())));
                 const std::string_view in(found->path.data(),
@@ -104,6 +103,13 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
                      static_cast<long long>(insert.written()), diskId.c_str());
+    if (const store::PrintCounts& unprinted = insert.printCounts();
+        unprinted.unreadable + unprinted.changing > 0)
+        std::fprintf(stderr,
+                     "%lld files could not be read and %lld changed while read: they "
+                     "have no fingerprint\n",
+                     static_cast<long long>(unprinted.unreadable),
+                     static_cast<long long>(unprinted.changing));
     return 0;
 }
 

@@ -5,11 +5,12 @@
 #include "platform/Utf8.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
-#include "store/catalog/Catalog.h"
 #include "store/copies/CopyFolders.h"
 #include "store/copies/CopyGroups.h"
+#include "store/copies/CopySource.h"
 #include "store/copies/DiskCoverage.h"
 #include "widgets/SizeText.h"
+#include "windows/CatalogueCopies.h"
 #include "windows/VerifyDiskWindow.h"
 
 #include <QComboBox>
@@ -128,8 +129,8 @@ CopiesWindow::CopiesWindow(QWidget* parent)
 
 CopiesWindow::~CopiesWindow() = default;
 
-void CopiesWindow::showCatalogue(const katalox::store::Catalog& catalog) {
-    catalog_ = std::make_unique<katalox::store::Catalog>(catalog.path());
+void CopiesWindow::showCatalogue(const std::string& location, const std::string& table) {
+    copies_ = std::make_unique<CatalogueCopies>(location, table);
     listDisks();
     findGroups();
     show();
@@ -138,18 +139,18 @@ void CopiesWindow::showCatalogue(const katalox::store::Catalog& catalog) {
 }
 
 void CopiesWindow::listDisks() {
-    const std::vector<katalox::store::DiskPresence> disks = catalog_->disks();
+    const std::vector<katalox::store::DiskPresence> disks = copies_->disks();
     diskFilter_->clear();
     diskFilter_->addItem(QString());
     disks_->setRowCount(static_cast<int>(disks.size()));
     for (int row = 0; row < static_cast<int>(disks.size()); ++row) {
         const katalox::store::DiskPresence& disk = disks[static_cast<std::size_t>(row)];
         diskFilter_->addItem(displayText(disk.diskId));
-        const auto share = katalox::store::keptProtectedShare(catalog_->database(), disk.diskId);
+        const auto share = katalox::store::keptProtectedShare(*copies_->source(), disk.diskId);
         disks_->setItem(row, 0, new QTableWidgetItem(displayText(disk.diskId)));
         disks_->setItem(row, 1, new QTableWidgetItem(disk.mountedAt ? tr("yes") : tr("no")));
         disks_->setItem(row, 2, new QTableWidgetItem(share ? shareText(*share) : tr("not known")));
-        const QString verified = lastVerificationText(catalog_->database(), disk.diskId);
+        const QString verified = lastVerificationText(copies_->lastCheck(disk.diskId));
         disks_->setItem(row, 3, new QTableWidgetItem(verified.isEmpty() ? tr("never") : verified));
     }
 }
@@ -160,13 +161,15 @@ void CopiesWindow::findGroups() {
     filter.minSize = std::max<qlonglong>(1, minSize_->text().toLongLong());
     filter.pathPart = katalox::platform::upperCase(bytesOf(pathFilter_->text()));
     filter.minCopies = minCopies_->value();
-    groups_ = std::make_unique<katalox::store::CopyGroups>(catalog_->database(), catalog_->table(),
-                                                           filter);
+    groups_ = std::make_unique<katalox::store::CopyGroups>(copies_->source(), filter);
     groupList_->clear();
     moreGroups();
     copiedFolders_->clear();
+    // Folders are known through the facts of a catalogue file; a server keeps none.
+    if (!copies_->file())
+        return;
     for (const katalox::store::CopiedFolder& folder :
-         katalox::store::copiedFolders(catalog_->database(), filter, kFoldersShown))
+         katalox::store::copiedFolders(*copies_->file(), filter, kFoldersShown))
         new QTreeWidgetItem(copiedFolders_,
                             {displayText(folder.path), displayText(folder.diskId),
                              displayText(folder.otherPath), displayText(folder.otherDiskId),
@@ -205,8 +208,7 @@ void CopiesWindow::showCoverage() {
     coverageSummary_->repaint(); // shown before the work, which takes a second or two
     std::unique_ptr<katalox::store::DiskCoverage> coverage;
     try {
-        coverage = std::make_unique<katalox::store::DiskCoverage>(
-            katalox::store::coverageOf(catalog_->database(), catalog_->table(), diskId));
+        coverage = std::make_unique<katalox::store::DiskCoverage>(copies_->coverage(diskId));
     } catch (...) {
         coverageRunning_ = false;
         coverageSummary_->clear();
@@ -214,7 +216,7 @@ void CopiesWindow::showCoverage() {
     }
     coverageRunning_ = false;
     coverage_ = std::move(coverage);
-    katalox::store::keepProtectedShare(catalog_->database(), diskId, *coverage_);
+    katalox::store::keepProtectedShare(*copies_->source(), diskId, *coverage_);
     // The list may have been filled anew meanwhile: the disk's row is found again.
     if (QTableWidgetItem* share = disks_->item(row, 2);
         share && bytesOf(disks_->item(row, 0)->text()) == diskId)

@@ -18,8 +18,9 @@ class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+class CatalogueCopies;
+
 namespace katalox::store {
-class Catalog;
 class CopyGroups;
 struct DiskCoverage;
 } // namespace katalox::store
@@ -30,7 +31,8 @@ public:
     explicit CopiesWindow(QWidget* parent = nullptr);
     ~CopiesWindow() override;
 
-    void showCatalogue(const katalox::store::Catalog& catalog);
+    // The catalogue at `location` (a file, or a server's URI holding catalogue table `table`).
+    void showCatalogue(const std::string& location, const std::string& table);
     // The buttons' actions.
     void findGroups();
     void moreGroups();
@@ -41,7 +43,7 @@ private:
     void listDisks();
     void addFolderItems(QTreeWidgetItem* parent, std::size_t folder);
 
-    std::unique_ptr<katalox::store::Catalog> catalog_;
+    std::unique_ptr<CatalogueCopies> copies_;
     std::unique_ptr<katalox::store::CopyGroups> groups_;
     std::unique_ptr<katalox::store::DiskCoverage> coverage_;
     QComboBox* diskFilter_;

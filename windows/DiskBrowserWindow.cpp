@@ -2,6 +2,7 @@
 
 #include "store/copies/DiskCoverage.h"
 #include "windows/ArchiveMemberOpener.h"
+#include "windows/CatalogueCopies.h"
 #include "windows/Forms.h"
 #include "windows/OtherCopiesWindow.h"
 #include "windows/TForm1.h"
@@ -583,7 +584,7 @@ void DiskBrowserWindow::showOtherCopies() {
         return;
     if (!otherCopies_)
         otherCopies_ = new OtherCopiesWindow(this);
-    otherCopies_->showCopiesOf(katalox::store::Catalog(db_->path()), entry.file->record,
+    otherCopies_->showCopiesOf(CatalogueCopies(db_->path(), table_), entry.file->record,
                                displayText(entry.file->name));
 }
 

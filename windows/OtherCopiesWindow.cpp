@@ -1,9 +1,10 @@
 #include "windows/OtherCopiesWindow.h"
 
 #include "platform/DisplayText.h"
-#include "store/catalog/Catalog.h"
+#include "store/copies/CopySource.h"
 #include "store/copies/OtherCopies.h"
 #include "widgets/SizeText.h"
+#include "windows/CatalogueCopies.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -35,13 +36,13 @@ OtherCopiesWindow::OtherCopiesWindow(QWidget* parent)
     resize(800, 360);
 }
 
-void OtherCopiesWindow::showCopiesOf(const katalox::store::Catalog& catalog, std::int64_t record,
+void OtherCopiesWindow::showCopiesOf(const CatalogueCopies& catalogue, std::int64_t record,
                                      const QString& name) {
     setWindowTitle(tr("Other Copies of %1").arg(name));
     const std::vector<katalox::store::KnownCopy> copies =
-        katalox::store::otherCopies(catalog.database(), catalog.table(), record);
+        katalox::store::otherCopies(*catalogue.source(), record);
     std::map<std::string, bool> connected;
-    for (const katalox::store::DiskPresence& disk : catalog.disks())
+    for (const katalox::store::DiskPresence& disk : catalogue.disks())
         connected[disk.diskId] = disk.mountedAt.has_value();
     model_->removeRows(0, model_->rowCount());
     for (const katalox::store::KnownCopy& copy : copies) {

@@ -11,9 +11,7 @@ class QLabel;
 class QStandardItemModel;
 class QTableView;
 
-namespace katalox::store {
-class Catalog;
-}
+class CatalogueCopies;
 
 class OtherCopiesWindow : public QWidget {
     Q_OBJECT
@@ -21,8 +19,7 @@ public:
     explicit OtherCopiesWindow(QWidget* parent = nullptr);
 
     // The copies of `record`, named `name` in the caption.
-    void showCopiesOf(const katalox::store::Catalog& catalog, std::int64_t record,
-                      const QString& name);
+    void showCopiesOf(const CatalogueCopies& catalogue, std::int64_t record, const QString& name);
 
 private:
     QLabel* summary_;

@@ -10,6 +10,7 @@
 #include "store/dataset/Table.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
+#include "windows/CatalogueCopies.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/UpdateDiskWindow.h"
 #include "windows/VerifyDiskWindow.h"
@@ -107,7 +108,9 @@ void TForm1::verifyThisDisk() {
     }
     if (!verifyDiskWindow)
         verifyDiskWindow = new VerifyDiskWindow(this);
-    verifyDiskWindow->verifyDisk(catalog(), diskIdOfNode(node));
+    verifyDiskWindow->verifyDisk(
+        CatalogueCopies(Query1->filePath(), katalox::store::tableNameOf(Table1->tableName())),
+        diskIdOfNode(node));
 }
 
 void TForm1::browseThisDisk() {

@@ -12,16 +12,19 @@
 #include "scanner/DirLister.h"
 #include "store/archives/ArchiveMembers.h"
 #include "store/catalog/Catalog.h"
+#include "store/catalog/CatalogFile.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/dataset/DataSet.h"
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
+#include "store/dataset/Table.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
 #include "store/sqlite/SqlText.h"
 #include "widgets/DBGrid.h"
 #include "windows/ArchiveMemberOpener.h"
+#include "windows/CatalogueCopies.h"
 #include "windows/CopiesWindow.h"
 #include "windows/DiskBrowserWindow.h"
 #include "windows/OtherCopiesWindow.h"
@@ -261,8 +264,10 @@ void TForm1::showInDiskBrowser() {
 
 void TForm1::showOtherCopies() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        const katalox::store::Catalog shown = catalog();
-        if (const auto record = recordOf(shown, file))
+        const CatalogueCopies shown(Query1->filePath(),
+                                    katalox::store::tableNameOf(Table1->tableName()));
+        if (const auto record =
+                file.record ? file.record : shown.recordOf(file.diskId, file.storedPath))
             otherCopiesWindow->showCopiesOf(shown, *record,
                                             katalox::platform::displayText(file.storedPath.substr(
                                                 file.storedPath.rfind('/') + 1)));
@@ -270,7 +275,8 @@ void TForm1::showOtherCopies() {
 }
 
 void TForm1::showCopies() {
-    copiesWindow->showCatalogue(catalog());
+    copiesWindow->showCatalogue(Query1->filePath(),
+                                katalox::store::tableNameOf(Table1->tableName()));
 }
 
 void TForm1::showScanSettings() {

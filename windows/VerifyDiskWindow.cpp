@@ -4,11 +4,12 @@
 #include "platform/Error.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ErrorBox.h"
-#include "store/catalog/Catalog.h"
 #include "store/copies/DiskVerification.h"
+#include "store/copies/VerifyStore.h"
 #include "store/sqlite/Database.h"
 #include "widgets/SizeText.h"
 #include "widgets/WindowHelpers.h"
+#include "windows/CatalogueCopies.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -61,7 +62,10 @@ QString dateText(std::int64_t seconds) {
 } // namespace
 
 QString lastVerificationText(katalox::store::Database& db, const std::string& diskId) {
-    const auto check = katalox::store::lastDiskCheck(db, diskId);
+    return lastVerificationText(katalox::store::lastDiskCheck(db, diskId));
+}
+
+QString lastVerificationText(const std::optional<katalox::store::DiskCheck>& check) {
     if (!check)
         return {};
     return check->finished ? VerifyDiskWindow::tr("verified on %1").arg(dateText(*check->finished))
@@ -112,14 +116,14 @@ void VerifyDiskWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void VerifyDiskWindow::verifyDisk(const katalox::store::Catalog& shown, const std::string& diskId) {
+void VerifyDiskWindow::verifyDisk(const CatalogueCopies& catalogue, const std::string& diskId) {
     if (running_)
         return; // one verification at a time
-    // A connection of our own for the whole run; the shown catalogue may be changed meanwhile.
-    katalox::store::Catalog catalog(shown.database().path());
     std::unique_ptr<katalox::store::DiskVerification> verification;
     try {
-        verification = std::make_unique<katalox::store::DiskVerification>(catalog, diskId);
+        // A connection of its own for the whole run; the shown catalogue may change meanwhile.
+        verification =
+            std::make_unique<katalox::store::DiskVerification>(catalogue.verifyStore(), diskId);
     } catch (const katalox::Error& error) {
         katalox::platform::Dialogs::instance().showMessage(QString::fromUtf8(error.what()));
         return;
@@ -156,7 +160,7 @@ void VerifyDiskWindow::verifyDisk(const katalox::store::Catalog& shown, const st
     running_ = false;
     cancel_->setText(tr("Close"));
     showProgress(figures);
-    showFindings(catalog, diskId, figures);
+    showFindings(catalogue, diskId, figures);
 }
 
 void VerifyDiskWindow::showProgress(const VerifyFigures& figures) {
@@ -180,10 +184,9 @@ void VerifyDiskWindow::showProgress(const VerifyFigures& figures) {
     status_->setText(text);
 }
 
-void VerifyDiskWindow::showFindings(const katalox::store::Catalog& catalog,
-                                    const std::string& diskId, const VerifyFigures& figures) {
-    for (const katalox::store::FoundProblem& problem :
-         katalox::store::verifyFindings(catalog.database(), catalog.table(), diskId)) {
+void VerifyDiskWindow::showFindings(const CatalogueCopies& catalogue, const std::string& diskId,
+                                    const VerifyFigures& figures) {
+    for (const katalox::store::FoundProblem& problem : catalogue.findings(diskId)) {
         auto* item = new QTreeWidgetItem(findings_);
         item->setText(0, displayText(problem.storedPath));
         item->setText(1, findingText(problem.finding));

@@ -7,22 +7,25 @@
 
 #include <QElapsedTimer>
 
+#include <optional>
 #include <string>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class CatalogueCopies;
 
 namespace katalox::store {
-class Catalog;
 class Database;
+struct DiskCheck;
 struct VerifyFigures;
 } // namespace katalox::store
 
 // "verified on 9 Dec 2026", "verification stopped on ...", or empty when never verified: the
 // date of the disk's last verification as the windows show it.
 QString lastVerificationText(katalox::store::Database& db, const std::string& diskId);
+QString lastVerificationText(const std::optional<katalox::store::DiskCheck>& check);
 
 class VerifyDiskWindow : public QWidget {
     Q_OBJECT
@@ -31,7 +34,7 @@ public:
 
     // Verifies the Disk ID's disk, showing the window; returns when the verification ends or
     // is stopped. A message tells when the disk is not connected.
-    void verifyDisk(const katalox::store::Catalog& catalog, const std::string& diskId);
+    void verifyDisk(const CatalogueCopies& catalogue, const std::string& diskId);
     void stop() { stopped_ = true; }
 
 protected:
@@ -39,7 +42,7 @@ protected:
 
 private:
     void showProgress(const katalox::store::VerifyFigures& figures);
-    void showFindings(const katalox::store::Catalog& catalog, const std::string& diskId,
+    void showFindings(const CatalogueCopies& catalogue, const std::string& diskId,
                       const katalox::store::VerifyFigures& figures);
 
     QLabel* heading_;

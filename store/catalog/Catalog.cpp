@@ -12,6 +12,7 @@
 #include "store/facts/RecordedFacts.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/ServerCatalogue.h"
+#include "store/prints/PrintSink.h"
 #include "store/prints/PrintTables.h"
 #include "store/prints/PrintsWriter.h"
 #include "store/prints/SamplingAhead.h"
@@ -333,17 +334,12 @@ void Catalog::writePrints() {
 }
 
 void Catalog::notePrint(std::int64_t record, std::int64_t size, InsertFigures& figures) {
-    const ReadPrint read = sampler_->takeNext();
-    if (read.outcome == ReadOutcome::Unreadable)
-        ++figures.unreadable;
-    // Changed since it was listed, the file read is not the one recorded.
-    const bool same = static_cast<std::int64_t>(read.size) == size;
-    if (read.outcome == ReadOutcome::Changed || (read.outcome == ReadOutcome::Read && !same))
-        ++figures.changing;
+    PrintCounts counts;
+    const ContentPrint print = printToKeep(sampler_->takeNext(), size, counts);
+    figures.unreadable += counts.unreadable;
+    figures.changing += counts.changing;
     if (prints_)
-        prints_->add(record,
-                     read.outcome == ReadOutcome::Read && same ? read.sampled : ContentPrint(),
-                     size);
+        prints_->add(record, print, size);
 }
 
 void Catalog::writeFacts(std::int64_t scanId, std::int64_t lastRecord) {

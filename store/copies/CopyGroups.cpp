@@ -1,25 +1,18 @@
 #include "store/copies/CopyGroups.h"
 
-#include "store/prints/PrintTables.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/SqlText.h"
-
 namespace katalox::store {
 
-CopyGroups::CopyGroups(Database& db, std::string table, CopyFilter filter)
-    : db_(db), table_(std::move(table)), filter_(std::move(filter)) {
-    if (!hasPrintTables(db_)) {
+CopyGroups::CopyGroups(std::shared_ptr<CopySource> source, CopyFilter filter)
+    : source_(std::move(source)), filter_(std::move(filter)) {
+    if (!source_->keepsPrints()) {
         atEnd_ = true;
         return;
     }
-    // The index on the waste gives the groups in order without sorting them all.
-    groups_ = std::make_unique<Statement>(
-        db_.prepare("SELECT \"Print\", \"Size\" FROM " + quoteIdentifier(kCopyGroupsTable) +
-                    " WHERE \"Size\" >= ?1 AND \"Copies\" >= ?2 ORDER BY (\"Size\" * (\"Copies\" "
-                    "- 1)) DESC"));
-    groups_->bindInteger(1, filter_.minSize);
-    groups_->bindInteger(2, filter_.minCopies);
+    groups_ = source_->groups(filter_.minSize, filter_.minCopies);
 }
+
+CopyGroups::CopyGroups(Database& db, const std::string& table, CopyFilter filter)
+    : CopyGroups(std::shared_ptr<CopySource>(fileCopySource(db, table)), std::move(filter)) {}
 
 bool CopyGroups::passes(const CopyGroup& group) const {
     if (static_cast<std::int64_t>(group.members.size()) < filter_.minCopies)
@@ -36,13 +29,13 @@ bool CopyGroups::passes(const CopyGroup& group) const {
 std::vector<CopyGroup> CopyGroups::next(std::size_t count) {
     std::vector<CopyGroup> page;
     while (!atEnd_ && page.size() < count) {
-        if (!groups_->step()) {
+        CopyGroup group;
+        if (!groups_->next(group.key, group.size)) {
             atEnd_ = true;
             break;
         }
-        CopyGroup group{groups_->columnValue(0).asString(), groups_->columnInteger(1), {}};
         // Members of another size share the key by chance; those verified apart are split off.
-        const std::vector<PrintedRecord> members = recordsWithKey(db_, table_, group.key);
+        const std::vector<PrintedRecord> members = source_->recordsWithKey(group.key);
         std::string hash;
         bool allVerified = true;
         for (const PrintedRecord& member : members) {

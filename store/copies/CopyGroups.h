@@ -2,8 +2,8 @@
 // The groups of records with the same content across the catalogue, most wasted bytes first
 // (a group of n copies of s bytes wastes (n - 1) * s), read a page at a time. A filter keeps
 // the groups with a member on one Disk ID, at least so large, or with a path holding a text.
+#include "store/copies/CopySource.h"
 #include "store/copies/OtherCopies.h"
-#include "store/sqlite/Statement.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,7 +30,9 @@ struct CopyGroup {
 
 class CopyGroups {
 public:
-    CopyGroups(Database& db, std::string table, CopyFilter filter);
+    CopyGroups(std::shared_ptr<CopySource> source, CopyFilter filter);
+    // The groups of table `table` of a catalogue file.
+    CopyGroups(Database& db, const std::string& table, CopyFilter filter);
     // The next `count` groups that pass the filter; fewer at the end.
     std::vector<CopyGroup> next(std::size_t count);
     bool atEnd() const { return atEnd_; }
@@ -38,10 +40,9 @@ public:
 private:
     bool passes(const CopyGroup& group) const;
 
-    Database& db_;
-    std::string table_;
+    std::shared_ptr<CopySource> source_;
     CopyFilter filter_;
-    std::unique_ptr<Statement> groups_;
+    std::unique_ptr<CopySource::Groups> groups_;
     bool atEnd_ = false;
 };
 

@@ -10,6 +10,7 @@
 
 namespace katalox::store {
 
+class CopySource;
 class Database;
 
 struct FileCount {
@@ -41,9 +42,14 @@ struct DiskCoverage {
     double protectedShare() const;
 };
 
+DiskCoverage coverageOf(CopySource& source, const std::string& diskId);
+// The same in table `table` of a catalogue file, read in one snapshot.
 DiskCoverage coverageOf(Database& db, const std::string& table, const std::string& diskId);
 
 // The protected share is kept per Disk ID once worked out, for the windows that show it.
+void keepProtectedShare(CopySource& source, const std::string& diskId,
+                        const DiskCoverage& coverage);
+std::optional<double> keptProtectedShare(CopySource& source, const std::string& diskId);
 void keepProtectedShare(Database& db, const std::string& diskId, const DiskCoverage& coverage);
 std::optional<double> keptProtectedShare(Database& db, const std::string& diskId);
 

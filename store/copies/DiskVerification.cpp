@@ -3,17 +3,11 @@
 #include "platform/DeepPath.h"
 #include "platform/Error.h"
 #include "platform/MessagePump.h"
-#include "store/archives/ArchiveListing.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskPlace.h"
 #include "store/catalog/RecordedDisks.h"
-#include "store/facts/RecordedFacts.h"
-#include "store/prints/PrintTables.h"
-#include "store/prints/PrintsWriter.h"
+#include "store/copies/VerifyStore.h"
 #include "store/prints/SamplingAhead.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/SqlText.h"
-#include "store/sqlite/Transaction.h"
 
 #include <atomic>
 #include <cerrno>
@@ -27,10 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::string kVerified = quoteIdentifier(kVerifiedTable);
-const std::string kFindings = quoteIdentifier(kVerifyFindingsTable);
-const std::string kChecks = quoteIdentifier(kDiskChecksTable);
-
 // Files read ahead of the one being judged: enough to keep the reading thread busy.
 constexpr std::size_t kReadAhead = 32;
 // What is judged is written this often, so a kill loses little.
@@ -38,6 +28,8 @@ constexpr std::size_t kFilesPerCommit = 4096;
 constexpr auto kCommitEvery = std::chrono::seconds(2);
 constexpr auto kProgressEvery = std::chrono::milliseconds(50);
 constexpr std::int64_t kFilesBetweenProgress = 64;
+// Files whose details are read from the catalogue at once.
+constexpr std::size_t kDetailsAtOnce = 256;
 
 std::int64_t secondsNow() {
     return static_cast<std::int64_t>(std::time(nullptr));
@@ -50,9 +42,9 @@ struct Place {
     std::optional<std::string> folderNow;
 };
 
-std::vector<Place> placesOf(Database& db, const std::string& diskId) {
+std::vector<Place> placesOf(VerifyStore& store, const std::string& diskId) {
     std::vector<Place> places;
-    for (const RecordedScan& scan : recordedScans(db, diskId)) {
+    for (const RecordedScan& scan : store.scans(diskId)) {
         const ScanPlace place = locateScan(scan);
         places.push_back({scan.id, scan.scannedFolder,
                           place.state == ScanPlace::State::Connected
@@ -62,11 +54,6 @@ std::vector<Place> placesOf(Database& db, const std::string& diskId) {
     return places;
 }
 
-ContentPrint printOf(const Value& value) {
-    const std::string* bytes = value.text();
-    return bytes ? ContentPrint::fromBytes(*bytes) : ContentPrint();
-}
-
 bool missing(const std::string& path) {
     struct stat info {};
     return !platform::statDeep(path, info, false) && (errno == ENOENT || errno == ENOTDIR);
@@ -74,43 +61,11 @@ bool missing(const std::string& path) {
 
 } // namespace
 
-std::optional<DiskCheck> lastDiskCheck(Database& db, const std::string& diskId) {
-    if (!hasPrintTables(db))
-        return std::nullopt;
-    Statement select = db.prepare("SELECT \"Started\", \"Finished\" FROM " + kChecks +
-                                  " WHERE \"Disk ID\" = ?1 AND \"Started\" IS NOT NULL");
-    select.bindText(1, diskId);
-    if (!select.step())
-        return std::nullopt;
-    DiskCheck check;
-    check.started = select.columnInteger(0);
-    if (const Value finished = select.columnValue(1); !finished.isNull())
-        check.finished = finished.asInteger();
-    return check;
-}
-
-std::vector<FoundProblem> verifyFindings(Database& db, const std::string& table,
-                                         const std::string& diskId) {
-    std::vector<FoundProblem> found;
-    if (!hasFindingsTable(db))
-        return found;
-    Statement select = db.prepare("SELECT f.rowid, f.\"File Path\", v.\"Finding\" FROM " +
-                                  kFindings + " v JOIN " + quoteIdentifier(table) +
-                                  " f ON f.rowid = v.\"Record\" WHERE f.\"Disk ID\" = ?1 ORDER "
-                                  "BY f.rowid");
-    select.bindText(1, diskId);
-    while (select.step())
-        found.push_back({select.columnInteger(0), select.columnValue(1).asString(),
-                         static_cast<VerifyFinding>(select.columnInteger(2))});
-    return found;
-}
-
 DiskVerification::DiskVerification(Catalog& catalog, std::string diskId)
-    : db_(catalog.database()), table_(catalog.table()), diskId_(std::move(diskId)) {
-    if (!keepsPrints(table_))
-        throw Error("This catalogue cannot keep what a verification finds: its table bears the "
-                    "name of one of the tables it would need.");
-    preparePrintTables(db_, table_);
+    : DiskVerification(fileVerifyStore(catalog.database(), catalog.table()), std::move(diskId)) {}
+
+DiskVerification::DiskVerification(std::unique_ptr<VerifyStore> store, std::string diskId)
+    : store_(std::move(store)), diskId_(std::move(diskId)) {
     beginOrResume();
     countFiles();
 }
@@ -118,7 +73,7 @@ DiskVerification::DiskVerification(Catalog& catalog, std::string diskId)
 DiskVerification::~DiskVerification() = default;
 
 void DiskVerification::beginOrResume() {
-    const std::optional<DiskCheck> last = lastDiskCheck(db_, diskId_);
+    const std::optional<DiskCheck> last = store_->lastCheck(diskId_);
     if (last && !last->finished) {
         run_ = last->started;
         resuming_ = true;
@@ -127,48 +82,22 @@ void DiskVerification::beginOrResume() {
     // Each verification is told apart by its start, so a new one never takes an older one's
     // marks for its own.
     run_ = std::max(secondsNow(), last ? last->started + 1 : 0);
-    const Value disk(diskId_);
-    Transaction transaction(db_);
-    db_.execute("INSERT INTO " + kChecks +
-                    " (\"Disk ID\", \"Started\", \"Files\", \"Changed\", \"Gone\", "
-                    "\"Unreadable\") VALUES (?1, ?2, 0, 0, 0, 0) ON CONFLICT (\"Disk ID\") DO "
-                    "UPDATE SET \"Started\" = ?2, \"Finished\" = NULL, \"Files\" = 0, "
-                    "\"Changed\" = 0, \"Gone\" = 0, \"Unreadable\" = 0",
-                {disk, Value(run_)});
-    db_.execute("DELETE FROM " + kFindings + " WHERE \"Record\" IN (SELECT rowid FROM " +
-                    quoteIdentifier(table_) + " WHERE \"Disk ID\" = ?1)",
-                {disk});
-    transaction.commit();
+    store_->begin(diskId_, run_);
 }
 
 void DiskVerification::countFiles() {
-    // The disk's own files: members of archives are read with their archive.
-    Statement select = db_.prepare(
-        "SELECT f.rowid, f.\"File Size\", v.\"Checked\" IS ?2 FROM " + quoteIdentifier(table_) +
-        " f LEFT JOIN " + kVerified +
-        " v ON v.\"Record\" = f.rowid WHERE f.\"Disk ID\" = ?1 AND instr(f.\"File Path\", '" +
-        std::string(kMemberSeparator) + "') = 0 ORDER BY f.rowid");
-    select.bindText(1, diskId_);
-    select.bindInteger(2, run_);
-    while (select.step()) {
-        const std::int64_t size = select.columnValue(1).isNull() ? 0 : select.columnInteger(1);
+    for (const VerifyEntry& entry : store_->files(diskId_, run_)) {
         ++figures_.files;
-        figures_.bytes += size;
-        if (select.columnInteger(2) != 0) {
+        figures_.bytes += entry.size;
+        if (entry.checked) {
             ++figures_.filesChecked;
-            figures_.bytesChecked += size;
+            figures_.bytesChecked += entry.size;
         } else {
-            toCheck_.push_back(select.columnInteger(0));
+            toCheck_.push_back(entry.record);
         }
     }
-    Statement findings = db_.prepare("SELECT v.\"Finding\", count(*) FROM " + kFindings +
-                                     " v JOIN " + quoteIdentifier(table_) +
-                                     " f ON f.rowid = v.\"Record\" WHERE f.\"Disk ID\" = ?1 "
-                                     "GROUP BY v.\"Finding\"");
-    findings.bindText(1, diskId_);
-    while (findings.step()) {
-        const std::int64_t count = findings.columnInteger(1);
-        switch (static_cast<VerifyFinding>(findings.columnInteger(0))) {
+    for (const auto& [finding, count] : store_->findingCounts(diskId_)) {
+        switch (finding) {
         case VerifyFinding::Corrupted:
             figures_.corrupted = count;
             break;
@@ -190,19 +119,15 @@ void DiskVerification::countFiles() {
 class DiskVerification::Pass {
 public:
     Pass(DiskVerification& owner)
-        : owner_(owner), db_(owner.db_), figures_(owner.figures_),
-          places_(placesOf(db_, owner.diskId_)), facts_(db_),
-          details_(db_.prepare(
-              "SELECT f.\"File Name\", f.\"File Path\", f.\"File Size\", v.\"Hash\", " +
-              runPrintSql("f.rowid") + " FROM " + quoteIdentifier(owner.table_) + " f LEFT JOIN " +
-              kVerified + " v ON v.\"Record\" = f.rowid WHERE f.rowid = ?1")),
+        : owner_(owner), store_(*owner.store_), figures_(owner.figures_),
+          places_(placesOf(store_, owner.diskId_)),
           reader_([this](const std::string& path, std::vector<char>& buffer) {
               return wholePrint(path, buffer, [this](std::uint64_t bytes) {
                   inFlight_ += static_cast<std::int64_t>(bytes);
                   return !stop_.load();
               });
           }),
-          prints_(db_) {
+          prints_(store_.prints()) {
         const bool anyConnected = std::any_of(places_.begin(), places_.end(),
                                               [](const Place& place) { return place.folderNow; });
         if (!places_.empty() && !anyConnected)
@@ -222,8 +147,22 @@ public:
         if (progress && !progress(figures_))
             stop_ = true;
         while (!stop_) {
-            while (next < owner_.toCheck_.size() && waiting_.size() < kReadAhead)
-                handIn(owner_.toCheck_[next++]);
+            while (waiting_.size() < kReadAhead &&
+                   (!ahead_.empty() || next < owner_.toCheck_.size())) {
+                if (ahead_.empty()) {
+                    // The details of the next files are read together.
+                    const std::size_t end = std::min(owner_.toCheck_.size(), next + kDetailsAtOnce);
+                    const std::vector<std::int64_t> records(
+                        owner_.toCheck_.begin() + static_cast<std::ptrdiff_t>(next),
+                        owner_.toCheck_.begin() + static_cast<std::ptrdiff_t>(end));
+                    next = end;
+                    for (VerifyDetails& details : store_.details(records))
+                        ahead_.push_back(std::move(details));
+                    continue;
+                }
+                handIn(ahead_.front());
+                ahead_.pop_front();
+            }
             if (waiting_.empty())
                 break;
             const std::optional<ReadPrint> read =
@@ -260,26 +199,14 @@ private:
         ContentPrint sampledBefore;
         std::string live;
     };
-    struct Judged {
-        std::int64_t record = 0;
-        std::optional<VerifyFinding> finding;
-        ContentPrint whole;
-    };
 
-    void handIn(std::int64_t record) {
-        details_.reset();
-        details_.bindInteger(1, record);
-        if (!details_.step())
-            return; // deleted meanwhile
+    void handIn(const VerifyDetails& details) {
         Waiting file;
-        file.record = record;
-        file.size = details_.columnValue(2).isNull() ? 0 : details_.columnInteger(2);
-        file.wholeBefore = printOf(details_.columnValue(3));
-        file.sampledBefore = printOf(details_.columnValue(4));
-        const std::string upperName = details_.columnValue(0).asString();
-        const std::string storedPath = details_.columnValue(1).asString();
-        details_.reset();
-        if (!findLive(file, upperName, storedPath))
+        file.record = details.record;
+        file.size = details.size;
+        file.wholeBefore = details.whole;
+        file.sampledBefore = details.sampled;
+        if (!findLive(file, details.upperName, details.storedPath))
             return;
         reader_.handIn(file.live);
         waiting_.push_back(std::move(file));
@@ -288,7 +215,7 @@ private:
     // The file's place on the live disk: through its recorded real path and the place of the
     // scan that found it, else by its stored path. False when its volume is not connected.
     bool findLive(Waiting& file, const std::string& upperName, const std::string& storedPath) {
-        if (const auto recorded = facts_.factsOf(file.record, upperName)) {
+        if (const auto recorded = store_.recordedPath(file.record, upperName)) {
             for (const Place& place : places_) {
                 if (place.scanId != recorded->scanId)
                     continue;
@@ -302,7 +229,7 @@ private:
             }
         }
         // Gone files are looked for where they were stored, and are found missing there.
-        file.live = store::livePathOf(db_, owner_.diskId_, storedPath).value_or(storedPath);
+        file.live = store_.livePath(owner_.diskId_, storedPath).value_or(storedPath);
         return true;
     }
 
@@ -310,7 +237,7 @@ private:
         Waiting file = std::move(waiting_.front());
         waiting_.pop_front();
         inFlight_ -= static_cast<std::int64_t>(read.bytesRead);
-        Judged judged{file.record, std::nullopt, {}};
+        VerifyJudgement judged{file.record, std::nullopt, {}};
         const bool sameFacts = static_cast<std::int64_t>(read.size) == file.size &&
                                (!file.recordedTime || *file.recordedTime == read.modified);
         switch (read.outcome) {
@@ -365,62 +292,23 @@ private:
     void write() {
         if (judged_.empty() && !figures_.finished)
             return;
-        const std::string table = quoteIdentifier(owner_.table_);
-        Transaction transaction(db_);
-        // A record deleted meanwhile keeps nothing: its triggers have cleared it already.
-        Statement verified = db_.prepareInBatch(
-            "INSERT INTO " + kVerified + " SELECT ?1, ?2, ?3 WHERE EXISTS (SELECT 1 FROM " + table +
-            " WHERE rowid = ?1) ON CONFLICT (\"Record\") DO UPDATE SET \"Hash\" = "
-            "coalesce(excluded.\"Hash\", \"Hash\"), \"Checked\" = excluded.\"Checked\"");
-        Statement finding = db_.prepareInBatch("INSERT OR REPLACE INTO " + kFindings +
-                                               " SELECT ?1, ?2, ?3 WHERE "
-                                               "EXISTS (SELECT 1 FROM " +
-                                               table + " WHERE rowid = ?1)");
-        for (const Judged& judged : judged_) {
-            verified.reset();
-            verified.bindInteger(1, judged.record);
-            if (judged.whole.known())
-                verified.bindBlob(2, judged.whole.all());
-            verified.bindInteger(3, owner_.run_);
-            verified.step();
-            if (!judged.finding)
-                continue;
-            finding.reset();
-            finding.bindInteger(1, judged.record);
-            finding.bindInteger(2, static_cast<std::int64_t>(*judged.finding));
-            finding.bindInteger(3, owner_.run_);
-            finding.step();
-        }
-        prints_.flush();
-        Statement check = db_.prepareInBatch(
-            "UPDATE " + kChecks +
-            " SET \"Files\" = ?2, \"Changed\" = ?3, \"Gone\" = ?4, \"Unreadable\" = ?5, "
-            "\"Finished\" = ?6 WHERE \"Disk ID\" = ?1");
-        check.bindText(1, owner_.diskId_);
-        check.bindInteger(2, figures_.filesChecked);
-        check.bindInteger(3, figures_.corrupted);
-        check.bindInteger(4, figures_.gone);
-        check.bindInteger(5, figures_.unreadable);
-        if (figures_.finished)
-            check.bindInteger(6, secondsNow());
-        check.step();
-        transaction.commit();
+        store_.write(owner_.diskId_, owner_.run_, judged_, figures_,
+                     figures_.finished ? std::optional(secondsNow()) : std::nullopt);
         judged_.clear();
     }
 
     DiskVerification& owner_;
-    Database& db_;
+    VerifyStore& store_;
     VerifyFigures& figures_;
     std::vector<Place> places_;
-    RecordedFactsReader facts_;
-    Statement details_;
+    std::deque<VerifyDetails> ahead_; // read from the catalogue, not handed in yet
     std::atomic<bool> stop_{false};
     std::atomic<std::int64_t> inFlight_{0}; // bytes read of files not judged yet
     std::deque<Waiting> waiting_;
-    std::vector<Judged> judged_;
+    std::vector<VerifyJudgement> judged_;
     // Last, so that its thread stops before what it reports into goes.
     SamplingAhead reader_;
-    PrintsWriter prints_;
+    PrintSink& prints_;
 };
 
 VerifyFigures DiskVerification::run(const std::function<bool(const VerifyFigures&)>& progress) {

@@ -7,6 +7,7 @@
 // checked is marked with the verification's start time, which also tells the disk's last one.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ namespace katalox::store {
 
 class Catalog;
 class Database;
+class VerifyStore;
 
 enum class VerifyFinding : std::int64_t {
     Corrupted = 1,  // the same size and time, other content
@@ -57,6 +59,8 @@ public:
     // Resumes the Disk ID's unfinished verification, or begins a new one. Throws Error when
     // the disk is not connected, or the catalogue cannot keep what verification finds.
     DiskVerification(Catalog& catalog, std::string diskId);
+    // The same through `store`: a catalogue file's or a server's.
+    DiskVerification(std::unique_ptr<VerifyStore> store, std::string diskId);
     ~DiskVerification();
     DiskVerification(const DiskVerification&) = delete;
     DiskVerification& operator=(const DiskVerification&) = delete;
@@ -73,8 +77,7 @@ private:
     void beginOrResume();
     void countFiles();
 
-    Database& db_;
-    std::string table_;
+    std::unique_ptr<VerifyStore> store_;
     std::string diskId_;
     std::int64_t run_ = 0;
     bool resuming_ = false;

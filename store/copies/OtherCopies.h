@@ -8,6 +8,7 @@
 
 namespace katalox::store {
 
+class CopySource;
 class Database;
 
 struct KnownCopy {
@@ -18,14 +19,17 @@ struct KnownCopy {
     bool sure = false;
 };
 
-// The other copies of `record` of `table`, by Disk ID and path; none when it has no print.
+// The other copies of `record`, by Disk ID and path; none when it has no print.
+std::vector<KnownCopy> otherCopies(CopySource& source, std::int64_t record);
+// The same in table `table` of a catalogue file.
 std::vector<KnownCopy> otherCopies(Database& db, const std::string& table, std::int64_t record);
 
 // Every record with the print whose index key is `key`, with its whole hash (empty when not
-// verified): the members of one group of copies.
+// verified) and its whole sampled print: the members of one group of copies.
 struct PrintedRecord {
     KnownCopy copy;
     std::string wholeHash;
+    std::string print;
 };
 std::vector<PrintedRecord> recordsWithKey(Database& db, const std::string& table,
                                           const std::string& key);

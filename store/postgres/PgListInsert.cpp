@@ -4,7 +4,7 @@
 #include "platform/Find.h"
 #include "store/catalog/Catalog.h"
 #include "store/postgres/PgDisks.h"
-#include "store/postgres/PgInsert.h"
+#include "store/postgres/PgPrintedInsert.h"
 
 #include <algorithm>
 #include <limits>
@@ -14,9 +14,10 @@ namespace katalox::store {
 ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
                                      std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
-                                     const std::function<bool(std::size_t)>& progress) {
+                                     const std::function<bool(std::size_t)>& progress,
+                                     bool fingerprints) {
     scan.id = recordServerScan(db, table, scan);
-    PgInsert insert(db, table);
+    PgPrintedInsert insert(db, table, scan.diskId, fingerprints);
     ListInsertFigures figures;
     std::size_t at = 0;
     try {
@@ -24,9 +25,8 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
             const std::string path(pathAt(at));
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
             if (const auto found = platform::FindOperation::lookUp(path))
-                insert.add(path, scan.diskId,
-                           static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
+                insert.add(path, static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                     found->size, std::numeric_limits<std::int64_t>::max())));
             else
                 ++figures.missing;
             if (progress && !progress(at)) {
@@ -44,6 +44,8 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
     }
     figures.records = insert.written();
     figures.totalSize = insert.writtenSize();
+    figures.unreadable = insert.printCounts().unreadable;
+    figures.changing = insert.printCounts().changing;
     scan.recordCount = figures.records;
     scan.totalSize = figures.totalSize;
     scan.complete = !figures.stopped;

@@ -16,8 +16,10 @@ class PgConnection;
 struct ListInsertFigures {
     std::int64_t records = 0; // records written
     std::int64_t totalSize = 0;
-    std::int64_t missing = 0; // listed files gone since the scan: no record
-    bool stopped = false;     // the progress callback asked to stop
+    std::int64_t missing = 0;    // listed files gone since the scan: no record
+    bool stopped = false;        // the progress callback asked to stop
+    std::int64_t unreadable = 0; // files that got no print: they could not be read,
+    std::int64_t changing = 0;   // or changed while they were read
 };
 
 // `scan` is recorded beside the records when the insert begins and marked complete with its
@@ -25,10 +27,12 @@ struct ListInsertFigures {
 // i-th of `count` listed paths; `progress(i)` is told after each file
 // and may return false to stop (what was added is written). When a batch cannot be written
 // the insert stops there and throws Error saying how many records were not written and how
-// many were: the batches before it stay.
+// many were: the batches before it stay. With `fingerprints`, each record's sampled print is
+// taken and written with its batch.
 ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
                                      std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
-                                     const std::function<bool(std::size_t)>& progress = {});
+                                     const std::function<bool(std::size_t)>& progress = {},
+                                     bool fingerprints = false);
 
 } // namespace katalox::store

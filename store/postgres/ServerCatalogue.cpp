@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgPrints.h"
 #include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
 
@@ -46,10 +47,14 @@ std::int64_t runServerChange(const std::string& uri, const std::string& statemen
 
 namespace {
 
+// `before` runs ahead of the change, while the records of the Disk ID are as they were.
 void changeDisk(const std::string& uri, const std::string& statement, const std::string& keepScans,
-                const std::vector<PgParameter>& parameters) {
+                const std::vector<PgParameter>& parameters,
+                const std::vector<std::string>& before = {}) {
     const std::shared_ptr<PgConnection> db = serverConnection(uri);
     PgTransaction transaction(*db);
+    for (const std::string& keep : before)
+        db->execute(keep, parameters);
     db->execute(statement);
     db->execute(keepScans, parameters);
     transaction.commit();
@@ -59,13 +64,15 @@ void changeDisk(const std::string& uri, const std::string& statement, const std:
 
 void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& statement) {
-    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)});
+    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)},
+               forgetServerDiskChecksStatements(table));
 }
 
 void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& newName, const std::string& statement) {
     changeDisk(uri, statement, renameServerDiskStatement(table),
-               {toServerText(diskId), toServerText(newName)});
+               {toServerText(diskId), toServerText(newName)},
+               renameServerDiskChecksStatements(table));
 }
 
 std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::string& table) {
@@ -87,8 +94,13 @@ void emptyServerTable(const std::string& uri, const std::string& table) {
                           (count == 1 ? " other program is" : " other programs are") +
                           " connected to it");
     // TRUNCATE keeps the identity's counter unless told otherwise, as emptying a file does.
-    db->execute("TRUNCATE " + quoteIdentifier(table) + ", " +
-                quoteIdentifier(serverDisksTable(table)));
+    // TRUNCATE fires no delete trigger: what is kept beside the records is emptied with them.
+    const ServerPrintTables prints = serverPrintTables(table);
+    std::string tables = quoteIdentifier(table) + ", " + quoteIdentifier(serverDisksTable(table));
+    for (const std::string* kept :
+         {&prints.prints, &prints.groups, &prints.verified, &prints.findings, &prints.checks})
+        tables += ", " + quoteIdentifier(*kept);
+    db->execute("TRUNCATE " + tables);
     transaction.commit();
 }
 

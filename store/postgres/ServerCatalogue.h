@@ -28,7 +28,8 @@ std::shared_ptr<PgConnection> serverConnection(const std::string& uri);
 std::int64_t runServerChange(const std::string& uri, const std::string& statement);
 
 // Deletes or renames every record of `diskId` by the main window's `statement`, and keeps the
-// scans recorded beside `table` in step, in one transaction.
+// scans and the disk checks recorded beside `table` in step, in one transaction (the records'
+// prints follow them by the catalogue's triggers).
 void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& statement);
 void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
@@ -38,9 +39,9 @@ void renameServerDisk(const std::string& uri, const std::string& table, const st
 // mounted on this machine now.
 std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::string& table);
 
-// Removes every record of `table` and its recorded scans, and nothing else (the Id counter goes
-// on), or nothing when another program is connected to the catalogue: then it throws EngineError
-// saying so.
+// Removes every record of `table`, its recorded scans and what is kept of their prints, and
+// nothing else (the Id counter goes on), or nothing when another program is connected to the
+// catalogue: then it throws EngineError saying so.
 void emptyServerTable(const std::string& uri, const std::string& table);
 
 } // namespace katalox::store

@@ -4,6 +4,7 @@
 // keeps a record's print with it or neither. New records go into runs of their own; a record
 // that lies in a run already gets its slot there replaced.
 #include "store/prints/ContentPrint.h"
+#include "store/prints/PrintSink.h"
 #include "store/sqlite/Statement.h"
 
 #include <cstdint>
@@ -14,14 +15,13 @@ namespace katalox::store {
 
 class Database;
 
-class PrintsWriter {
+class PrintsWriter : public PrintSink {
 public:
     explicit PrintsWriter(Database& db) : db_(db) {}
 
-    // Record `record` of `size` bytes has `print` (unknown for a file that could not be read).
-    void add(std::int64_t record, const ContentPrint& print, std::int64_t size);
+    void add(std::int64_t record, const ContentPrint& print, std::int64_t size) override;
     std::size_t waiting() const { return prints_.size(); }
-    void flush();
+    void flush() override;
 
 private:
     struct Entry {

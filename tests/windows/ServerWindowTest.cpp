@@ -14,7 +14,10 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <cstdlib>
@@ -29,7 +32,7 @@ namespace {
 class ServerWindowTest : public PostgresCatalogueTest {
 protected:
     // A scan of a folder of `files` files under `diskId`, inserted as the scan window does.
-    void scan(const std::string& diskId, int files) {
+    void scan(const std::string& diskId, int files, bool fingerprints = false) {
         const std::string folder = dir.file(diskId) + "/";
         std::filesystem::create_directory(folder);
         std::vector<std::string> paths;
@@ -40,7 +43,7 @@ protected:
         store::PgConnection db(uri);
         store::insertListOnServer(
             db, "Files", store::scanStarting(diskId, {folder, "*", "*"}, files), paths.size(),
-            [&](std::size_t i) { return std::string_view(paths[i]); });
+            [&](std::size_t i) { return std::string_view(paths[i]); }, {}, fingerprints);
     }
 
     void openWindow() {
@@ -154,6 +157,38 @@ TEST_F(ServerWindowTest, AServerRestartedUnderTheWindowIsToldAndTheNextListingCo
         << dialogs.texts("message").front().toStdString();
     form.update2();
     EXPECT_EQ(grid->data(grid->index(1400, 0), Qt::DisplayRole).toString(), QString("1401"));
+}
+
+} // namespace
+} // namespace katalox::test
+
+namespace katalox::test {
+namespace {
+
+TEST_F(ServerWindowTest, TheCopiesWindowAndVerifyThisDiskWorkOnTheServer) {
+    // Each file of KEEP has the content of the file of the same name on DOCS.
+    scan("DOCS", 3, true);
+    scan("KEEP", 2, true);
+    openWindow();
+    trigger("copies");
+    auto* copies = form.findChild<QWidget*>("copies");
+    ASSERT_TRUE(copies && copies->isVisible());
+    EXPECT_EQ(copies->findChild<QTreeWidget*>("groups")->topLevelItemCount(), 2);
+    auto* disks = copies->findChild<QTableWidget*>("disks");
+    ASSERT_EQ(disks->rowCount(), 2);
+    disks->selectRow(1);
+    copies->findChild<QPushButton*>("showCoverage")->click();
+    EXPECT_EQ(disks->item(1, 2)->text(), QString("100.0%"));
+
+    // Verified from the tree, the disk's verification is told in the copies window too.
+    select("KEEP");
+    trigger("verifyThisDisk");
+    auto* heading = form.findChild<QLabel*>("verifyHeading");
+    ASSERT_TRUE(heading);
+    EXPECT_TRUE(heading->text().startsWith("Verified: 2 files read whole."))
+        << heading->text().toStdString();
+    trigger("copies");
+    EXPECT_TRUE(disks->item(1, 3)->text().startsWith("verified on"));
 }
 
 } // namespace
