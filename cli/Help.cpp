@@ -73,7 +73,7 @@ const std::map<std::string, const char*> kCommands = {
      "and disk images (zip, 7z, rar, tar, iso, ...) become records too, named by the\n"
      "archive's path, // and their path inside it; --no-archives leaves them out.\n"
      "Into a catalogue on a PostgreSQL server the files are written in batches of 10000, each\n"
-     "kept once written; fingerprints, archive members and volumes are not recorded there yet.\n"},
+     "kept once written; fingerprints and volumes are not recorded there yet.\n"},
     {"update",
      "Usage: katalox-cli update ID [--dry-run]\n"
      "\n"

@@ -1,6 +1,7 @@
 // scan into a catalogue on a PostgreSQL server: the walk of the scan into a catalogue file, its
-// files written as records in batches, each batch one transaction. A batch that fails ends the
-// scan; the batches before it stay, and the user learns how many records are missing.
+// files and the members of its archives written as records in batches, each batch one
+// transaction. A batch that fails ends the scan; the batches before it stay, and the user
+// learns how many records are missing.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
@@ -9,6 +10,7 @@
 #include "platform/Paths.h"
 #include "scanner/WalkAhead.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
@@ -41,10 +43,10 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     const auto [diskId, rules] = scanTargetOf(args);
     store::PgConnection db(uri);
     store::checkCatalogue(db, uri);
-    if (!args.has("--no-fingerprints") || !args.has("--no-archives"))
-        std::fputs("katalox-cli: a catalogue on a PostgreSQL server keeps no fingerprints and no "
-                   "members of archives yet: the files alone are inserted (--no-fingerprints "
-                   "--no-archives leave this note out)\n",
+    if (!args.has("--no-fingerprints"))
+        std::fputs("katalox-cli: a catalogue on a PostgreSQL server keeps no fingerprints yet: "
+                   "the files and the members of archives are inserted without them "
+                   "(--no-fingerprints leaves this note out)\n",
                    stderr);
     // The walk runs ahead on a thread of its own while the records are written.
     scanner::WalkAhead walk(rules);
@@ -52,6 +54,12 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
     recorded.id = store::recordServerScan(db, table, recorded);
     store::PgInsert insert(db, table);
+    store::PgMembersInsert members(
+        insert, table,
+        args.has("--no-archives")
+            ? std::nullopt
+            : std::optional(store::ArchiveLimits{store::defaultArchiveFormats()}));
+    insert.setBatchClosing([&](store::PgConnection& batch) { members.writeRows(batch); });
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -70,9 +78,11 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                 if (!found)
                     break;
                 // The whole 64-bit size, so files of 2 GiB and more keep their true size.
-                insert.add(found->path, diskId,
-                           static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
+                members.addFile(
+                    insert.add(found->path, diskId,
+                               static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                   found->size, std::numeric_limits<std::int64_t>::max()))),
+                    found->path, diskId);
                 const std::string_view in(found->path.data(),
                                           found->path.rfind(platform::kPathSeparator));
                 if (in != lastFolder) {
@@ -96,14 +106,22 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     }
     if (walkFailure)
         std::rethrow_exception(walkFailure);
-    recorded.recordCount = insert.written();
-    recorded.totalSize = insert.writtenSize();
+    // The members are records of their own, not files of the disk.
+    recorded.recordCount = insert.written() - members.written();
+    recorded.totalSize = insert.writtenSize() - members.writtenSize();
     recorded.listedFiles = static_cast<std::int64_t>(listed);
     recorded.complete = true;
     store::completeServerScan(db, table, recorded);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
-                     static_cast<long long>(insert.written()), diskId.c_str());
+                     static_cast<long long>(recorded.recordCount), diskId.c_str());
+    if (const store::ArchiveInsertCounts& counts = members.counts();
+        counts.unreadArchives + counts.membersLeftOut > 0)
+        std::fprintf(stderr,
+                     "%lld archives could not be read and %lld members of archives were left "
+                     "out\n",
+                     static_cast<long long>(counts.unreadArchives),
+                     static_cast<long long>(counts.membersLeftOut));
     return 0;
 }
 

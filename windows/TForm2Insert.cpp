@@ -48,15 +48,19 @@ void TForm2::BitBtn1Click() {
     std::exception_ptr unrecorded;
     katalox::store::InsertFigures figures;
     try {
-        // A catalogue on a server takes the records and the scan alone: it keeps no
-        // fingerprints and no members of archives yet.
-        if (katalox::store::isServerUri(table.filePath()))
-            katalox::store::insertListOnServer(
-                *katalox::store::serverConnection(table.filePath()),
-                katalox::store::tableNameOf(table.tableName()),
-                katalox::store::scanStarting(scan.diskId, scan.rules, lines_->lineCount()),
-                lines_->lineCount(), pathAt, progress);
-        else
+        // A catalogue on a server takes the records, their members and the scan: it keeps no
+        // fingerprints yet.
+        if (katalox::store::isServerUri(table.filePath())) {
+            const katalox::store::ArchiveInsertCounts members =
+                katalox::store::insertListOnServer(
+                    *katalox::store::serverConnection(table.filePath()),
+                    katalox::store::tableNameOf(table.tableName()),
+                    katalox::store::scanStarting(scan.diskId, scan.rules, lines_->lineCount()),
+                    lines_->lineCount(), pathAt, progress, scan.archives)
+                    .members;
+            figures.unreadArchives = members.unreadArchives;
+            figures.membersLeftOut = members.membersLeftOut;
+        } else
             figures = katalox::store::Catalog(table.filePath())
                           .insert(scan, lines_->lineCount(), pathAt, progress);
     } catch (const katalox::store::UnrecordedScanError&) {

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgInsert.h"
 
@@ -14,9 +15,12 @@ namespace katalox::store {
 ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
                                      std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
-                                     const std::function<bool(std::size_t)>& progress) {
+                                     const std::function<bool(std::size_t)>& progress,
+                                     const std::optional<ArchiveLimits>& archives) {
     scan.id = recordServerScan(db, table, scan);
     PgInsert insert(db, table);
+    PgMembersInsert members(insert, table, archives);
+    insert.setBatchClosing([&](PgConnection& batch) { members.writeRows(batch); });
     ListInsertFigures figures;
     std::size_t at = 0;
     try {
@@ -24,9 +28,11 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
             const std::string path(pathAt(at));
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
             if (const auto found = platform::FindOperation::lookUp(path))
-                insert.add(path, scan.diskId,
-                           static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
+                members.addFile(
+                    insert.add(path, scan.diskId,
+                               static_cast<std::int64_t>(std::min<std::uint64_t>(
+                                   found->size, std::numeric_limits<std::int64_t>::max()))),
+                    path, scan.diskId);
             else
                 ++figures.missing;
             if (progress && !progress(at)) {
@@ -42,8 +48,10 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
         throw Error(recordCountText(notWritten) + " could not be written (" +
                     std::to_string(insert.written()) + " were): " + error.what());
     }
-    figures.records = insert.written();
-    figures.totalSize = insert.writtenSize();
+    // The members are records of their own, not files of the disk.
+    figures.records = insert.written() - members.written();
+    figures.totalSize = insert.writtenSize() - members.writtenSize();
+    figures.members = members.counts();
     scan.recordCount = figures.records;
     scan.totalSize = figures.totalSize;
     scan.complete = !figures.stopped;

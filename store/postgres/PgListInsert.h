@@ -1,6 +1,7 @@
 #pragma once
 // The scan window's list written to a catalogue on a server: each file that still exists
 // becomes one record of the Disk ID, in list order, in batches that are each one transaction.
+#include "store/archives/ArchiveInsert.h"
 #include "store/catalog/RecordedDisks.h"
 
 #include <cstddef>
@@ -16,8 +17,9 @@ class PgConnection;
 struct ListInsertFigures {
     std::int64_t records = 0; // records written
     std::int64_t totalSize = 0;
-    std::int64_t missing = 0; // listed files gone since the scan: no record
-    bool stopped = false;     // the progress callback asked to stop
+    std::int64_t missing = 0;    // listed files gone since the scan: no record
+    bool stopped = false;        // the progress callback asked to stop
+    ArchiveInsertCounts members; // records of members, not in `records` nor `totalSize`
 };
 
 // `scan` is recorded beside the records when the insert begins and marked complete with its
@@ -25,10 +27,12 @@ struct ListInsertFigures {
 // i-th of `count` listed paths; `progress(i)` is told after each file
 // and may return false to stop (what was added is written). When a batch cannot be written
 // the insert stops there and throws Error saying how many records were not written and how
-// many were: the batches before it stay.
+// many were: the batches before it stay. The members of archives among the files become records
+// too, as `archives` says (PgArchiveMembers.h).
 ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table, RecordedScan scan,
                                      std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
-                                     const std::function<bool(std::size_t)>& progress = {});
+                                     const std::function<bool(std::size_t)>& progress = {},
+                                     const std::optional<ArchiveLimits>& archives = {});
 
 } // namespace katalox::store

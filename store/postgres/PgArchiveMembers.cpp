@@ -1,0 +1,129 @@
+#include "store/postgres/PgArchiveMembers.h"
+
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgInsert.h"
+#include "store/postgres/PgText.h"
+#include "store/sqlite/SqlText.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace katalox::store {
+
+namespace {
+
+// Rows of one INSERT: five parameters each, well within the server's 65535.
+constexpr std::size_t kRowsPerStatement = 1000;
+
+std::int64_t keptSize(std::uint64_t size) {
+    return static_cast<std::int64_t>(
+        std::min<std::uint64_t>(size, std::numeric_limits<std::int64_t>::max()));
+}
+
+} // namespace
+
+std::string serverMembersTable(const std::string& table) {
+    return table + " Archive Members";
+}
+
+void createServerMemberTables(PgConnection& db, const std::string& table) {
+    const std::string records = quoteIdentifier(table);
+    const std::string members = quoteIdentifier(serverMembersTable(table));
+    const std::string deleted = quoteIdentifier(serverMembersTable(table) + " Deleted");
+    const std::string emptied = quoteIdentifier(serverMembersTable(table) + " Emptied");
+    db.execute("CREATE TABLE " + members +
+               " (\"Record\" bigint PRIMARY KEY, \"Archive\" bigint NOT NULL, \"Name\" text,"
+               " \"Size\" bigint, \"Time\" bigint)");
+    db.execute("CREATE INDEX " + quoteIdentifier(serverMembersTable(table) + " By Archive") +
+               " ON " + members + " (\"Archive\")");
+    // Once for each statement, over all the records it deleted: a Disk ID's records go with a
+    // few joins rather than a look-up each. The members' records deleted here run it again,
+    // which deletes their rows and, finding no members of theirs, deletes nothing more (a
+    // statement trigger runs even for a statement that deletes nothing).
+    db.execute("CREATE FUNCTION " + deleted +
+               "() RETURNS trigger LANGUAGE plpgsql AS $body$ BEGIN DELETE FROM " + members +
+               " m USING gone g WHERE m.\"Record\" = g.\"Id\"; IF EXISTS (SELECT FROM " +
+               members + " m JOIN gone g ON m.\"Archive\" = g.\"Id\") THEN WITH held AS " +
+               "(DELETE FROM " + members +
+               " m USING gone g WHERE m.\"Archive\" = g.\"Id\" RETURNING m.\"Record\") DELETE FROM " +
+               records +
+               " r USING held h WHERE r.\"Id\" = h.\"Record\"; END IF; RETURN NULL; END $body$");
+    db.execute("CREATE TRIGGER " + deleted + " AFTER DELETE ON " + records +
+               " REFERENCING OLD TABLE AS gone FOR EACH STATEMENT EXECUTE FUNCTION " + deleted +
+               "()");
+    db.execute("CREATE FUNCTION " + emptied +
+               "() RETURNS trigger LANGUAGE plpgsql AS $body$ BEGIN TRUNCATE " + members +
+               "; RETURN NULL; END $body$");
+    db.execute("CREATE TRIGGER " + emptied + " AFTER TRUNCATE ON " + records +
+               " FOR EACH STATEMENT EXECUTE FUNCTION " + emptied + "()");
+}
+
+std::optional<ArchivedRecord> archivedServerRecord(PgConnection& db, const std::string& table,
+                                                   std::int64_t record) {
+    const PgResult row = db.execute(
+        "SELECT m.\"Archive\", m.\"Name\", m.\"Size\", m.\"Time\", a.\"File Path\" FROM " +
+            quoteIdentifier(serverMembersTable(table)) + " m JOIN " + quoteIdentifier(table) +
+            " a ON a.\"Id\" = m.\"Archive\" WHERE m.\"Record\" = $1",
+        {std::to_string(record)});
+    if (row.rows() == 0)
+        return std::nullopt;
+    ArchivedRecord member;
+    member.archive = row.integer(0, 0);
+    member.realPath = fromServerText(row.text(0, 1));
+    member.size = static_cast<std::uint64_t>(std::max<std::int64_t>(row.integer(0, 2), 0));
+    member.modified = row.integer(0, 3);
+    member.archiveStoredPath = fromServerText(row.text(0, 4));
+    return member;
+}
+
+PgMembersInsert::PgMembersInsert(PgInsert& insert, const std::string& table,
+                                 std::optional<ArchiveLimits> archives)
+    : insert_(insert),
+      insertRows_("INSERT INTO " + quoteIdentifier(serverMembersTable(table)) +
+                  " (\"Record\", \"Archive\", \"Name\", \"Size\", \"Time\") VALUES "),
+      archives_(std::move(archives)) {}
+
+void PgMembersInsert::addFile(std::int64_t record, const std::string& path,
+                              const std::string& diskId) {
+    if (!looksInside(archives_, path))
+        return;
+    const ArchiveInsertCounts found =
+        insertArchiveMembers(path, *archives_, [&](const ArchiveMember& member) {
+            // Upper-casing goes character by character and the separator is ASCII, so the
+            // insert names the record as memberRecord() does.
+            const std::int64_t size = keptSize(member.size);
+            const std::int64_t id =
+                insert_.add(path + std::string(kMemberSeparator) + member.path, diskId, size);
+            rows_.push_back({id, record, member.path, size, member.modified});
+        });
+    counts_.members += found.members;
+    counts_.unreadArchives += found.unreadArchives;
+    counts_.membersLeftOut += found.membersLeftOut;
+}
+
+void PgMembersInsert::writeRows(PgConnection& db) {
+    for (std::size_t from = 0; from < rows_.size(); from += kRowsPerStatement) {
+        const std::size_t to = std::min(rows_.size(), from + kRowsPerStatement);
+        std::string sql = insertRows_;
+        std::vector<PgParameter> values;
+        values.reserve((to - from) * 5);
+        for (std::size_t at = from; at < to; ++at) {
+            const Row& row = rows_[at];
+            const std::size_t first = values.size() + 1;
+            sql += at == from ? "(" : ",(";
+            for (std::size_t i = 0; i < 5; ++i)
+                sql += (i ? ",$" : "$") + std::to_string(first + i);
+            sql += ')';
+            values.insert(values.end(),
+                          {std::to_string(row.record), std::to_string(row.archive),
+                           toServerText(row.realPath), std::to_string(row.size),
+                           std::to_string(row.modified)});
+            ++written_;
+            writtenSize_ += row.size;
+        }
+        db.execute(sql, values);
+    }
+    rows_.clear();
+}
+
+} // namespace katalox::store
