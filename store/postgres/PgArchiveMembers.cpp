@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 
 namespace katalox::store {
 
@@ -18,6 +19,23 @@ constexpr std::size_t kRowsPerStatement = 1000;
 std::int64_t keptSize(std::uint64_t size) {
     return static_cast<std::int64_t>(
         std::min<std::uint64_t>(size, std::numeric_limits<std::int64_t>::max()));
+}
+
+// `sql` with the names put in place of their marks (@ and a letter), in one pass, so that a
+// name holding a mark is kept as it is.
+std::string named(std::string_view sql, const std::map<char, std::string>& names) {
+    std::string out;
+    for (std::size_t at = 0; at < sql.size(); ++at) {
+        const auto name =
+            at + 1 < sql.size() && sql[at] == '@' ? names.find(sql[at + 1]) : names.end();
+        if (name == names.end()) {
+            out += sql[at];
+        } else {
+            out += name->second;
+            ++at;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -40,14 +58,14 @@ void createServerMemberTables(PgConnection& db, const std::string& table) {
     // few joins rather than a look-up each. The members' records deleted here run it again,
     // which deletes their rows and, finding no members of theirs, deletes nothing more (a
     // statement trigger runs even for a statement that deletes nothing).
-    db.execute("CREATE FUNCTION " + deleted +
-               "() RETURNS trigger LANGUAGE plpgsql AS $body$ BEGIN DELETE FROM " + members +
-               " m USING gone g WHERE m.\"Record\" = g.\"Id\"; IF EXISTS (SELECT FROM " +
-               members + " m JOIN gone g ON m.\"Archive\" = g.\"Id\") THEN WITH held AS " +
-               "(DELETE FROM " + members +
-               " m USING gone g WHERE m.\"Archive\" = g.\"Id\" RETURNING m.\"Record\") DELETE FROM " +
-               records +
-               " r USING held h WHERE r.\"Id\" = h.\"Record\"; END IF; RETURN NULL; END $body$");
+    db.execute(named("CREATE FUNCTION @d() RETURNS trigger LANGUAGE plpgsql AS $body$ BEGIN "
+                     "DELETE FROM @m m USING gone g WHERE m.\"Record\" = g.\"Id\"; "
+                     "IF EXISTS (SELECT FROM @m m JOIN gone g ON m.\"Archive\" = g.\"Id\") THEN "
+                     "WITH held AS (DELETE FROM @m m USING gone g WHERE m.\"Archive\" = g.\"Id\" "
+                     "RETURNING m.\"Record\") "
+                     "DELETE FROM @r r USING held h WHERE r.\"Id\" = h.\"Record\"; "
+                     "END IF; RETURN NULL; END $body$",
+                     {{'d', deleted}, {'m', members}, {'r', records}}));
     db.execute("CREATE TRIGGER " + deleted + " AFTER DELETE ON " + records +
                " REFERENCING OLD TABLE AS gone FOR EACH STATEMENT EXECUTE FUNCTION " + deleted +
                "()");
@@ -114,10 +132,9 @@ void PgMembersInsert::writeRows(PgConnection& db) {
             for (std::size_t i = 0; i < 5; ++i)
                 sql += (i ? ",$" : "$") + std::to_string(first + i);
             sql += ')';
-            values.insert(values.end(),
-                          {std::to_string(row.record), std::to_string(row.archive),
-                           toServerText(row.realPath), std::to_string(row.size),
-                           std::to_string(row.modified)});
+            values.insert(values.end(), {std::to_string(row.record), std::to_string(row.archive),
+                                         toServerText(row.realPath), std::to_string(row.size),
+                                         std::to_string(row.modified)});
             ++written_;
             writtenSize_ += row.size;
         }

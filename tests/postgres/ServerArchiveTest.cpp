@@ -51,9 +51,8 @@ protected:
         std::vector<std::string> found;
         const bool stopped = false;
         scanner::walkMatchingFiles(
-            rules, [&](const std::string& path, std::uint64_t, std::int64_t) {
-                found.push_back(path);
-            },
+            rules,
+            [&](const std::string& path, std::uint64_t, std::int64_t) { found.push_back(path); },
             stopped);
         return found;
     }
@@ -106,8 +105,9 @@ TEST_F(ServerArchiveTest, EveryInsertRecordsTheMembersAFileScanRecords) {
     store::createEmptyCatalog(file);
     store::Catalog catalog(file);
     const std::vector<std::string> listed = paths();
-    const store::InsertFigures onFile = catalog.insert(
-        {"A", rules, false}, listed.size(), [&](std::size_t i) { return std::string_view(listed[i]); });
+    const store::InsertFigures onFile =
+        catalog.insert({"A", rules, false}, listed.size(),
+                       [&](std::size_t i) { return std::string_view(listed[i]); });
     const std::set<MemberRow> expected = fileMembers(catalog.database());
     ASSERT_EQ(expected.size(), 6u); // two in each zip, the inner zip and the notes
     ASSERT_EQ(onFile.members, 6);
@@ -180,8 +180,9 @@ TEST_F(ServerArchiveTest, AMemberOpenedFromTheServerComesOutByteForByte) {
     ASSERT_TRUE(member);
     EXPECT_EQ(member->realPath, "inner.zip//docs/report.pdf");
     EXPECT_EQ(member->archiveStoredPath, platform::upperCase(dir.file("disk/sub/outer.zip")));
-    const store::Extraction out = store::extractMember(
-        dir.file("disk/sub/outer.zip"), {member->realPath, member->size}, 1 << 20, dir.mkdir("out"));
+    const store::Extraction out =
+        store::extractMember(dir.file("disk/sub/outer.zip"), {member->realPath, member->size},
+                             1 << 20, dir.mkdir("out"));
     ASSERT_EQ(out.outcome, store::Extracted::Written);
     EXPECT_EQ(fileContent(out.file), std::string("\0\x01report\xff", 9));
     EXPECT_FALSE(store::archivedServerRecord(db, "Files", member->archive));
