@@ -13,9 +13,6 @@ namespace katalox::store {
 
 namespace {
 
-// Rows of one INSERT: five parameters each, well within the server's 65535.
-constexpr std::size_t kRowsPerStatement = 1000;
-
 std::int64_t keptSize(std::uint64_t size) {
     return static_cast<std::int64_t>(
         std::min<std::uint64_t>(size, std::numeric_limits<std::int64_t>::max()));
@@ -98,7 +95,8 @@ PgMembersInsert::PgMembersInsert(PgInsert& insert, const std::string& table,
                                  std::optional<ArchiveLimits> archives)
     : insert_(insert),
       insertRows_("INSERT INTO " + quoteIdentifier(serverMembersTable(table)) +
-                  " (\"Record\", \"Archive\", \"Name\", \"Size\", \"Time\") VALUES "),
+                  " (\"Record\", \"Archive\", \"Name\", \"Size\", \"Time\") SELECT * FROM "
+                  "unnest($1::bigint[], $2::bigint[], $3::text[], $4::bigint[], $5::bigint[])"),
       archives_(std::move(archives)) {}
 
 void PgMembersInsert::addFile(std::int64_t record, const std::string& path,
@@ -120,26 +118,29 @@ void PgMembersInsert::addFile(std::int64_t record, const std::string& path,
 }
 
 void PgMembersInsert::writeRows(PgConnection& db) {
-    for (std::size_t from = 0; from < rows_.size(); from += kRowsPerStatement) {
-        const std::size_t to = std::min(rows_.size(), from + kRowsPerStatement);
-        std::string sql = insertRows_;
-        std::vector<PgParameter> values;
-        values.reserve((to - from) * 5);
-        for (std::size_t at = from; at < to; ++at) {
-            const Row& row = rows_[at];
-            const std::size_t first = values.size() + 1;
-            sql += at == from ? "(" : ",(";
-            for (std::size_t i = 0; i < 5; ++i)
-                sql += (i ? ",$" : "$") + std::to_string(first + i);
-            sql += ')';
-            values.insert(values.end(), {std::to_string(row.record), std::to_string(row.archive),
-                                         toServerText(row.realPath), std::to_string(row.size),
-                                         std::to_string(row.modified)});
-            ++written_;
-            writtenSize_ += row.size;
+    if (rows_.empty())
+        return;
+    // Each column as one array, so that a batch's rows are one statement of five values.
+    std::string records = "{", archives = "{", names = "{", sizes = "{", times = "{";
+    for (const Row& row : rows_) {
+        const char* comma = records.size() > 1 ? "," : "";
+        records.append(comma).append(std::to_string(row.record));
+        archives.append(comma).append(std::to_string(row.archive));
+        sizes.append(comma).append(std::to_string(row.size));
+        times.append(comma).append(std::to_string(row.modified));
+        names.append(comma).push_back('"');
+        for (const char c : toServerText(row.realPath)) {
+            if (c == '"' || c == '\\')
+                names.push_back('\\');
+            names.push_back(c);
         }
-        db.execute(sql, values);
+        names.push_back('"');
+        ++written_;
+        writtenSize_ += row.size;
     }
+    for (std::string* array : {&records, &archives, &names, &sizes, &times})
+        array->push_back('}');
+    db.execute(insertRows_, {records, archives, names, sizes, times});
     rows_.clear();
 }
 
