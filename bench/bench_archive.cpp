@@ -1,14 +1,18 @@
 // Archives looked inside at insert: a zip and an ISO 9660 image of 10,000 entries each, their
 // members written as records; and a tree where 2% of 100,000 files are zips of 50 entries,
 // inserted with archives looked inside against the same insert with them off (prints off in
-// both, so that only the archives differ).
+// both, so that only the archives differ); and that tree's inserts into a catalogue on the
+// server that scripts/run-benchmarks.sh starts, when there is one.
 #include "BenchUtil.h"
 #include "GeneratedTree.h"
+#include "ServerDatabase.h"
 
 #include "scanner/FileWalk.h"
 #include "store/archives/ArchiveListing.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgListInsert.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +75,30 @@ double insertMs(const std::string& catalogue, const std::string& folder, bool ar
     return bench::median(runs);
 }
 
+// The same on the server, by the scan window's insert, into a new database each time.
+double serverInsertMs(const std::string& folder, bool archives) {
+    const scanner::WalkRules rules{folder + "/", "*", "*"};
+    const std::vector<std::string> paths = listed(rules);
+    std::vector<double> runs;
+    for (int round = 0; round < 3; ++round) {
+        const std::string uri = bench::freshDatabase("bench_archive");
+        store::initialiseCatalogue(uri);
+        store::PgConnection db(uri);
+        const double start = bench::nowMs();
+        const store::ListInsertFigures figures = store::insertListOnServer(
+            db, "Files", store::scanStarting("bench", rules, paths.size()), paths.size(),
+            [&](std::size_t i) { return std::string_view(paths[i]); }, {}, false,
+            archives ? std::optional(store::ArchiveLimits{store::defaultArchiveFormats()})
+                     : std::nullopt);
+        runs.push_back(bench::nowMs() - start);
+        if (round == 0)
+            std::printf("  server %s: %lld files, %lld members\n", folder.c_str(),
+                        static_cast<long long>(figures.records),
+                        static_cast<long long>(figures.members.members));
+    }
+    return bench::median(runs);
+}
+
 } // namespace
 
 int main() {
@@ -101,5 +129,15 @@ int main() {
     const double inside = insertMs(catalogue, s + "/tree", true);
     std::printf("  tree: %.0f ms plain, %.0f ms looking inside archives\n", plain, inside);
     bench::report("archive.insert.vs_plain", inside / plain, "x");
+    if (bench::benchServer().empty()) {
+        std::printf("  no server: the inserts on a server are not measured\n");
+        return 0;
+    }
+    const double serverPlain = serverInsertMs(s + "/tree", false);
+    const double serverInside = serverInsertMs(s + "/tree", true);
+    std::printf("  tree on a server: %.0f ms plain, %.0f ms looking inside archives\n", serverPlain,
+                serverInside);
+    bench::report("archive.server.insert.ms", serverInside, "ms");
+    bench::report("archive.server.insert.vs_plain", serverInside / serverPlain, "x");
     return 0;
 }

@@ -26,7 +26,8 @@ constexpr int kRounds = 3;
 constexpr int kConcurrentScans = 4;
 
 // The scan of the server catalogue keeps no members of archives: the scan of the catalogue
-// file leaves them out too, for a like-for-like insert; both take fingerprints or neither.
+// file leaves them out too, for a like-for-like insert (bench_archive measures those); both
+// take fingerprints or neither.
 std::vector<std::string> scanWords(const std::string& catalogue, const std::string& tree,
                                    const std::string& diskId, bool prints = false) {
     std::vector<std::string> words{KATALOX_CLI, "--catalog", catalogue, "scan",

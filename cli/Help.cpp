@@ -73,8 +73,7 @@ const std::map<std::string, const char*> kCommands = {
      "and disk images (zip, 7z, rar, tar, iso, ...) become records too, named by the\n"
      "archive's path, // and their path inside it; --no-archives leaves them out.\n"
      "Into a catalogue on a PostgreSQL server the files are written in batches of 10000, each\n"
-     "kept once written with the fingerprints of its files; archive members are not recorded\n"
-     "there yet.\n"},
+     "kept once written with the fingerprints of its files and the members of its archives.\n"},
     {"update",
      "Usage: katalox-cli update ID [--dry-run]\n"
      "\n"

@@ -1,6 +1,7 @@
 // scan into a catalogue on a PostgreSQL server: the walk of the scan into a catalogue file, its
-// files written as records in batches, each batch one transaction. A batch that fails ends the
-// scan; the batches before it stay, and the user learns how many records are missing.
+// files and the members of its archives written as records in batches, each batch one
+// transaction. A batch that fails ends the scan; the batches before it stay, and the user
+// learns how many records are missing.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
@@ -9,6 +10,7 @@
 #include "platform/Paths.h"
 #include "scanner/WalkAhead.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
@@ -41,16 +43,19 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     const auto [diskId, rules] = scanTargetOf(args);
     store::PgConnection db(uri);
     store::checkCatalogue(db, uri);
-    if (!args.has("--no-archives"))
-        std::fputs("katalox-cli: a catalogue on a PostgreSQL server keeps no members of archives "
-                   "yet: the archives alone are inserted (--no-archives leaves this note out)\n",
-                   stderr);
     // The walk runs ahead on a thread of its own while the records are written.
     scanner::WalkAhead walk(rules);
     const std::string table = store::kPgCatalogueTable;
     store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
     recorded.id = store::recordServerScan(db, table, recorded);
     store::PgPrintedInsert insert(db, table, diskId, !args.has("--no-fingerprints"));
+    store::PgMembersInsert members(
+        insert.records(), table,
+        args.has("--no-archives")
+            ? std::nullopt
+            : std::optional(store::ArchiveLimits{store::defaultArchiveFormats()}));
+    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t,
+                              std::int64_t) { members.addFile(record, path, diskId); });
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -95,14 +100,15 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     }
     if (walkFailure)
         std::rethrow_exception(walkFailure);
-    recorded.recordCount = insert.written();
-    recorded.totalSize = insert.writtenSize();
+    // The members are records of their own, not files of the disk.
+    recorded.recordCount = insert.written() - members.written();
+    recorded.totalSize = insert.writtenSize() - members.writtenSize();
     recorded.listedFiles = static_cast<std::int64_t>(listed);
     recorded.complete = true;
     store::completeServerScan(db, table, recorded);
     if (::isatty(STDERR_FILENO))
         std::fprintf(stderr, "%lld files inserted under %s\n",
-                     static_cast<long long>(insert.written()), diskId.c_str());
+                     static_cast<long long>(recorded.recordCount), diskId.c_str());
     if (const store::PrintCounts& unprinted = insert.printCounts();
         unprinted.unreadable + unprinted.changing > 0)
         std::fprintf(stderr,
@@ -110,6 +116,13 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                      "have no fingerprint\n",
                      static_cast<long long>(unprinted.unreadable),
                      static_cast<long long>(unprinted.changing));
+    if (const store::ArchiveInsertCounts& counts = members.counts();
+        counts.unreadArchives + counts.membersLeftOut > 0)
+        std::fprintf(stderr,
+                     "%lld archives could not be read and %lld members of archives were left "
+                     "out\n",
+                     static_cast<long long>(counts.unreadArchives),
+                     static_cast<long long>(counts.membersLeftOut));
     return 0;
 }
 

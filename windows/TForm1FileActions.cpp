@@ -18,6 +18,9 @@
 #include "store/dataset/DataSource.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgArchiveMembers.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgText.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
@@ -146,10 +149,33 @@ bool isMember(const CatalogueFile& file) {
     return file.storedPath.find(katalox::store::kMemberSeparator) != std::string::npos;
 }
 
+// The same on a server, where the record is found by its Disk ID and path when the listing
+// does not show its Id.
+std::optional<katalox::store::ArchivedRecord> serverMemberOf(const TForm1& form,
+                                                             const CatalogueFile& file) {
+    const std::shared_ptr<katalox::store::PgConnection> db =
+        katalox::store::serverConnection(form.Query1->filePath());
+    const std::string table = katalox::store::tableNameOf(form.Table1->tableName());
+    std::optional<std::int64_t> record = file.record;
+    if (!record) {
+        const katalox::store::PgResult found =
+            db->execute("SELECT \"Id\" FROM " + katalox::store::quoteIdentifier(table) +
+                            " WHERE \"Disk ID\" = $1 AND \"File Path\" = $2 LIMIT 1",
+                        {katalox::store::toServerText(file.diskId),
+                         katalox::store::toServerText(file.storedPath)});
+        if (found.rows() == 0)
+            return std::nullopt;
+        record = found.integer(0, 0);
+    }
+    return katalox::store::archivedServerRecord(*db, table, *record);
+}
+
 // The member of an archive under the cursor, as its row of ours tells it.
 std::optional<katalox::store::ArchivedRecord> memberOf(const TForm1& form,
                                                        const CatalogueFile& file) {
     try {
+        if (katalox::store::isServerUri(form.Query1->filePath()))
+            return serverMemberOf(form, file);
         const katalox::store::Catalog shown = form.catalog();
         if (const auto record = recordOf(shown, file))
             return katalox::store::archivedRecord(shown.database(), shown.table(), *record);

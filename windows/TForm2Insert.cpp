@@ -48,16 +48,18 @@ void TForm2::BitBtn1Click() {
     std::exception_ptr unrecorded;
     katalox::store::InsertFigures figures;
     try {
-        // A catalogue on a server takes the records, their prints and the scan: it keeps no
-        // members of archives yet.
+        // A catalogue on a server takes the records, their prints, the members of archives and
+        // the scan.
         if (katalox::store::isServerUri(table.filePath())) {
             const katalox::store::ListInsertFigures written = katalox::store::insertListOnServer(
                 *katalox::store::serverConnection(table.filePath()),
                 katalox::store::tableNameOf(table.tableName()),
                 katalox::store::scanStarting(scan.diskId, scan.rules, lines_->lineCount()),
-                lines_->lineCount(), pathAt, progress, scan.fingerprints);
+                lines_->lineCount(), pathAt, progress, scan.fingerprints, scan.archives);
             figures.unreadable = written.unreadable;
             figures.changing = written.changing;
+            figures.unreadArchives = written.members.unreadArchives;
+            figures.membersLeftOut = written.members.membersLeftOut;
         } else
             figures = katalox::store::Catalog(table.filePath())
                           .insert(scan, lines_->lineCount(), pathAt, progress);

@@ -153,9 +153,12 @@ std::optional<RecordedPath> MemberFactsReader::factsOf(std::int64_t record,
     }
     if (!archiveFacts_)
         return std::nullopt;
-    return RecordedPath{archiveFacts_->scanId,
-                        archiveFacts_->path + std::string(kMemberSeparator) + member.realPath,
-                        member.modified};
+    return memberFactsOf(*archiveFacts_, member);
+}
+
+RecordedPath memberFactsOf(const RecordedPath& archiveFacts, const ArchivedRecord& member) {
+    return {archiveFacts.scanId,
+            archiveFacts.path + std::string(kMemberSeparator) + member.realPath, member.modified};
 }
 
 void MembersWriter::add(std::int64_t archive, std::string realPath, std::uint64_t size,

@@ -85,6 +85,10 @@ struct ArchivedRecord {
 std::optional<ArchivedRecord> archivedRecord(Database& db, const std::string& table,
                                              std::int64_t record);
 
+// A member's facts as its archive's facts give them, on either engine: the archive's real path,
+// kMemberSeparator and the member's real path inside, with the member's time.
+RecordedPath memberFactsOf(const RecordedPath& archiveFacts, const ArchivedRecord& member);
+
 // Members' real paths for many records, as the facts give them for files: the archive's real
 // path as its facts tell it, kMemberSeparator and the member's real path inside; with the
 // member's time. Records are mostly asked for in order, so the last archive's facts are kept.

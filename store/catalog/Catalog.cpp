@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "platform/Volume.h"
+#include "store/archives/ArchiveInsert.h"
 #include "store/archives/ArchiveMembers.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/facts/FactTables.h"
@@ -251,8 +252,7 @@ void Catalog::insertRecords(const ScanToInsert& scan, const NextFileSource& next
         // The name is the path's last part; upper-casing never makes or moves a separator.
         std::string upperPath = platform::upperCase(path);
         std::string upperName = upperPath.substr(upperPath.rfind(platform::kPathSeparator) + 1);
-        const bool archive = scan.archives && table_ != kMembersTable &&
-                             isArchiveFile(path, path, scan.archives->formats);
+        const bool archive = table_ != kMembersTable && looksInside(scan.archives, path);
         if (archive && !members_)
             startMembers();
         inFlight_ = {true, db_->pendingCount(), size};
@@ -288,27 +288,22 @@ void Catalog::startMembers() {
 
 void Catalog::insertMembers(const ScanToInsert& scan, std::int64_t archive, const std::string& path,
                             InsertFigures& figures) {
-    const std::optional<ArchiveContents> contents = listArchive(path, *scan.archives);
-    if (!contents || (contents->members.empty() && contents->damaged)) {
-        // A file taken for an archive by its first bytes alone is just a file when it is not.
-        if (isArchiveName(path, scan.archives->formats))
-            ++figures.unreadArchives;
-        return;
-    }
-    figures.membersLeftOut += static_cast<std::int64_t>(contents->leftOut);
     const std::string sql = recordInsertSql(table_);
     const std::string storedArchive = platform::upperCase(path);
-    for (const ArchiveMember& member : contents->members) {
-        MemberRecord names = memberRecord(storedArchive, member);
-        const auto size = static_cast<std::int64_t>(
-            std::min<std::uint64_t>(member.size, std::numeric_limits<std::int64_t>::max()));
-        members_->add(archive, member.path, member.size, member.modified);
-        const std::int64_t record = db_->insertRow(sql, {Value(std::move(names.upperName)),
-                                                         Value(std::move(names.upperPath)),
-                                                         Value(scan.diskId), Value(size)});
-        members_->setRecord(record);
-        ++figures.members;
-    }
+    const ArchiveInsertCounts counts =
+        insertArchiveMembers(path, *scan.archives, [&](const ArchiveMember& member) {
+            MemberRecord names = memberRecord(storedArchive, member);
+            const auto size = static_cast<std::int64_t>(
+                std::min<std::uint64_t>(member.size, std::numeric_limits<std::int64_t>::max()));
+            members_->add(archive, member.path, member.size, member.modified);
+            const std::int64_t record = db_->insertRow(sql, {Value(std::move(names.upperName)),
+                                                             Value(std::move(names.upperPath)),
+                                                             Value(scan.diskId), Value(size)});
+            members_->setRecord(record);
+        });
+    figures.members += counts.members;
+    figures.unreadArchives += counts.unreadArchives;
+    figures.membersLeftOut += counts.membersLeftOut;
 }
 
 void Catalog::startPrinting(const ScanToInsert& scan) {

@@ -1,6 +1,7 @@
 #include "store/postgres/PgCatalogue.h"
 
 #include "platform/Error.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgPrints.h"
@@ -63,8 +64,8 @@ void upgradeToVersion2(PgConnection& db, const std::string& table) {
 
 // Step n brings layout n to layout n + 1.
 const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
-    createVersion1, upgradeToVersion2, createServerPrintTables};
-static_assert(kPgSchemaVersion == 3, "one step for each layout");
+    createVersion1, upgradeToVersion2, createServerPrintTables, createServerMemberTables};
+static_assert(kPgSchemaVersion == 4, "one step for each layout");
 
 } // namespace
 

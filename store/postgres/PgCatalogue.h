@@ -9,7 +9,7 @@ namespace katalox::store {
 class PgConnection;
 
 // The layout this program makes and reads.
-constexpr int kPgSchemaVersion = 3;
+constexpr int kPgSchemaVersion = 4;
 
 // The table of records that the command line works on.
 constexpr const char* kPgCatalogueTable = "Files";
@@ -23,7 +23,8 @@ struct PgInitialisation {
 // Makes the catalogue table `table` in the database that `uri` names, or brings an older
 // layout of it up to date, in one transaction: "Id" (an identity), "File Name", "File Path",
 // "Disk ID", "File Size", an index on "Disk ID" and trigram indexes (pg_trgm) on the name and
-// the path, which serve Like, and the table of the scans recorded beside it (PgDisks.h). A
+// the path, which serve Like, the table of the scans recorded beside it (PgDisks.h) and that of
+// the members of archives (PgArchiveMembers.h). A
 // catalogue already up to date is left as it is. Throws EngineError when the server cannot be
 // reached, the database does not hold UTF-8, pg_trgm cannot be had, a table of that name exists
 // that this program did not make, or the layout is newer than this program's.

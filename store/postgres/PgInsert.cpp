@@ -135,8 +135,8 @@ void PgInsert::endBatch() {
             db_.execute(lockIds_);
             db_.execute(returnIds_, {std::to_string(blockEnd_), std::to_string(nextId_ - 1)});
         }
-        if (batchClosing_)
-            batchClosing_(db_);
+        for (const auto& closing : batchClosings_)
+            closing(db_);
         transaction_->commit();
     } catch (const EngineError&) {
         transaction_.reset(); // rolled back: none of the batch is written

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace katalox::store {
 
@@ -37,10 +38,11 @@ public:
     // Writes the last batch. Throws as add() does.
     void finish();
 
-    // Told inside each batch's transaction once its rows are in, before the commit: what it
-    // writes is committed with the records or rolled back with them. A throw fails the batch.
-    void setBatchClosing(std::function<void(PgConnection&)> closing) {
-        batchClosing_ = std::move(closing);
+    // Told inside each batch's transaction once its rows are in, before the commit, in the
+    // order added: what they write is committed with the records or rolled back with them. A
+    // throw fails the batch.
+    void addBatchClosing(std::function<void(PgConnection&)> closing) {
+        batchClosings_.push_back(std::move(closing));
     }
 
     // Records of the batches written, and their sizes.
@@ -59,7 +61,7 @@ private:
     std::string copy_;
     std::string lockIds_;
     std::string returnIds_;
-    std::function<void(PgConnection&)> batchClosing_;
+    std::vector<std::function<void(PgConnection&)>> batchClosings_;
     // The open batch's transaction, and its next Id.
     std::unique_ptr<PgTransaction> transaction_;
     std::int64_t nextId_ = 0;

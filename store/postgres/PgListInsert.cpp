@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Find.h"
 #include "store/catalog/Catalog.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgPrintedInsert.h"
 
@@ -15,9 +16,13 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
                                      std::size_t count,
                                      const std::function<std::string_view(std::size_t)>& pathAt,
                                      const std::function<bool(std::size_t)>& progress,
-                                     bool fingerprints) {
+                                     bool fingerprints,
+                                     const std::optional<ArchiveLimits>& archives) {
     scan.id = recordServerScan(db, table, scan);
     PgPrintedInsert insert(db, table, scan.diskId, fingerprints);
+    PgMembersInsert members(insert.records(), table, archives);
+    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t,
+                              std::int64_t) { members.addFile(record, path, scan.diskId); });
     ListInsertFigures figures;
     std::size_t at = 0;
     try {
@@ -42,10 +47,12 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
         throw Error(recordCountText(notWritten) + " could not be written (" +
                     std::to_string(insert.written()) + " were): " + error.what());
     }
-    figures.records = insert.written();
-    figures.totalSize = insert.writtenSize();
+    // The members are records of their own, not files of the disk.
+    figures.records = insert.written() - members.written();
+    figures.totalSize = insert.writtenSize() - members.writtenSize();
     figures.unreadable = insert.printCounts().unreadable;
     figures.changing = insert.printCounts().changing;
+    figures.members = members.counts();
     scan.recordCount = figures.records;
     scan.totalSize = figures.totalSize;
     scan.complete = !figures.stopped;

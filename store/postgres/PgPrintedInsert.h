@@ -7,6 +7,7 @@
 #include "store/prints/PrintSink.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,9 +24,17 @@ public:
     PgPrintedInsert(const PgPrintedInsert&) = delete;
     PgPrintedInsert& operator=(const PgPrintedInsert&) = delete;
 
-    // Adds the record of the file at `path`; it is written once its print is read. Throws as
-    // PgInsert::add() does.
-    void add(const std::string& path, std::int64_t size);
+    // Adds the record of the file at `path`, modified at `modified`; it is written once its
+    // print is read. Throws as PgInsert::add() does.
+    void add(const std::string& path, std::int64_t size, std::int64_t modified = 0);
+
+    // Told of each file's record as it goes into its batch: what is written beside it (the
+    // members of an archive, the file's facts) follows it there.
+    using RecordAdded = std::function<void(std::int64_t record, const std::string& path,
+                                           std::int64_t size, std::int64_t modified)>;
+    void setRecordAdded(RecordAdded added) { recordAdded_ = std::move(added); }
+    // The insert the records go through, for records and batch work of others.
+    PgInsert& records() { return insert_; }
     // Writes the records still waiting and the last batch.
     void finish();
 
@@ -42,11 +51,14 @@ private:
     struct Listed {
         std::string path;
         std::int64_t size = 0;
+        std::int64_t modified = 0;
     };
+    void recordAdded(std::int64_t record, const Listed& file) const;
     PgInsert insert_;
     std::string diskId_;
     std::deque<Listed> ahead_;
     PrintCounts counts_;
+    RecordAdded recordAdded_;
     std::unique_ptr<PgPrintsWriter> prints_;
     // Last, so that its thread stops first.
     std::unique_ptr<SamplingAhead> sampler_;

@@ -237,7 +237,7 @@ TEST_F(ServerCatalogueTest, EachBatchHasItsOwnIdsAndCommitsWhatIsWrittenBesideIt
     std::vector<std::int64_t> ids2;
     const auto besideEachBatch = [](store::PgInsert& insert, std::vector<std::int64_t>& ids,
                                     bool failSecond) {
-        insert.setBatchClosing([&ids, failSecond, batches = 0](store::PgConnection& db) mutable {
+        insert.addBatchClosing([&ids, failSecond, batches = 0](store::PgConnection& db) mutable {
             const std::size_t first = static_cast<std::size_t>(batches++) * 10;
             db.execute("INSERT INTO beside VALUES ($1, $2)",
                        {std::to_string(ids[first]), std::to_string(ids.back())});

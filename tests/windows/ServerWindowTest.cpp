@@ -8,6 +8,7 @@
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgInsert.h"
 #include "store/postgres/PgListInsert.h"
+#include "store/postgres/ServerCatalogue.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -120,6 +121,31 @@ TEST_F(ServerWindowTest, AListedFileOpensWhereItsDiskIsConnectedHere) {
     ASSERT_EQ(opened.size(), 1) << dialogs.texts("message").join("\n").toStdString();
     // In its real letter case, found through the place of its scan.
     EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), dir.file("Docs/file1.txt"));
+}
+
+TEST_F(ServerWindowTest, AMemberOfAnArchiveOpensFromItsCopyAndItsArchivesFolder) {
+    dir.write("src/plan.txt", std::string("the\0plan", 8));
+    const std::string folder = dir.mkdir("Zips") + "/";
+    ASSERT_EQ(std::system(
+                  ("cd " + dir.file("src") + " && zip -q " + folder + "work.zip plan.txt").c_str()),
+              0);
+    const std::vector<std::string> paths = {folder + "work.zip"};
+    store::insertListOnServer(
+        *store::serverConnection(uri), "Files", store::scanStarting("Zips", {folder, "*", "*"}, 1),
+        1, [&](std::size_t i) { return std::string_view(paths[i]); }, {}, false,
+        store::ArchiveLimits{store::defaultArchiveFormats()});
+    openWindow();
+    select("Zips");
+    QStringList opened;
+    platform::setShellOpenHook([&](const QString& address) { opened << address; });
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(1, 0));
+    form.findChild<QAction*>("openFile")->trigger();
+    form.findChild<QAction*>("openContainingFolder")->trigger();
+    platform::setShellOpenHook({});
+    ASSERT_EQ(opened.size(), 2) << dialogs.texts("message").join("\n").toStdString();
+    EXPECT_EQ(fileContent(QUrl(opened[0]).toLocalFile().toStdString()),
+              std::string("the\0plan", 8));
+    EXPECT_EQ(QUrl(opened[1]).toLocalFile().toStdString() + "/", folder);
 }
 
 // A server of its own, restarted under the open window: the restart drops the window's
