@@ -12,6 +12,7 @@
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgInsert.h"
 
 #include <cstdio>
@@ -52,6 +53,7 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
     recorded.id = store::recordServerScan(db, table, recorded);
     store::PgInsert insert(db, table);
+    store::ServerScanFacts facts(db, table, insert, recorded.id, rules.startFolder);
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -70,9 +72,10 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                 if (!found)
                     break;
                 // The whole 64-bit size, so files of 2 GiB and more keep their true size.
-                insert.add(found->path, diskId,
-                           static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
+                const auto size = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(found->size, std::numeric_limits<std::int64_t>::max()));
+                facts.add(found->path, insert.add(found->path, diskId, size), size,
+                          found->modified);
                 const std::string_view in(found->path.data(),
                                           found->path.rfind(platform::kPathSeparator));
                 if (in != lastFolder) {

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/sqlite/SqlText.h"
 
 #include <functional>
@@ -62,8 +63,8 @@ void upgradeToVersion2(PgConnection& db, const std::string& table) {
 
 // Step n brings layout n to layout n + 1.
 const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
-    createVersion1, upgradeToVersion2};
-static_assert(kPgSchemaVersion == 2, "one step for each layout");
+    createVersion1, upgradeToVersion2, createServerFactTables};
+static_assert(kPgSchemaVersion == 3, "one step for each layout");
 
 } // namespace
 

@@ -10,11 +10,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace katalox::store {
 
 class PgConnection;
 class PgTransaction;
+
+// Appends `text` as a field in COPY's text form, where a backslash escapes and tab and line
+// break separate.
+void appendCopyField(std::string& out, std::string_view text);
 
 class PgInsert {
 public:

@@ -4,6 +4,7 @@
 #include "platform/Find.h"
 #include "store/catalog/Catalog.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgInsert.h"
 
 #include <algorithm>
@@ -17,18 +18,20 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
                                      const std::function<bool(std::size_t)>& progress) {
     scan.id = recordServerScan(db, table, scan);
     PgInsert insert(db, table);
+    ServerScanFacts facts(db, table, insert, scan.id, scan.scannedFolder);
     ListInsertFigures figures;
     std::size_t at = 0;
     try {
         for (; at < count; ++at) {
             const std::string path(pathAt(at));
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
-            if (const auto found = platform::FindOperation::lookUp(path))
-                insert.add(path, scan.diskId,
-                           static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
-            else
+            if (const auto found = platform::FindOperation::lookUp(path)) {
+                const auto size = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(found->size, std::numeric_limits<std::int64_t>::max()));
+                facts.add(path, insert.add(path, scan.diskId, size), size, found->modified);
+            } else {
                 ++figures.missing;
+            }
             if (progress && !progress(at)) {
                 figures.stopped = true;
                 break;

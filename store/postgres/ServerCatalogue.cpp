@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
 
@@ -46,10 +47,14 @@ std::int64_t runServerChange(const std::string& uri, const std::string& statemen
 
 namespace {
 
-void changeDisk(const std::string& uri, const std::string& statement, const std::string& keepScans,
+// `first` runs before the records change, with the same parameters.
+void changeDisk(const std::string& uri, const std::vector<std::string>& first,
+                const std::string& statement, const std::string& keepScans,
                 const std::vector<PgParameter>& parameters) {
     const std::shared_ptr<PgConnection> db = serverConnection(uri);
     PgTransaction transaction(*db);
+    for (const std::string& before : first)
+        db->execute(before, {parameters.front()});
     db->execute(statement);
     db->execute(keepScans, parameters);
     transaction.commit();
@@ -59,12 +64,14 @@ void changeDisk(const std::string& uri, const std::string& statement, const std:
 
 void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& statement) {
-    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)});
+    // The facts go first, so that deleting the records finds none left to keep in step.
+    changeDisk(uri, {forgetServerDiskFactsStatement(table)}, statement,
+               forgetServerDiskStatement(table), {toServerText(diskId)});
 }
 
 void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& newName, const std::string& statement) {
-    changeDisk(uri, statement, renameServerDiskStatement(table),
+    changeDisk(uri, {}, statement, renameServerDiskStatement(table),
                {toServerText(diskId), toServerText(newName)});
 }
 
@@ -88,7 +95,7 @@ void emptyServerTable(const std::string& uri, const std::string& table) {
                           " connected to it");
     // TRUNCATE keeps the identity's counter unless told otherwise, as emptying a file does.
     db->execute("TRUNCATE " + quoteIdentifier(table) + ", " +
-                quoteIdentifier(serverDisksTable(table)));
+                quoteIdentifier(serverDisksTable(table)) + ", " + serverFactTablesList(table));
     transaction.commit();
 }
 

@@ -1,0 +1,77 @@
+#pragma once
+// The facts of a catalogue table's records on a server, as a catalogue file keeps them
+// (store/facts): each scan's folder tree with real names and totals in "<table> Disk Folders",
+// runs of records with their real names and times in "<table> File Facts", the records whose
+// facts no longer apply in "<table> Dropped Facts". Triggers on the records keep the totals
+// and the marks in step whatever program deletes records or changes their names, paths or
+// sizes.
+#include "store/facts/FactRows.h"
+#include "store/facts/FactsWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace katalox::store {
+
+class PgConnection;
+class PgInsert;
+
+std::string serverFoldersTable(const std::string& table);
+std::string serverFactsTable(const std::string& table);
+std::string serverDroppedTable(const std::string& table);
+
+// Makes the tables and the triggers on `table` (a step of the catalogue's layout).
+void createServerFactTables(PgConnection& db, const std::string& table);
+
+// The statement that forgets the facts of the scans of Disk ID $1, to run before its records
+// are deleted, in the same transaction.
+std::string forgetServerDiskFactsStatement(const std::string& table);
+// The three tables, quoted and separated by commas, for a TRUNCATE with the records.
+std::string serverFactTablesList(const std::string& table);
+
+class ServerFactsSink : public FactsSink {
+public:
+    ServerFactsSink(PgConnection& db, const std::string& table);
+    bool folderExists(std::int64_t folder) override;
+    std::vector<std::int64_t> addFolders(std::int64_t scanId,
+                                         const std::vector<NewFolder>& folders) override;
+    void addRuns(const std::vector<FactRun>& runs) override;
+    void growFolders(const std::vector<FolderGrowth>& growths) override;
+
+private:
+    PgConnection& db_;
+    std::string table_;
+};
+
+// A run is read with the marks of its records, so that a record costs no statement of its own.
+class ServerFactsSource : public FactsSource {
+public:
+    ServerFactsSource(PgConnection& db, const std::string& table);
+    std::optional<FactRun> runFrom(std::int64_t record) override;
+    bool dropped(std::int64_t record) override;
+    std::optional<FolderRow> folder(std::int64_t id) override;
+
+private:
+    PgConnection& db_;
+    std::string runSql_;
+    std::string folderSql_;
+    std::vector<std::int64_t> dropped_; // of the run read last, in order
+};
+
+// The facts of the files of one scan written by `insert`, each batch's in its transaction.
+class ServerScanFacts {
+public:
+    // `rootFolder`: the scan's start folder, ending with the separator. Sets the insert's
+    // batch closing.
+    ServerScanFacts(PgConnection& db, const std::string& table, PgInsert& insert,
+                    std::int64_t scanId, std::string rootFolder);
+    // The file at `realPath` just added as record `record`.
+    void add(std::string_view realPath, std::int64_t record, std::int64_t size,
+             std::int64_t modified);
+
+private:
+    FactsWriter writer_;
+};
+
+} // namespace katalox::store
