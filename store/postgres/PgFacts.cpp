@@ -19,8 +19,7 @@ std::string number(std::int64_t value) {
 }
 
 // A list of whole numbers as an array literal, for unnest($n::bigint[]).
-template <typename Field>
-std::string arrayOf(const std::vector<FolderGrowth>& rows, Field field) {
+template <typename Field> std::string arrayOf(const std::vector<FolderGrowth>& rows, Field field) {
     std::string array = "{";
     for (const FolderGrowth& row : rows)
         array += (array.size() > 1 ? "," : "") + number(row.*field);
@@ -105,8 +104,7 @@ void createTrigger(PgConnection& db, const std::string& table, const std::string
                "; RETURN NULL; END $katalox$");
     db.execute("CREATE TRIGGER " + quoteIdentifier(table + " " + name) + " AFTER " + event +
                " ON " + quoteIdentifier(table) + " REFERENCING " + transition +
-               " FOR EACH STATEMENT EXECUTE FUNCTION " +
-               function + "()");
+               " FOR EACH STATEMENT EXECUTE FUNCTION " + function + "()");
 }
 
 } // namespace
@@ -151,12 +149,11 @@ void createServerFactTables(PgConnection& db, const std::string& table) {
         " n.\"File Path\") AS moved FROM old_rows o JOIN new_rows n ON n.\"Id\" = o.\"Id\""
         " WHERE (o.\"File Name\", o.\"File Path\", o.\"File Size\") IS DISTINCT FROM"
         " (n.\"File Name\", n.\"File Path\", n.\"File Size\"))";
-    createTrigger(db, table, "Facts Changed",
-                  "UPDATE", "OLD TABLE AS old_rows NEW TABLE AS new_rows",
-                  keepInStepSql(table, heldFactsSql(table, changed, "g.before, g.after, g.moved"),
-                                "moved",
-                                "CASE WHEN moved THEN coalesce(before, 0) ELSE coalesce(before, "
-                                "0) - coalesce(after, 0) END"));
+    createTrigger(
+        db, table, "Facts Changed", "UPDATE", "OLD TABLE AS old_rows NEW TABLE AS new_rows",
+        keepInStepSql(table, heldFactsSql(table, changed, "g.before, g.after, g.moved"), "moved",
+                      "CASE WHEN moved THEN coalesce(before, 0) ELSE coalesce(before, "
+                      "0) - coalesce(after, 0) END"));
 }
 
 std::string forgetServerDiskFactsStatement(const std::string& table) {
@@ -209,8 +206,9 @@ std::vector<std::int64_t> ServerFactsSink::addFolders(std::int64_t scanId,
         appendCopyField(rows, toServerText(folder.name));
         rows += "\t0\t0\n";
     }
-    db_.startCopy("COPY " + name + " (\"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", "
-                                   "\"Bytes\") FROM STDIN");
+    db_.startCopy("COPY " + name +
+                  " (\"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", "
+                  "\"Bytes\") FROM STDIN");
     db_.sendCopyData(rows);
     db_.endCopy();
     return ids;
@@ -270,8 +268,8 @@ std::optional<FactRun> ServerFactsSource::runFrom(std::int64_t record) {
     if (row.rows() == 0)
         return std::nullopt;
     dropped_ = numbersOf(row.text(0, 5));
-    return FactRun{row.integer(0, 0), row.integer(0, 1), row.integer(0, 2),
-                   bytesOf(row.text(0, 3)), bytesOf(row.text(0, 4))};
+    return FactRun{row.integer(0, 0), row.integer(0, 1), row.integer(0, 2), bytesOf(row.text(0, 3)),
+                   bytesOf(row.text(0, 4))};
 }
 
 bool ServerFactsSource::dropped(std::int64_t record) {
