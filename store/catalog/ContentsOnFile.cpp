@@ -110,10 +110,10 @@ std::int64_t FileContentsRows::recordCount(const std::string& diskId) {
 void FileContentsRows::looseRecords(const std::string& diskId, bool withoutOwnFacts,
                                     const std::vector<std::int64_t>& ownFolders,
                                     const std::function<void(LooseRecord&)>& each) {
-    const std::string withoutOwn =
-        " AND (" + factsDroppedSql("r.rowid") + " OR NOT EXISTS (SELECT 1 FROM " +
-        quoteIdentifier(kFactsTable) + " x WHERE x.\"First Record\" = " + runHoldingSql("r.rowid") +
-        " AND x.\"Folder\" IN (" + idList(ownFolders) + ")))";
+    const std::string withoutOwn = " AND (" + factsDroppedSql("r.rowid") +
+                                   " OR NOT EXISTS (SELECT 1 FROM " + quoteIdentifier(kFactsTable) +
+                                   " x WHERE x.\"First Record\" = " + runHoldingSql("r.rowid") +
+                                   " AND x.\"Folder\" IN (" + idList(ownFolders) + ")))";
     // Members of archives are named as their rows of ours keep them, in their real case.
     const bool members = hasMemberTable(*db_);
     Statement rows = db_->prepare(
@@ -131,10 +131,10 @@ void FileContentsRows::looseRecords(const std::string& diskId, bool withoutOwnFa
         loose.record = rows.columnInteger(0);
         loose.path = rows.columnValue(1).asString();
         loose.size = rows.columnInteger(2);
-        loose.names = members && !rows.columnValue(4).isNull()
-                          ? realNames->of(loose.path, rows.columnInteger(3),
-                                          rows.columnValue(4).asString())
-                          : loose.path;
+        loose.names =
+            members && !rows.columnValue(4).isNull()
+                ? realNames->of(loose.path, rows.columnInteger(3), rows.columnValue(4).asString())
+                : loose.path;
         each(loose);
     }
 }

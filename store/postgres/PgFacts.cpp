@@ -26,13 +26,6 @@ template <typename Field> std::string arrayOf(const std::vector<FolderGrowth>& r
     return array + "}";
 }
 
-std::string arrayOf(const std::vector<std::int64_t>& values) {
-    std::string array = "{";
-    for (const std::int64_t value : values)
-        array += (array.size() > 1 ? "," : "") + number(value);
-    return array + "}";
-}
-
 // The numbers of an array as the server writes it: {1,2,3}.
 std::vector<std::int64_t> numbersOf(const std::string& array) {
     std::vector<std::int64_t> numbers;
@@ -57,15 +50,6 @@ void appendBytea(std::string& out, std::string_view bytes) {
 
 int hexValue(char c) {
     return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
-// A bytea value from its text form (\x and hex digits).
-std::string bytesOf(const std::string& text) {
-    std::string bytes;
-    bytes.reserve(text.size() / 2);
-    for (std::size_t i = 2; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<char>(hexValue(text[i]) << 4 | hexValue(text[i + 1])));
-    return bytes;
 }
 
 // The rows of `rows` (a relation with "Id" and whatever `columns` names) whose facts still
@@ -108,6 +92,21 @@ void createTrigger(PgConnection& db, const std::string& table, const std::string
 }
 
 } // namespace
+
+std::string byteaBytes(const std::string& text) {
+    std::string bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 2; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<char>(hexValue(text[i]) << 4 | hexValue(text[i + 1])));
+    return bytes;
+}
+
+std::string bigintArray(const std::vector<std::int64_t>& values) {
+    std::string array = "{";
+    for (const std::int64_t value : values)
+        array += (array.size() > 1 ? "," : "") + number(value);
+    return array + "}";
+}
 
 std::string serverFoldersTable(const std::string& table) {
     return table + " Disk Folders";
@@ -237,7 +236,7 @@ void ServerFactsSink::addRuns(const std::vector<FactRun>& runs) {
     db_.execute("DELETE FROM " + quoteIdentifier(serverDroppedTable(table_)) +
                     " d USING unnest($1::bigint[], $2::bigint[]) AS r(first, past)"
                     " WHERE d.\"Record\" >= r.first AND d.\"Record\" < r.past",
-                {arrayOf(firsts), arrayOf(pasts)});
+                {bigintArray(firsts), bigintArray(pasts)});
 }
 
 void ServerFactsSink::growFolders(const std::vector<FolderGrowth>& growths) {
@@ -268,8 +267,8 @@ std::optional<FactRun> ServerFactsSource::runFrom(std::int64_t record) {
     if (row.rows() == 0)
         return std::nullopt;
     dropped_ = numbersOf(row.text(0, 5));
-    return FactRun{row.integer(0, 0), row.integer(0, 1), row.integer(0, 2), bytesOf(row.text(0, 3)),
-                   bytesOf(row.text(0, 4))};
+    return FactRun{row.integer(0, 0), row.integer(0, 1), row.integer(0, 2),
+                   byteaBytes(row.text(0, 3)), byteaBytes(row.text(0, 4))};
 }
 
 bool ServerFactsSource::dropped(std::int64_t record) {
@@ -282,6 +281,17 @@ std::optional<FolderRow> ServerFactsSource::folder(std::int64_t id) {
         return std::nullopt;
     return FolderRow{row.isNull(0, 0) ? std::nullopt : std::optional(row.integer(0, 0)),
                      fromServerText(row.text(0, 1)), row.integer(0, 2)};
+}
+
+std::optional<RecordedPath> serverRecordedPath(PgConnection& db, const std::string& table,
+                                               std::int64_t record) {
+    const PgResult name =
+        db.execute("SELECT \"File Name\" FROM " + quoteIdentifier(table) + " WHERE \"Id\" = $1",
+                   {number(record)});
+    if (name.rows() == 0)
+        return std::nullopt;
+    return RecordedFactsReader(std::make_unique<ServerFactsSource>(db, table))
+        .factsOf(record, fromServerText(name.text(0, 0)));
 }
 
 ServerScanFacts::ServerScanFacts(PgConnection& db, const std::string& table, PgInsert& insert,

@@ -7,6 +7,7 @@
 // sizes.
 #include "store/facts/FactRows.h"
 #include "store/facts/FactsWriter.h"
+#include "store/facts/RecordedFacts.h"
 
 #include <cstdint>
 #include <string>
@@ -29,6 +30,15 @@ void createServerFactTables(PgConnection& db, const std::string& table);
 std::string forgetServerDiskFactsStatement(const std::string& table);
 // The three tables, quoted and separated by commas, for a TRUNCATE with the records.
 std::string serverFactTablesList(const std::string& table);
+
+// The bytes of a bytea value in its text form (\x and hex digits).
+std::string byteaBytes(const std::string& text);
+// Whole numbers as an array's text form, for a parameter $n::bigint[].
+std::string bigintArray(const std::vector<std::int64_t>& values);
+
+// The real path and time of record `record` of `table`; none when it has no facts.
+std::optional<RecordedPath> serverRecordedPath(PgConnection& db, const std::string& table,
+                                               std::int64_t record);
 
 class ServerFactsSink : public FactsSink {
 public:
