@@ -43,11 +43,11 @@ std::vector<RecordedScan> ServerContentsRows::scans(const std::string& diskId) {
 
 std::vector<ContentsFolderRow>
 ServerContentsRows::folders(const std::vector<std::int64_t>& scanIds) {
-    const PgResult rows = db_->execute(
-        "SELECT \"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", \"Bytes\" FROM " +
-            quoteIdentifier(serverFoldersTable(table_)) +
-            " WHERE \"Scan\" = ANY($1::bigint[]) ORDER BY \"Id\"",
-        {bigintArray(scanIds)});
+    const PgResult rows =
+        db_->execute("SELECT \"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", \"Bytes\" FROM " +
+                         quoteIdentifier(serverFoldersTable(table_)) +
+                         " WHERE \"Scan\" = ANY($1::bigint[]) ORDER BY \"Id\"",
+                     {bigintArray(scanIds)});
     std::vector<ContentsFolderRow> folders;
     folders.reserve(static_cast<std::size_t>(rows.rows()));
     for (int row = 0; row < rows.rows(); ++row)
@@ -97,18 +97,18 @@ std::vector<ContentsFile> ServerContentsRows::filesOf(std::int64_t folder,
                                        {std::to_string(folder)});
     std::map<std::int64_t, std::vector<FileFact>> byFirst;
     for (int row = 0; row < runs.rows(); ++row)
-        byFirst.emplace(runs.integer(row, 0),
-                        unpackFacts(byteaBytes(runs.text(row, 2)), byteaBytes(runs.text(row, 3)),
-                                    static_cast<std::size_t>(
-                                        std::max<std::int64_t>(runs.integer(row, 1), 0))));
+        byFirst.emplace(
+            runs.integer(row, 0),
+            unpackFacts(byteaBytes(runs.text(row, 2)), byteaBytes(runs.text(row, 3)),
+                        static_cast<std::size_t>(std::max<std::int64_t>(runs.integer(row, 1), 0))));
     // The records of every run at once.
-    const PgResult records = db_->execute(
-        "SELECT r.\"Id\", r.\"File Name\", r.\"File Size\" FROM " + facts + " x JOIN " +
-            quoteIdentifier(table_) +
-            " r ON r.\"Id\" >= x.\"First Record\" AND r.\"Id\" < x.\"First Record\" + "
-            "x.\"Records\" WHERE x.\"Folder\" = $1 AND r.\"Disk ID\" = $2 AND " +
-            notDroppedSql(table_, "r.\"Id\""),
-        {std::to_string(folder), toServerText(diskId)});
+    const PgResult records =
+        db_->execute("SELECT r.\"Id\", r.\"File Name\", r.\"File Size\" FROM " + facts +
+                         " x JOIN " + quoteIdentifier(table_) +
+                         " r ON r.\"Id\" >= x.\"First Record\" AND r.\"Id\" < x.\"First Record\" + "
+                         "x.\"Records\" WHERE x.\"Folder\" = $1 AND r.\"Disk ID\" = $2 AND " +
+                         notDroppedSql(table_, "r.\"Id\""),
+                     {std::to_string(folder), toServerText(diskId)});
     std::vector<ContentsFile> files;
     files.reserve(static_cast<std::size_t>(records.rows()));
     for (int row = 0; row < records.rows(); ++row) {
@@ -127,10 +127,10 @@ std::vector<ContentsFile> ServerContentsRows::filesOf(std::int64_t folder,
 
 std::optional<std::int64_t> ServerContentsRows::folderOfRecord(std::int64_t record) {
     const std::string id = std::to_string(record);
-    const PgResult folder = db_->execute("SELECT run.\"Folder\" FROM " +
-                                         runHoldingSql(table_, "$1::bigint") + " AND " +
-                                         notDroppedSql(table_, "$1::bigint"),
-                                         {id});
+    const PgResult folder =
+        db_->execute("SELECT run.\"Folder\" FROM " + runHoldingSql(table_, "$1::bigint") + " AND " +
+                         notDroppedSql(table_, "$1::bigint"),
+                     {id});
     if (folder.rows() == 0)
         return std::nullopt;
     return folder.integer(0, 0);

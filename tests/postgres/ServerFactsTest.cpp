@@ -76,8 +76,8 @@ protected:
 
     // Every folder as its path -> own and total files and bytes; every file as its path ->
     // size and time, as the disk browser shows them.
-    using Folders = std::map<std::string, std::tuple<std::int64_t, std::int64_t, std::int64_t,
-                                                     std::int64_t>>;
+    using Folders =
+        std::map<std::string, std::tuple<std::int64_t, std::int64_t, std::int64_t, std::int64_t>>;
     using Files = std::map<std::string, std::pair<std::int64_t, std::int64_t>>;
     static std::pair<Folders, Files> shown(const store::DiskContents& disk) {
         Folders folders;
