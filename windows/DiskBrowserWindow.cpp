@@ -261,6 +261,8 @@ void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::stor
         });
     }
     contents_ = std::move(contents);
+    // A server keeps no copies of the files yet.
+    findChild<QPushButton*>(QStringLiteral("otherCopies"))->setEnabled(db_ != nullptr);
     treeModel_->setContents(contents_);
     back_.clear();
     forward_.clear();
