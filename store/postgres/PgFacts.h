@@ -1,13 +1,10 @@
 #pragma once
-// The facts of a catalogue table's records on a server, as a catalogue file keeps them
-// (store/facts): each scan's folder tree with real names and totals in "<table> Disk Folders",
-// runs of records with their real names and times in "<table> File Facts", the records whose
-// facts no longer apply in "<table> Dropped Facts". Triggers on the records keep the totals
-// and the marks in step whatever program deletes records or changes their names, paths or
-// sizes.
+// The facts of a catalogue table's records on a server (PgFactTables.h) as the writer and the
+// reader of store/facts reach them, and the writer of a scan's facts during its insert.
 #include "store/facts/FactRows.h"
 #include "store/facts/FactsWriter.h"
 #include "store/facts/RecordedFacts.h"
+#include "store/postgres/PgFactTables.h"
 
 #include <cstdint>
 #include <string>
@@ -17,19 +14,6 @@ namespace katalox::store {
 
 class PgConnection;
 class PgInsert;
-
-std::string serverFoldersTable(const std::string& table);
-std::string serverFactsTable(const std::string& table);
-std::string serverDroppedTable(const std::string& table);
-
-// Makes the tables and the triggers on `table` (a step of the catalogue's layout).
-void createServerFactTables(PgConnection& db, const std::string& table);
-
-// The statement that forgets the facts of the scans of Disk ID $1, to run before its records
-// are deleted, in the same transaction.
-std::string forgetServerDiskFactsStatement(const std::string& table);
-// The three tables, quoted and separated by commas, for a TRUNCATE with the records.
-std::string serverFactTablesList(const std::string& table);
 
 // The bytes of a bytea value in its text form (\x and hex digits).
 std::string byteaBytes(const std::string& text);

@@ -3,7 +3,7 @@
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
-#include "store/postgres/PgFacts.h"
+#include "store/postgres/PgFactTables.h"
 #include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
 
