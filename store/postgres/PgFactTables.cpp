@@ -33,18 +33,17 @@ std::string keepInStepSql(const std::string& table, const std::string& held,
            "), 0) AS bytes FROM held GROUP BY folder) h WHERE f.\"Id\" = h.folder";
 }
 
-// A trigger function `name` running `body`, and its trigger after each statement `event` on
-// `table`, which sees the rows it changed as `transition` names them.
+// A trigger function `name` running `body`, and its trigger after `event` on `table`, run as
+// `forEach` tells (for each statement or row, and on what).
 void createTrigger(PgConnection& db, const std::string& table, const std::string& name,
-                   const std::string& event, const std::string& transition,
-                   const std::string& body) {
+                   const std::string& event, const std::string& forEach, const std::string& body) {
     const std::string function = quoteIdentifier(table + " " + name);
     db.execute("CREATE FUNCTION " + function +
                "() RETURNS trigger LANGUAGE plpgsql AS $katalox$ BEGIN " + body +
                "; RETURN NULL; END $katalox$");
     db.execute("CREATE TRIGGER " + quoteIdentifier(table + " " + name) + " AFTER " + event +
-               " ON " + quoteIdentifier(table) + " REFERENCING " + transition +
-               " FOR EACH STATEMENT EXECUTE FUNCTION " + function + "()");
+               " ON " + quoteIdentifier(table) + " " + forEach + " EXECUTE FUNCTION " + function +
+               "()");
 }
 
 } // namespace
@@ -80,17 +79,22 @@ void createServerFactTables(PgConnection& db, const std::string& table) {
                " (\"Record\" bigint PRIMARY KEY)");
     // A deleted record loses its facts and its folder the file; a record given another name
     // or path too; one given another size changes its folder's bytes.
-    createTrigger(db, table, "Facts Deleted", "DELETE", "OLD TABLE AS gone",
+    // Deletes come in bulk (a Disk ID's records): all of a statement's rows are taken at once.
+    createTrigger(db, table, "Facts Deleted", "DELETE",
+                  "REFERENCING OLD TABLE AS gone FOR EACH STATEMENT",
                   keepInStepSql(table, heldFactsSql(table, "gone", "g.\"File Size\" AS size"),
                                 "true", "coalesce(size, 0)"));
+    // Changes are told row by row, so that a Disk ID renamed, which changes no name, path or
+    // size, costs nothing.
     const std::string changed =
-        "(SELECT o.\"Id\", o.\"File Size\" AS before, n.\"File Size\" AS after,"
-        " (o.\"File Name\" IS DISTINCT FROM n.\"File Name\" OR o.\"File Path\" IS DISTINCT FROM"
-        " n.\"File Path\") AS moved FROM old_rows o JOIN new_rows n ON n.\"Id\" = o.\"Id\""
-        " WHERE (o.\"File Name\", o.\"File Path\", o.\"File Size\") IS DISTINCT FROM"
-        " (n.\"File Name\", n.\"File Path\", n.\"File Size\"))";
+        "(SELECT OLD.\"Id\" AS \"Id\", OLD.\"File Size\" AS before, NEW.\"File Size\" AS after,"
+        " (OLD.\"File Name\" IS DISTINCT FROM NEW.\"File Name\" OR OLD.\"File Path\" IS DISTINCT"
+        " FROM NEW.\"File Path\") AS moved)";
     createTrigger(
-        db, table, "Facts Changed", "UPDATE", "OLD TABLE AS old_rows NEW TABLE AS new_rows",
+        db, table, "Facts Changed", "UPDATE OF \"File Name\", \"File Path\", \"File Size\"",
+        "FOR EACH ROW WHEN"
+        " ((OLD.\"File Name\", OLD.\"File Path\", OLD.\"File Size\") IS DISTINCT FROM"
+        " (NEW.\"File Name\", NEW.\"File Path\", NEW.\"File Size\"))",
         keepInStepSql(table, heldFactsSql(table, changed, "g.before, g.after, g.moved"), "moved",
                       "CASE WHEN moved THEN coalesce(before, 0) ELSE coalesce(before, "
                       "0) - coalesce(after, 0) END"));
