@@ -220,18 +220,16 @@ void DiskBrowserWindow::setUpKeys() {
 void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std::string& diskId,
                                std::optional<std::int64_t> record) {
     std::shared_ptr<katalox::store::Database> db = catalog.database().shared_from_this();
-    table_ = catalog.table();
     start(
-        [db, table = table_, diskId] {
+        [db, table = catalog.table(), diskId] {
             return std::make_shared<const katalox::store::DiskContents>(db, table, diskId);
         },
-        db, diskId, record);
+        db, catalog.table(), diskId, record);
 }
 
 void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& table,
                                      const std::string& diskId,
                                      std::optional<std::int64_t> record) {
-    table_ = table;
     // A connection lost meanwhile is made again at the next reading.
     start(
         [uri, table, diskId] {
@@ -240,17 +238,19 @@ void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& 
                     katalox::store::serverConnection(uri), table),
                 diskId);
         },
-        nullptr, diskId, record);
+        nullptr, table, diskId, record);
 }
 
 void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
-                              const std::string& diskId, std::optional<std::int64_t> record) {
+                              const std::string& table, const std::string& diskId,
+                              std::optional<std::int64_t> record) {
     auto contents = read();
     if (db_ && watch_)
         db_->unwatchChanges(watch_);
     watch_ = 0;
     read_ = std::move(read);
     db_ = std::move(db);
+    table_ = table;
     diskId_ = diskId;
     if (db_) {
         dataVersion_ = db_->dataVersion();

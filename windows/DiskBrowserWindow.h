@@ -75,7 +75,8 @@ private:
     using ContentsReader = std::function<std::shared_ptr<const katalox::store::DiskContents>()>;
     // Shows what `read` reads; `db` is the catalogue file's, null on a server.
     void start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
-               const std::string& diskId, std::optional<std::int64_t> record);
+               const std::string& table, const std::string& diskId,
+               std::optional<std::int64_t> record);
     void buildLayout();
     void setUpKeys();
     void show(std::uint32_t folder);

@@ -7,8 +7,10 @@
 #include "store/postgres/PgFactTables.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace katalox::store {
 
