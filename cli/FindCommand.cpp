@@ -58,20 +58,17 @@ private:
 
 struct Filters {
     RecordFilters record;
-    std::optional<std::int64_t> newer, older;
+    TimeFilters times;
     bool online = false;
     std::vector<std::unique_ptr<Regex>> regexes;
 
-    bool needFacts() const { return newer || older || !regexes.empty(); }
+    bool needFacts() const { return times.any() || !regexes.empty(); }
 };
 
 Filters filtersOf(const Arguments& args) {
     Filters filters;
     filters.record = recordFiltersOf(args);
-    if (const auto date = args.value("--newer"))
-        filters.newer = dateArgument("--newer", *date);
-    if (const auto date = args.value("--older"))
-        filters.older = dateArgument("--older", *date);
+    filters.times = timeFiltersOf(args);
     filters.online = args.has("--online");
     if (args.has("--regex"))
         for (const std::string& pattern : args.words())
@@ -86,14 +83,8 @@ bool passesRecordFilters(const Filters& filters, const FoundRecord& record,
 }
 
 bool passesFactFilters(const Filters& filters, const FoundRecord& record) {
-    if (filters.newer || filters.older) {
-        if (!record.facts)
-            return false; // no time recorded
-        if ((filters.newer && record.facts->modified < *filters.newer) ||
-            (filters.older && record.facts->modified >= *filters.older))
-            return false;
-    }
-    return std::all_of(filters.regexes.begin(), filters.regexes.end(),
+    return filters.times.passes(record) &&
+           std::all_of(filters.regexes.begin(), filters.regexes.end(),
                        [&](const auto& regex) { return regex->matches(record.path()); });
 }
 

@@ -86,4 +86,20 @@ FindOutput findOutputOf(const Arguments& args) {
     return output;
 }
 
+bool TimeFilters::passes(const FoundRecord& record) const {
+    if (!any())
+        return true;
+    return record.facts && (!newer || record.facts->modified >= *newer) &&
+           (!older || record.facts->modified < *older);
+}
+
+TimeFilters timeFiltersOf(const Arguments& args) {
+    TimeFilters filters;
+    if (const auto date = args.value("--newer"))
+        filters.newer = dateArgument("--newer", *date);
+    if (const auto date = args.value("--older"))
+        filters.older = dateArgument("--older", *date);
+    return filters;
+}
+
 } // namespace katalox::cli

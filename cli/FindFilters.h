@@ -32,6 +32,17 @@ struct RecordFilters {
 
 RecordFilters recordFiltersOf(const Arguments& args);
 
+// The tests of a record's recorded modification time (--newer, --older): a record without one
+// passes neither.
+struct TimeFilters {
+    std::optional<std::int64_t> newer, older;
+
+    bool any() const { return newer || older; }
+    bool passes(const FoundRecord& record) const;
+};
+
+TimeFilters timeFiltersOf(const Arguments& args);
+
 struct FindOutput {
     std::int64_t limit = -1; // none
     bool countOnly = false;

@@ -14,8 +14,10 @@ std::optional<store::RecordedPath> RecordFacts::of(const FoundRecord& record) {
     return members_.factsOf(record.id, files_);
 }
 
-ConnectedScans::ConnectedScans(store::Database& db) {
-    for (const store::RecordedScan& scan : store::allRecordedScans(db)) {
+ConnectedScans::ConnectedScans(store::Database& db) : ConnectedScans(store::allRecordedScans(db)) {}
+
+ConnectedScans::ConnectedScans(const std::vector<store::RecordedScan>& scans) {
+    for (const store::RecordedScan& scan : scans) {
         const store::ScanPlace place = store::locateScan(scan);
         if (place.state != store::ScanPlace::State::Connected)
             continue;

@@ -3,6 +3,7 @@
 // where it is on a disk connected now, in one of the output forms.
 #include "cli/Output.h"
 #include "store/archives/ArchiveMembers.h"
+#include "store/catalog/RecordedDisks.h"
 #include "store/facts/RecordedFacts.h"
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace katalox::store {
 class Database;
@@ -47,6 +49,7 @@ private:
 class ConnectedScans {
 public:
     explicit ConnectedScans(store::Database& db);
+    explicit ConnectedScans(const std::vector<store::RecordedScan>& scans);
     bool diskConnected(const std::string& diskId) const { return disks_.count(diskId) > 0; }
     // Where a recorded real path of scan `scanId` is now, when its volume is connected; none
     // for a member of an archive, which is no file of the disk.

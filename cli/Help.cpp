@@ -53,8 +53,7 @@ const std::map<std::string, const char*> kCommands = {
      "  --json, --csv     every field: disk, name, path, real_path, live_path, size,\n"
      "                    modified, record\n"
      "\n"
-     "On a catalogue on a PostgreSQL server the paths are those stored, in upper case, and\n"
-     "--regex, --newer, --older and --online are not available yet.\n"},
+     "On a catalogue on a PostgreSQL server --regex and --online are not available yet.\n"},
     {"disks",
      "Usage: katalox-cli disks [--json]\n"
      "\n"

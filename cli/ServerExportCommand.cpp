@@ -25,6 +25,7 @@ int runExportOnServer(const std::string& uri, const Words& words) {
         query.diskIds = {*request.disk};
     const store::PgSelect select = store::recordSelect(store::kPgCatalogueTable, query);
     store::PgListing rows(db, select.sql, select.parameters);
+    ServerRecordFacts facts(db, store::kPgCatalogueTable);
     Output out;
     std::int64_t written = 0;
     {
@@ -33,6 +34,7 @@ int runExportOnServer(const std::string& uri, const Words& words) {
         FoundRecord record;
         while (rows.next()) {
             readServerRecord(rows, record);
+            facts.read(record, true);
             writer.write(record);
             ++written;
         }

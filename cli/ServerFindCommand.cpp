@@ -19,10 +19,9 @@ namespace katalox::cli {
 
 namespace {
 
-// The options that need what a catalogue file records beside its rows (real paths, times,
-// scans), which a server does not hold yet.
+// The options that a catalogue on a server does not serve yet.
 void refuseFileOnlyOptions(const Arguments& args) {
-    for (const char* option : {"--regex", "--newer", "--older", "--online"})
+    for (const char* option : {"--regex", "--online"})
         if (args.has(option))
             throw UsageError(std::string(option) +
                              " works only on a catalogue file so far, not on a PostgreSQL server");
@@ -39,6 +38,7 @@ int runFindOnServer(const std::string& uri, const Words& words) {
     requireChoice(args);
     refuseFileOnlyOptions(args);
     const RecordFilters filters = recordFiltersOf(args);
+    const TimeFilters times = timeFiltersOf(args);
     const auto [limit, countOnly, format] = findOutputOf(args);
     store::PgRecordQuery query;
     if (!args.has("--glob"))
@@ -50,8 +50,8 @@ int runFindOnServer(const std::string& uri, const Words& words) {
         query.diskIds = filters.disks;
     query.minSize = filters.minSize;
     query.maxSize = filters.maxSize;
-    const bool testedHere =
-        filters.extension || !filters.globs.empty() || (!filters.disks.empty() && !exactDisks);
+    const bool testedHere = filters.extension || !filters.globs.empty() ||
+                            (!filters.disks.empty() && !exactDisks) || times.any();
     if (limit >= 0 && !testedHere)
         query.limit = limit;
 
@@ -70,10 +70,16 @@ int runFindOnServer(const std::string& uri, const Words& words) {
         writer.emplace(out, format);
     const store::PgSelect select = store::recordSelect(store::kPgCatalogueTable, query);
     store::PgListing rows(db, select.sql, select.parameters);
+    ServerRecordFacts facts(db, store::kPgCatalogueTable);
+    const bool live = format == RecordFormat::Json || format == RecordFormat::Csv;
     FoundRecord record;
     while ((limit < 0 || found < limit) && rows.next()) {
         readServerRecord(rows, record);
         if (!filters.passes(record))
+            continue;
+        if (times.any() || !countOnly)
+            facts.read(record, live && !countOnly);
+        if (!times.passes(record))
             continue;
         ++found;
         if (writer)

@@ -16,6 +16,20 @@ namespace katalox::cli {
 // The current row of `rows`, a select of store::recordSelect, as a record with no facts.
 void readServerRecord(const store::PgListing& rows, FoundRecord& record);
 
+// The facts of the records of `table` on a server, and where their disks are now, as a
+// catalogue file gives them (members of archives have none there).
+class ServerRecordFacts {
+public:
+    ServerRecordFacts(store::PgConnection& db, const std::string& table);
+    // Gives `record` its facts and, when `live`, where it is now.
+    void read(FoundRecord& record, bool live);
+    bool diskConnected(const std::string& diskId) const { return connected_.diskConnected(diskId); }
+
+private:
+    store::RecordedFactsReader files_;
+    ConnectedScans connected_;
+};
+
 // Writes the page of export --html of the records of `table` (those of `disk`, when given) and
 // returns how many it lists.
 std::int64_t exportPageFromServer(store::PgConnection& db, const std::string& table,

@@ -14,6 +14,7 @@
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgPrintedInsert.h"
 
 #include <cstdio>
@@ -49,13 +50,17 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     store::RecordedScan recorded = store::scanStarting(diskId, rules, 0);
     recorded.id = store::recordServerScan(db, table, recorded);
     store::PgPrintedInsert insert(db, table, diskId, !args.has("--no-fingerprints"));
+    store::ServerScanFacts facts(db, table, insert.records(), recorded.id, rules.startFolder);
     store::PgMembersInsert members(
         insert.records(), table,
         args.has("--no-archives")
             ? std::nullopt
             : std::optional(store::ArchiveLimits{store::defaultArchiveFormats()}));
-    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t,
-                              std::int64_t) { members.addFile(record, path, diskId); });
+    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t size,
+                              std::int64_t modified) {
+        facts.add(path, record, size, modified);
+        members.addFile(record, path, diskId);
+    });
     std::size_t folders = 0;
     std::size_t listed = 0;
     std::string lastFolder;
@@ -76,7 +81,8 @@ int runScanOnServer(const std::string& uri, const Words& words) {
                 // The whole 64-bit size, so files of 2 GiB and more keep their true size.
                 insert.add(found->path,
                            static_cast<std::int64_t>(std::min<std::uint64_t>(
-                               found->size, std::numeric_limits<std::int64_t>::max())));
+                               found->size, std::numeric_limits<std::int64_t>::max())),
+                           found->modified);
                 const std::string_view in(found->path.data(),
                                           found->path.rfind(platform::kPathSeparator));
                 if (in != lastFolder) {

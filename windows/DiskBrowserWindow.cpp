@@ -16,6 +16,8 @@
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/postgres/PgContents.h"
+#include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "store/sqlite/Database.h"
 #include "widgets/FileKinds.h"
@@ -218,19 +220,50 @@ void DiskBrowserWindow::setUpKeys() {
 
 void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std::string& diskId,
                                std::optional<std::int64_t> record) {
-    auto contents = std::make_shared<const katalox::store::DiskContents>(
-        catalog.database().shared_from_this(), catalog.table(), diskId);
+    std::shared_ptr<katalox::store::Database> db = catalog.database().shared_from_this();
+    start(
+        [db, table = catalog.table(), diskId] {
+            return std::make_shared<const katalox::store::DiskContents>(db, table, diskId);
+        },
+        db, catalog.table(), diskId, record);
+}
+
+void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& table,
+                                     const std::string& diskId,
+                                     std::optional<std::int64_t> record) {
+    // A connection lost meanwhile is made again at the next reading.
+    start(
+        [uri, table, diskId] {
+            return std::make_shared<const katalox::store::DiskContents>(
+                std::make_shared<katalox::store::ServerContentsRows>(
+                    katalox::store::serverConnection(uri), table),
+                diskId);
+        },
+        nullptr, table, diskId, record);
+}
+
+void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
+                              const std::string& table, const std::string& diskId,
+                              std::optional<std::int64_t> record) {
+    auto contents = read();
     if (db_ && watch_)
         db_->unwatchChanges(watch_);
-    db_ = catalog.database().shared_from_this();
-    table_ = catalog.table();
+    watch_ = 0;
+    read_ = std::move(read);
+    db_ = std::move(db);
+    table_ = table;
     diskId_ = diskId;
-    dataVersion_ = db_->dataVersion();
-    // Our own changes come through the connection at once; another program's are checked for.
-    watch_ = db_->watchChanges([this] {
-        QTimer::singleShot(0, this, [this] { katalox::platform::guarded([&] { reload(); }); });
-    });
+    if (db_) {
+        dataVersion_ = db_->dataVersion();
+        // Our own changes come through the connection at once; another program's are checked
+        // for.
+        watch_ = db_->watchChanges([this] {
+            QTimer::singleShot(0, this, [this] { katalox::platform::guarded([&] { reload(); }); });
+        });
+    }
     contents_ = std::move(contents);
+    // A server keeps no copies of the files yet.
+    findChild<QPushButton*>(QStringLiteral("otherCopies"))->setEnabled(db_ != nullptr);
     treeModel_->setContents(contents_);
     back_.clear();
     forward_.clear();
@@ -252,12 +285,13 @@ void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std
 }
 
 void DiskBrowserWindow::reload() {
-    if (!db_)
+    if (!read_)
         return;
     const std::string shownPath =
         current_ != kNoFolder ? contents_->pathOf(current_) : std::string();
-    auto contents = std::make_shared<const katalox::store::DiskContents>(db_, table_, diskId_);
-    dataVersion_ = db_->dataVersion();
+    auto contents = read_();
+    if (db_)
+        dataVersion_ = db_->dataVersion();
     // The folder shown stays when it still holds files; else the nearest one above it.
     std::uint32_t again = kNoFolder;
     if (!shownPath.empty())
@@ -465,10 +499,11 @@ void DiskBrowserWindow::showHeader() {
             (connectedAt ? tr("Connected at %1").arg(displayText(*connectedAt).toHtmlEscaped())
                          : tr("Not connected"));
     // Worked out by the copies window's coverage, when it was.
-    if (const auto share = katalox::store::keptProtectedShare(*db_, diskId_))
+    if (const auto share = db_ ? katalox::store::keptProtectedShare(*db_, diskId_) : std::nullopt)
         text += QStringLiteral(" &nbsp; ") +
                 tr("%1% of its bytes have a copy on another disk").arg(100.0 * *share, 0, 'f', 1);
-    if (const QString verified = lastVerificationText(*db_, diskId_); !verified.isEmpty())
+    if (const QString verified = db_ ? lastVerificationText(*db_, diskId_) : QString();
+        !verified.isEmpty())
         text += QStringLiteral(" &nbsp; ") + verified.toHtmlEscaped();
     header_->setText(text);
     for (QWidget* action : liveActions_)
@@ -538,8 +573,8 @@ void DiskBrowserWindow::openInsideArchive(std::uint32_t archive, std::uint32_t f
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     const auto entry = listModel_->entryAt(rows.front().row());
     const std::optional<katalox::store::ArchivedRecord> member =
-        entry.file ? katalox::store::archivedRecord(*db_, table_, entry.file->record)
-                   : std::nullopt;
+        entry.file && db_ ? katalox::store::archivedRecord(*db_, table_, entry.file->record)
+                          : std::nullopt;
     if (!member)
         ArchiveMemberOpener::sayNotRecorded(contents_->pathOf(folder) +
                                             (entry.file ? entry.file->name : std::string()));

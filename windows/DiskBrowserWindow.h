@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,10 @@ public:
     // Throws EngineError when the catalogue cannot be read.
     void browse(const katalox::store::Catalog& catalog, const std::string& diskId,
                 std::optional<std::int64_t> record = std::nullopt);
+    // The same on the catalogue table `table` on the server `uri`. What a server does not keep
+    // yet (members of archives, copies, verifications) is left out.
+    void browseServer(const std::string& uri, const std::string& table, const std::string& diskId,
+                      std::optional<std::int64_t> record = std::nullopt);
     // Reads the disk again, staying in the folder shown when it is still there.
     void reload();
 
@@ -67,6 +72,11 @@ public:
     const katalox::store::DiskContents* contents() const { return contents_.get(); }
 
 private:
+    using ContentsReader = std::function<std::shared_ptr<const katalox::store::DiskContents>()>;
+    // Shows what `read` reads; `db` is the catalogue file's, null on a server.
+    void start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
+               const std::string& table, const std::string& diskId,
+               std::optional<std::int64_t> record);
     void buildLayout();
     void setUpKeys();
     void show(std::uint32_t folder);
@@ -85,6 +95,7 @@ private:
     // The most bytes of a member taken out of an archive: the Scan Settings' limit.
     std::uint64_t decompressLimit() const;
 
+    ContentsReader read_;
     std::shared_ptr<katalox::store::Database> db_;
     std::string table_;
     std::string diskId_;

@@ -120,5 +120,10 @@ void TForm1::browseThisDisk() {
             QStringLiteral("Select the Disk ID of the disk to browse"));
         return;
     }
-    diskBrowserWindow->browse(catalog(), diskIdOfNode(node));
+    if (katalox::store::isServerUri(Query1->filePath()))
+        diskBrowserWindow->browseServer(Query1->filePath(),
+                                        katalox::store::tableNameOf(Table1->tableName()),
+                                        diskIdOfNode(node));
+    else
+        diskBrowserWindow->browse(catalog(), diskIdOfNode(node));
 }

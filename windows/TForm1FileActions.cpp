@@ -20,6 +20,7 @@
 #include "store/dataset/Table.h"
 #include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgText.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
@@ -99,17 +100,30 @@ template <typename Reach> void withFileUnderCursor(const TForm1& form, Reach&& r
         say(QStringLiteral("Select a file in the list first."));
 }
 
+// The facts of a record of the catalogue on a server.
+std::optional<katalox::store::RecordedPath> serverRecordedPath(const TForm1& form,
+                                                               std::int64_t record) {
+    return katalox::store::serverRecordedPath(
+        *katalox::store::serverConnection(form.Query1->filePath()),
+        katalox::store::tableNameOf(form.Table1->tableName()), record);
+}
+
 // Where a path of the file's disk is now: through the mount point its volume has today when
 // the scan that wrote it is recorded, else as stored.
 std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& file,
                                     const std::string& storedPath) {
     try {
-        // A server keeps the scans, not the files' real names: the path is found through the
-        // place of the scan that wrote it.
+        // On a server the file is found through the place of the scan that wrote it, by its
+        // real path when its facts are kept.
         if (katalox::store::isServerUri(form.Query1->filePath())) {
+            const auto recorded = file.record && storedPath == file.storedPath
+                                      ? serverRecordedPath(form, *file.record)
+                                      : std::nullopt;
             for (const katalox::store::DiskPresence& disk : form.disks())
                 if (disk.diskId == file.diskId)
-                    return katalox::store::livePathOf(disk.scans, storedPath);
+                    return recorded ? katalox::store::livePathOfScanned(
+                                          disk.scans, recorded->scanId, recorded->path, storedPath)
+                                    : katalox::store::livePathOf(disk.scans, storedPath);
             return katalox::platform::realPathOf(storedPath);
         }
         if (file.record && storedPath == file.storedPath)
@@ -123,8 +137,12 @@ std::optional<std::string> livePath(const TForm1& form, const CatalogueFile& fil
 // The record's real path as scanned, when its facts are known.
 std::optional<std::string> recordedPath(const TForm1& form, const CatalogueFile& file) {
     try {
-        if (file.record)
+        if (file.record && katalox::store::isServerUri(form.Query1->filePath())) {
+            if (const auto recorded = serverRecordedPath(form, *file.record))
+                return recorded->path;
+        } else if (file.record) {
             return form.catalog().recordedRealPath(*file.record);
+        }
     } catch (const katalox::Error&) {
         // The facts cannot be read: the stored path is used.
     }
@@ -284,7 +302,12 @@ void TForm1::openFile() {
 
 void TForm1::showInDiskBrowser() {
     withFileUnderCursor(*this, [this](const CatalogueFile& file) {
-        diskBrowserWindow->browse(catalog(), file.diskId, recordOf(catalog(), file));
+        if (katalox::store::isServerUri(Query1->filePath()))
+            diskBrowserWindow->browseServer(Query1->filePath(),
+                                            katalox::store::tableNameOf(Table1->tableName()),
+                                            file.diskId, file.record);
+        else
+            diskBrowserWindow->browse(catalog(), file.diskId, recordOf(catalog(), file));
     });
 }
 

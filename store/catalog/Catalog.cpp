@@ -389,18 +389,8 @@ std::optional<std::string> Catalog::livePathOfRecord(std::int64_t record, const 
     const auto recorded = recordedPathOf(*db_, table_, record);
     if (!recorded)
         return livePath(diskId, storedPath);
-    for (const RecordedScan& scan : recordedScans(*db_, diskId)) {
-        if (scan.id != recorded->scanId)
-            continue;
-        const ScanPlace place = locateScan(scan);
-        if (place.state != ScanPlace::State::Connected)
-            return std::nullopt;
-        std::string live = place.folderNow + recorded->path.substr(scan.scannedFolder.size());
-        if (platform::FindOperation::lookUp(live))
-            return live;
-        return std::nullopt;
-    }
-    return livePath(diskId, storedPath); // facts of another Disk ID's scan: not to be trusted
+    return livePathOfScanned(recordedScans(*db_, diskId), recorded->scanId, recorded->path,
+                             storedPath);
 }
 
 void Catalog::changeRecords(const std::function<void()>& change, const std::string& ownStatement,

@@ -5,14 +5,8 @@
 #include "platform/RealPath.h"
 #include "platform/Utf8.h"
 #include "store/archives/ArchiveListing.h"
-#include "store/archives/ArchiveMembers.h"
+#include "store/catalog/ContentsOnFile.h"
 #include "store/catalog/DiskPlace.h"
-#include "store/facts/FactRuns.h"
-#include "store/facts/FactTables.h"
-#include "store/facts/RealName.h"
-#include "store/facts/RecordedFacts.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/SqlText.h"
 
 #include <algorithm>
 
@@ -26,39 +20,6 @@ std::size_t partsIn(std::string_view path) {
     return static_cast<std::size_t>(std::count(path.begin(), path.end(), kSeparator));
 }
 
-// The stored paths of members with their real names: the archive's as its facts recorded it,
-// the member's as its row of ours keeps it.
-class RealMemberNames {
-public:
-    explicit RealMemberNames(Database& db) : facts_(db) {}
-
-    // `storedPath` with real names where they are known: always of the same parts.
-    std::string of(const std::string& storedPath, std::int64_t archive,
-                   const std::string& memberPath) {
-        const std::size_t inside = storedPath.find(kMemberSeparator);
-        if (inside == std::string::npos || inside == 0 ||
-            partsIn(memberPath) != partsIn(std::string_view(storedPath).substr(inside + 2)))
-            return storedPath;
-        const std::size_t nameAt = storedPath.rfind(kSeparator, inside - 1) + 1;
-        if (archive != lastArchive_) {
-            lastArchive_ = archive;
-            const std::string upperName = storedPath.substr(nameAt, inside - nameAt);
-            const auto recorded = facts_.factsOf(archive, upperName);
-            archiveName_ = recorded && platform::upperCase(recorded->path.substr(
-                                           recorded->path.rfind(kSeparator) + 1)) == upperName
-                               ? recorded->path.substr(recorded->path.rfind(kSeparator) + 1)
-                               : upperName;
-        }
-        return storedPath.substr(0, nameAt) + archiveName_ + std::string(kMemberSeparator) +
-               memberPath;
-    }
-
-private:
-    RecordedFactsReader facts_;
-    std::int64_t lastArchive_ = 0;
-    std::string archiveName_;
-};
-
 bool exists(const std::string& path) {
     if (path.size() > 1 && path.back() == kSeparator)
         return platform::FindOperation::lookUp(path.substr(0, path.size() - 1)).has_value();
@@ -68,56 +29,48 @@ bool exists(const std::string& path) {
 } // namespace
 
 DiskContents::DiskContents(std::shared_ptr<Database> db, std::string table, std::string diskId)
-    : db_(std::move(db)), table_(std::move(table)), diskId_(std::move(diskId)),
-      scans_(keepsRecordedScans(table_) ? recordedScans(*db_, diskId_)
-                                        : std::vector<RecordedScan>{}) {
+    : DiskContents(std::make_shared<FileContentsRows>(std::move(db), std::move(table)),
+                   std::move(diskId)) {}
+
+DiskContents::DiskContents(std::shared_ptr<ContentsRows> rows, std::string diskId)
+    : rows_(std::move(rows)), diskId_(std::move(diskId)), scans_(rows_->scans(diskId_)) {
     readFolders();
     std::int64_t recorded = 0;
     for (const ContentsFolder& folder : folders_)
         recorded += folder.ownFiles;
-    const std::int64_t records = db_->integerOf("SELECT count(*) FROM " + quoteIdentifier(table_) +
-                                                    " WHERE \"Disk ID\" = ?1",
-                                                {Value(diskId_)});
-    if (records != recorded)
+    if (rows_->recordCount(diskId_) != recorded)
         placeLooseRecords(recorded);
     addTotals();
 }
 
 void DiskContents::readFolders() {
     std::unordered_map<std::int64_t, std::size_t> scanOf;
-    std::string scanIds;
+    std::vector<std::int64_t> scanIds;
     for (std::size_t i = 0; i < scans_.size(); ++i) {
         scanOf[scans_[i].id] = i;
-        scanIds += (scanIds.empty() ? "" : ",") + std::to_string(scans_[i].id);
+        scanIds.push_back(scans_[i].id);
     }
     std::vector<bool> rooted(scans_.size(), false);
-    if (!scanIds.empty() && hasFactTables(*db_)) {
-        // Parents are written before their children, so in Id order each parent comes first.
-        Statement rows = db_->prepare(
-            "SELECT \"Id\", \"Scan\", \"Parent\", \"Name\", \"Files\", \"Bytes\" FROM " +
-            quoteIdentifier(kFoldersTable) + " WHERE \"Scan\" IN (" + scanIds +
-            ") ORDER BY \"Id\"");
-        while (rows.step()) {
-            ContentsFolder folder;
-            folder.id = rows.columnInteger(0);
-            folder.scan = scanOf.at(rows.columnInteger(1));
-            const Value parent = rows.columnValue(2);
-            folder.name = rows.columnValue(3).asString();
-            folder.ownFiles = rows.columnInteger(4);
-            folder.ownBytes = rows.columnInteger(5);
-            const auto index = static_cast<std::uint32_t>(folders_.size());
-            if (parent.isNull()) {
-                roots_.push_back(index);
-                rooted[folder.scan] = true;
-            } else if (const auto up = byId_.find(parent.asInteger()); up != byId_.end()) {
-                folder.parent = up->second;
-                folders_[up->second].children.push_back(index);
-            } else {
-                continue; // its parent is gone: nothing can reach it
-            }
-            byId_[folder.id] = index;
-            folders_.push_back(std::move(folder));
+    // Parents are written before their children, so in Id order each parent comes first.
+    for (ContentsFolderRow& row : rows_->folders(scanIds)) {
+        ContentsFolder folder;
+        folder.id = row.id;
+        folder.scan = scanOf.at(row.scan);
+        folder.name = std::move(row.name);
+        folder.ownFiles = row.files;
+        folder.ownBytes = row.bytes;
+        const auto index = static_cast<std::uint32_t>(folders_.size());
+        if (!row.parent) {
+            roots_.push_back(index);
+            rooted[folder.scan] = true;
+        } else if (const auto up = byId_.find(*row.parent); up != byId_.end()) {
+            folder.parent = up->second;
+            folders_[up->second].children.push_back(index);
+        } else {
+            continue; // its parent is gone: nothing can reach it
         }
+        byId_[folder.id] = index;
+        folders_.push_back(std::move(folder));
     }
     // A scan whose files have no facts still shows as a root, for its records to go under.
     for (std::size_t i = 0; i < scans_.size(); ++i) {
@@ -149,25 +102,9 @@ std::uint32_t DiskContents::childNamed(std::uint32_t folder, const std::string& 
 void DiskContents::placeLooseRecords(std::int64_t recorded) {
     // Records without facts that apply here: none, dropped, or in a folder of another disk's
     // (a record another program gave this Disk ID).
-    std::string ownFolders;
+    std::vector<std::int64_t> ownFolders;
     for (const auto& [id, index] : byId_)
-        ownFolders += (ownFolders.empty() ? "" : ",") + std::to_string(id);
-    const std::string withoutOwnFacts =
-        " AND (" + factsDroppedSql("r.rowid") + " OR NOT EXISTS (SELECT 1 FROM " +
-        quoteIdentifier(kFactsTable) + " x WHERE x.\"First Record\" = " + runHoldingSql("r.rowid") +
-        " AND x.\"Folder\" IN (" + ownFolders + ")))";
-    // Members of archives are named as their rows of ours keep them, in their real case.
-    const bool members = hasMemberTable(*db_);
-    Statement rows = db_->prepare(
-        "SELECT r.rowid, r.\"File Path\", r.\"File Size\"" +
-        (members ? ", m.\"Archive\", m.\"Name\" FROM " + quoteIdentifier(table_) + " r LEFT JOIN " +
-                       quoteIdentifier(kMembersTable) + " m ON m.\"Record\" = r.rowid"
-                 : " FROM " + quoteIdentifier(table_) + " r") +
-        " WHERE r.\"Disk ID\" = ?1" + (recorded > 0 ? withoutOwnFacts : std::string()));
-    rows.bindText(1, diskId_);
-    std::optional<RealMemberNames> realNames;
-    if (members)
-        realNames.emplace(*db_);
+        ownFolders.push_back(id);
     std::vector<std::pair<std::string, std::uint32_t>> rootPaths;
     for (const std::uint32_t root : roots_)
         rootPaths.emplace_back(platform::upperCase(folders_[root].name), root);
@@ -176,15 +113,12 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
               [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
     std::string lastFolder(1, '\0');
     std::uint32_t lastIndex = 0;
-    while (rows.step()) {
+    rows_->looseRecords(diskId_, recorded > 0, ownFolders, [&](LooseRecord& loose) {
         ContentsFile file;
-        file.record = rows.columnInteger(0);
-        const std::string path = rows.columnValue(1).asString();
-        file.size = rows.columnInteger(2);
-        const std::string names =
-            members && !rows.columnValue(4).isNull()
-                ? realNames->of(path, rows.columnInteger(3), rows.columnValue(4).asString())
-                : path;
+        file.record = loose.record;
+        const std::string& path = loose.path;
+        file.size = loose.size;
+        const std::string& names = loose.names;
         const std::size_t cut = path.rfind(kSeparator);
         file.name = names.substr(names.rfind(kSeparator) + 1);
         const std::string_view folderPath(path.data(), cut == std::string::npos ? 0 : cut + 1);
@@ -227,7 +161,7 @@ void DiskContents::placeLooseRecords(std::int64_t recorded) {
         (path.find(kMemberSeparator) == std::string::npos ? into.ownBytes
                                                           : into.ownArchivedBytes) += file.size;
         into.loose.push_back(std::move(file));
-    }
+    });
 }
 
 void DiskContents::addTotals() {
@@ -290,37 +224,9 @@ std::vector<ContentsFile> DiskContents::filesIn(std::uint32_t folder) const {
     std::vector<ContentsFile> files = from.loose;
     if (from.id == 0)
         return files;
-    files.reserve(files.size() +
-                  static_cast<std::size_t>(std::max<std::int64_t>(from.ownFiles, 0)));
-    Statement runs =
-        db_->prepare("SELECT \"First Record\", \"Records\", \"Names\", \"Times\" FROM " +
-                     quoteIdentifier(kFactsTable) + " WHERE \"Folder\" = ?1");
-    runs.bindInteger(1, from.id);
-    // Each run's records in one range of row ids; those deleted, moved to another disk or
-    // whose facts were dropped are left out.
-    Statement records = db_->prepare(
-        "SELECT r.rowid, r.\"File Name\", r.\"File Size\" FROM " + quoteIdentifier(table_) +
-        " r WHERE r.rowid >= ?1 AND r.rowid < ?2 AND r.\"Disk ID\" = ?3 AND NOT " +
-        factsDroppedSql("r.rowid"));
-    while (runs.step()) {
-        const std::int64_t first = runs.columnInteger(0);
-        const std::vector<FileFact> facts =
-            unpackFacts(runs.columnValue(2).asString(), runs.columnValue(3).asString(),
-                        static_cast<std::size_t>(std::max<std::int64_t>(runs.columnInteger(1), 0)));
-        records.reset();
-        records.bindInteger(1, first);
-        records.bindInteger(2, first + static_cast<std::int64_t>(facts.size()));
-        records.bindText(3, diskId_);
-        while (records.step()) {
-            ContentsFile file;
-            file.record = records.columnInteger(0);
-            const FileFact& fact = facts[static_cast<std::size_t>(file.record - first)];
-            file.name = realNameOf(fact.name, records.columnValue(1).asString());
-            file.modified = fact.modified;
-            file.size = records.columnInteger(2);
-            files.push_back(std::move(file));
-        }
-    }
+    std::vector<ContentsFile> own = rows_->filesOf(from.id, diskId_);
+    files.insert(files.end(), std::make_move_iterator(own.begin()),
+                 std::make_move_iterator(own.end()));
     return files;
 }
 
@@ -346,15 +252,9 @@ std::optional<std::uint32_t> DiskContents::archiveHolding(std::uint32_t folder) 
 }
 
 std::optional<std::uint32_t> DiskContents::folderOfRecord(std::int64_t record) const {
-    if (hasFactTables(*db_)) {
-        const std::int64_t folderId =
-            db_->integerOf("SELECT \"Folder\" FROM " + quoteIdentifier(kFactsTable) +
-                               " WHERE \"First Record\" = " + runHoldingSql("?1") + " AND NOT " +
-                               factsDroppedSql("?1"),
-                           {Value(record)});
-        if (const auto found = byId_.find(folderId); found != byId_.end())
+    if (const std::optional<std::int64_t> folderId = rows_->folderOfRecord(record))
+        if (const auto found = byId_.find(*folderId); found != byId_.end())
             return found->second;
-    }
     for (std::uint32_t i = 0; i < folders_.size(); ++i)
         for (const ContentsFile& file : folders_[i].loose)
             if (file.record == record)

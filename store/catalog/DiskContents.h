@@ -16,6 +16,7 @@
 
 namespace katalox::store {
 
+class ContentsRows;
 class Database;
 
 struct ContentsFile {
@@ -48,6 +49,8 @@ class DiskContents {
 public:
     // Reads the folders of `diskId` in `table`. Throws EngineError.
     DiskContents(std::shared_ptr<Database> db, std::string table, std::string diskId);
+    // The same from any catalogue's rows (a server's).
+    DiskContents(std::shared_ptr<ContentsRows> rows, std::string diskId);
 
     const std::string& diskId() const { return diskId_; }
     const std::vector<RecordedScan>& scans() const { return scans_; }
@@ -84,8 +87,7 @@ private:
     std::uint32_t childNamed(std::uint32_t folder, const std::string& name, std::string shownName);
     void addTotals();
 
-    std::shared_ptr<Database> db_;
-    std::string table_;
+    std::shared_ptr<ContentsRows> rows_;
     std::string diskId_;
     std::vector<RecordedScan> scans_;
     std::vector<ContentsFolder> folders_;

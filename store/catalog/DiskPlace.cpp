@@ -1,5 +1,6 @@
 #include "store/catalog/DiskPlace.h"
 
+#include "platform/Find.h"
 #include "platform/Paths.h"
 #include "platform/RealPath.h"
 #include "platform/Utf8.h"
@@ -100,6 +101,23 @@ std::string describeVolume(const platform::VolumeFacts& volume, bool lastMounted
 std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
                                       const std::string& storedPath) {
     return livePathOf(recordedScans(db, diskId), storedPath);
+}
+
+std::optional<std::string> livePathOfScanned(const std::vector<RecordedScan>& scans,
+                                             std::int64_t scanId, const std::string& realPath,
+                                             const std::string& storedPath) {
+    for (const RecordedScan& scan : scans) {
+        if (scan.id != scanId)
+            continue;
+        const ScanPlace place = locateScan(scan);
+        if (place.state != ScanPlace::State::Connected)
+            return std::nullopt;
+        std::string live = place.folderNow + realPath.substr(scan.scannedFolder.size());
+        if (platform::FindOperation::lookUp(live))
+            return live;
+        return std::nullopt;
+    }
+    return livePathOf(scans, storedPath);
 }
 
 std::optional<std::string> livePathOf(const std::vector<RecordedScan>& scans,

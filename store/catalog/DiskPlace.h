@@ -39,5 +39,11 @@ std::optional<std::string> livePathOf(Database& db, const std::string& diskId,
 // The same among `scans`, the recorded scans of the path's Disk ID.
 std::optional<std::string> livePathOf(const std::vector<RecordedScan>& scans,
                                       const std::string& storedPath);
+// Where a file found by the scan `scanId` at `realPath` (as scanned) is now, among `scans`:
+// none when its volume is not connected or the file is gone. Facts of a scan that is not
+// among them are not trusted: the file is looked for by `storedPath`.
+std::optional<std::string> livePathOfScanned(const std::vector<RecordedScan>& scans,
+                                             std::int64_t scanId, const std::string& realPath,
+                                             const std::string& storedPath);
 
 } // namespace katalox::store

@@ -2,19 +2,23 @@
 
 #include "platform/Paths.h"
 #include "store/facts/FactRuns.h"
-#include "store/facts/FactTables.h"
+#include "store/facts/FactsOnFile.h"
 #include "store/facts/RealName.h"
-#include "store/sqlite/Database.h"
-#include "store/sqlite/SqlText.h"
 
 #include <algorithm>
 
 namespace katalox::store {
 
-FactsWriter::FactsWriter(Database& db, std::string rootFolder) : db_(db) {
+FactsWriter::FactsWriter(Database& db, std::string rootFolder)
+    : FactsWriter(std::make_unique<FileFactsSink>(db), std::move(rootFolder)) {}
+
+FactsWriter::FactsWriter(std::unique_ptr<FactsSink> sink, std::string rootFolder)
+    : sink_(std::move(sink)) {
     folders_.push_back({std::move(rootFolder), 0, 0, 0, 0});
     byPath_.emplace("", 0);
 }
+
+FactsWriter::~FactsWriter() = default;
 
 std::uint32_t FactsWriter::folderOf(std::string_view folderPath) {
     if (folderPath == lastFolder_)
@@ -57,31 +61,36 @@ void FactsWriter::setRecord(std::int64_t record) {
 void FactsWriter::writeFolders(std::int64_t scanId) {
     // A batch rolled back after an earlier flush took its folders with it: they are written
     // again (the facts of that batch are lost, and their records show without them).
-    const std::string folders = quoteIdentifier(kFoldersTable);
     std::int64_t lastWritten = 0;
     for (const Folder& folder : folders_)
         lastWritten = folder.id != 0 ? folder.id : lastWritten;
-    if (lastWritten != 0 && db_.integerOf("SELECT count(*) FROM " + folders + " WHERE \"Id\" = ?1",
-                                          {Value(lastWritten)}) == 0)
+    if (lastWritten != 0 && !sink_->folderExists(lastWritten))
         for (Folder& folder : folders_)
             folder.id = 0;
-    Statement insert = db_.prepareInBatch("INSERT INTO " + folders +
-                                          " (\"Scan\", \"Parent\", \"Name\", \"Files\", \"Bytes\")"
-                                          " VALUES (?1, ?2, ?3, 0, 0)");
-    for (std::size_t i = 0; i < folders_.size(); ++i) {
-        Folder& folder = folders_[i];
+    // Parents come before their children in folders_, so in the list too.
+    std::vector<NewFolder> added;
+    std::vector<std::uint32_t> addedIndex;
+    std::unordered_map<std::uint32_t, std::size_t> placeOf;
+    for (std::uint32_t i = 0; i < folders_.size(); ++i) {
+        const Folder& folder = folders_[i];
         if (folder.id != 0)
             continue;
-        insert.reset();
-        insert.bindInteger(1, scanId);
-        if (i == 0)
-            insert.bind(2, Value());
-        else
-            insert.bindInteger(2, folders_[folder.parent].id);
-        insert.bindText(3, folder.name);
-        insert.step();
-        folder.id = db_.lastInsertRowId();
+        NewFolder row{folder.name, 0, std::nullopt};
+        if (i != 0) {
+            if (const auto parent = placeOf.find(folder.parent); parent != placeOf.end())
+                row.parentAt = parent->second;
+            else
+                row.parentId = folders_[folder.parent].id;
+        }
+        placeOf.emplace(i, added.size());
+        added.push_back(std::move(row));
+        addedIndex.push_back(i);
     }
+    if (added.empty())
+        return;
+    const std::vector<std::int64_t> ids = sink_->addFolders(scanId, added);
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        folders_[addedIndex[i]].id = ids[i];
 }
 
 void FactsWriter::flush(std::int64_t scanId, std::int64_t lastRecord) {
@@ -97,50 +106,32 @@ void FactsWriter::flush(std::int64_t scanId, std::int64_t lastRecord) {
     // order, so runs are made of records in order.
     if (!std::is_sorted(facts_.begin(), facts_.end(), byFolderAndRecord))
         std::stable_sort(facts_.begin(), facts_.end(), byFolderAndRecord);
-    Statement insert = db_.prepareInBatch("INSERT OR REPLACE INTO " + quoteIdentifier(kFactsTable) +
-                                          " VALUES (?1, ?2, ?3, ?4, ?5)");
-    Statement undrop = db_.prepareInBatch("DELETE FROM " + quoteIdentifier(kDroppedTable) +
-                                          " WHERE \"Record\" >= ?1 AND \"Record\" < ?2");
-    std::string names, times;
+    std::vector<FactRun> runs;
     for (std::size_t from = 0; from < facts_.size();) {
         std::size_t to = from + 1;
         while (to < facts_.size() && facts_[to].folder == facts_[from].folder &&
                facts_[to].record == facts_[to - 1].record + 1)
             ++to;
-        names.clear();
-        times.clear();
+        FactRun& run = runs.emplace_back();
+        run.first = facts_[from].record;
+        run.count = static_cast<std::int64_t>(to - from);
+        run.folder = folders_[facts_[from].folder].id;
         std::int64_t lastTime = 0;
         for (std::size_t i = from; i < to; ++i)
-            packFact(names, times, lastTime, {std::move(facts_[i].name), facts_[i].modified});
-        const auto count = static_cast<std::int64_t>(to - from);
-        insert.reset();
-        insert.bindInteger(1, facts_[from].record);
-        insert.bindInteger(2, count);
-        insert.bindInteger(3, folders_[facts_[from].folder].id);
-        insert.bindBlob(4, names);
-        insert.bindBlob(5, times);
-        insert.step();
-        // A record id used again (by a table without AUTOINCREMENT) has facts again.
-        undrop.reset();
-        undrop.bindInteger(1, facts_[from].record);
-        undrop.bindInteger(2, facts_[from].record + count);
-        undrop.step();
+            packFact(run.names, run.times, lastTime,
+                     {std::move(facts_[i].name), facts_[i].modified});
         from = to;
     }
-    Statement grow = db_.prepareInBatch("UPDATE " + quoteIdentifier(kFoldersTable) +
-                                        " SET \"Files\" = \"Files\" + ?1, \"Bytes\" = \"Bytes\" + "
-                                        "?2 WHERE \"Id\" = ?3");
+    sink_->addRuns(runs);
+    std::vector<FolderGrowth> growths;
     for (const std::uint32_t index : touched_) {
         Folder& folder = folders_[index];
         if (folder.files == 0 && folder.bytes == 0)
             continue;
-        grow.reset();
-        grow.bindInteger(1, folder.files);
-        grow.bindInteger(2, folder.bytes);
-        grow.bindInteger(3, folder.id);
-        grow.step();
+        growths.push_back({folder.id, folder.files, folder.bytes});
         folder.files = folder.bytes = 0;
     }
+    sink_->growFolders(growths);
     touched_.clear();
     facts_.clear();
 }

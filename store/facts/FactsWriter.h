@@ -2,10 +2,13 @@
 // Writes the facts of one scan's files as their records are written: each file's folder
 // (made with its ancestors the first time one of its files comes), name in real case and
 // modification time. Facts are gathered in memory and written by flush(), inside the
-// transaction that commits their records, so that a crash keeps both or neither.
+// transaction that commits their records, so that a crash keeps both or neither. The rows go
+// through a FactsSink: a catalogue file's tables, or a server's.
+#include "store/facts/FactRows.h"
 #include "store/sqlite/Value.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +22,8 @@ class FactsWriter {
 public:
     // `rootFolder`: the scan's start folder as walked, ending with the separator.
     FactsWriter(Database& db, std::string rootFolder);
+    FactsWriter(std::unique_ptr<FactsSink> sink, std::string rootFolder);
+    ~FactsWriter();
 
     // A file about to be recorded (record 0: its id is told by setRecord() or flush()), whose
     // record's name is `upperName`. Paths outside the root folder get no facts.
@@ -47,7 +52,7 @@ private:
     std::uint32_t folderOf(std::string_view folderPath);
     void writeFolders(std::int64_t scanId);
 
-    Database& db_;
+    std::unique_ptr<FactsSink> sink_;
     std::vector<Folder> folders_;
     // By path relative to the root, ending with the separator ("" for the root).
     std::unordered_map<std::string, std::uint32_t> byPath_;

@@ -2,6 +2,7 @@
 // A record's facts read back: its real path as scanned and its modification time. What Copy
 // Path and the file actions use instead of guessing the letter case on the live disk, and what
 // the command line prints for each record it finds.
+#include "store/facts/FactRows.h"
 #include "store/facts/FactRuns.h"
 #include "store/sqlite/Statement.h"
 
@@ -22,10 +23,14 @@ struct RecordedPath {
     std::int64_t modified = 0;
 };
 
-// Reads the facts of many records, keeping the paths of the folders met.
+// Reads the facts of many records, keeping the paths of the folders met, from a catalogue
+// file or from any other FactsSource.
 class RecordedFactsReader {
 public:
     explicit RecordedFactsReader(Database& db);
+    explicit RecordedFactsReader(std::unique_ptr<FactsSource> source);
+    ~RecordedFactsReader();
+    RecordedFactsReader(RecordedFactsReader&&) noexcept;
     // None when the record has no facts (or the catalogue keeps none). `upperName` is the
     // record's "File Name".
     std::optional<RecordedPath> factsOf(std::int64_t record, const std::string& upperName);
@@ -47,11 +52,8 @@ private:
     };
     const Run* runHolding(std::int64_t record);
 
-    std::unique_ptr<Statement> run_;
-    std::unique_ptr<Statement> dropped_;
-    std::unique_ptr<Statement> folder_;
+    std::unique_ptr<FactsSource> source_;
     Run last_;
-    bool anyDropped_ = false;
     std::unordered_map<std::int64_t, std::optional<FolderPath>> folders_;
 };
 

@@ -4,6 +4,7 @@
 #include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFactTables.h"
 #include "store/postgres/PgPrints.h"
 #include "store/sqlite/SqlText.h"
 
@@ -64,8 +65,9 @@ void upgradeToVersion2(PgConnection& db, const std::string& table) {
 
 // Step n brings layout n to layout n + 1.
 const std::vector<std::function<void(PgConnection&, const std::string&)>> kSteps = {
-    createVersion1, upgradeToVersion2, createServerPrintTables, createServerMemberTables};
-static_assert(kPgSchemaVersion == 4, "one step for each layout");
+    createVersion1, upgradeToVersion2, createServerPrintTables, createServerMemberTables,
+    createServerFactTables};
+static_assert(kPgSchemaVersion == 5, "one step for each layout");
 
 } // namespace
 

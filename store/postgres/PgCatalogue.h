@@ -9,7 +9,7 @@ namespace katalox::store {
 class PgConnection;
 
 // The layout this program makes and reads.
-constexpr int kPgSchemaVersion = 4;
+constexpr int kPgSchemaVersion = 5;
 
 // The table of records that the command line works on.
 constexpr const char* kPgCatalogueTable = "Files";

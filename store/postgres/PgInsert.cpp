@@ -16,8 +16,9 @@ namespace {
 // Rows are handed to libpq in pieces of about this size, which it sends at once.
 constexpr std::size_t kSendSize = 1 << 16;
 
-// A field in COPY's text form, where a backslash escapes and tab and line break separate.
-void appendField(std::string& out, std::string_view text) {
+} // namespace
+
+void appendCopyField(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
         case '\\':
@@ -37,6 +38,8 @@ void appendField(std::string& out, std::string_view text) {
         }
     }
 }
+
+namespace {
 
 // The table's identity sequence, and the lock under which every insert of ours takes a block
 // of its Ids, so that no other takes an Id inside it.
@@ -87,11 +90,11 @@ std::int64_t PgInsert::add(const std::string& path, const std::string& diskId, s
     const std::size_t nameAt = upperPath.rfind(platform::kPathSeparator) + 1;
     rows_ += std::to_string(id);
     rows_ += '\t';
-    appendField(rows_, std::string_view(upperPath).substr(nameAt));
+    appendCopyField(rows_, std::string_view(upperPath).substr(nameAt));
     rows_ += '\t';
-    appendField(rows_, upperPath);
+    appendCopyField(rows_, upperPath);
     rows_ += '\t';
-    appendField(rows_, toServerText(diskId));
+    appendCopyField(rows_, toServerText(diskId));
     rows_ += '\t';
     rows_ += std::to_string(size);
     rows_ += '\n';

@@ -5,6 +5,7 @@
 #include "store/catalog/Catalog.h"
 #include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgPrintedInsert.h"
 
 #include <algorithm>
@@ -20,20 +21,27 @@ ListInsertFigures insertListOnServer(PgConnection& db, const std::string& table,
                                      const std::optional<ArchiveLimits>& archives) {
     scan.id = recordServerScan(db, table, scan);
     PgPrintedInsert insert(db, table, scan.diskId, fingerprints);
+    ServerScanFacts facts(db, table, insert.records(), scan.id, scan.scannedFolder);
     PgMembersInsert members(insert.records(), table, archives);
-    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t,
-                              std::int64_t) { members.addFile(record, path, scan.diskId); });
+    insert.setRecordAdded([&](std::int64_t record, const std::string& path, std::int64_t size,
+                              std::int64_t modified) {
+        facts.add(path, record, size, modified);
+        members.addFile(record, path, scan.diskId);
+    });
     ListInsertFigures figures;
     std::size_t at = 0;
     try {
         for (; at < count; ++at) {
             const std::string path(pathAt(at));
             // A file deleted or moved since the scan, or on a medium taken out, is skipped.
-            if (const auto found = platform::FindOperation::lookUp(path))
-                insert.add(path, static_cast<std::int64_t>(std::min<std::uint64_t>(
-                                     found->size, std::numeric_limits<std::int64_t>::max())));
-            else
+            if (const auto found = platform::FindOperation::lookUp(path)) {
+                insert.add(path,
+                           static_cast<std::int64_t>(std::min<std::uint64_t>(
+                               found->size, std::numeric_limits<std::int64_t>::max())),
+                           found->modified);
+            } else {
                 ++figures.missing;
+            }
             if (progress && !progress(at)) {
                 figures.stopped = true;
                 break;

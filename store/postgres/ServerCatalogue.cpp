@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFactTables.h"
 #include "store/postgres/PgPrints.h"
 #include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
@@ -64,8 +65,11 @@ void changeDisk(const std::string& uri, const std::string& statement, const std:
 
 void deleteServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
                       const std::string& statement) {
-    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)},
-               forgetServerDiskChecksStatements(table));
+    // The facts go first, so that deleting the records finds none left to keep in step.
+    std::vector<std::string> before = {forgetServerDiskFactsStatement(table)};
+    for (const std::string& checks : forgetServerDiskChecksStatements(table))
+        before.push_back(checks);
+    changeDisk(uri, statement, forgetServerDiskStatement(table), {toServerText(diskId)}, before);
 }
 
 void renameServerDisk(const std::string& uri, const std::string& table, const std::string& diskId,
@@ -96,7 +100,8 @@ void emptyServerTable(const std::string& uri, const std::string& table) {
     // TRUNCATE keeps the identity's counter unless told otherwise, as emptying a file does.
     // TRUNCATE fires no delete trigger: what is kept beside the records is emptied with them.
     const ServerPrintTables prints = serverPrintTables(table);
-    std::string tables = quoteIdentifier(table) + ", " + quoteIdentifier(serverDisksTable(table));
+    std::string tables = quoteIdentifier(table) + ", " + quoteIdentifier(serverDisksTable(table)) +
+                         ", " + serverFactTablesList(table);
     for (const std::string* kept :
          {&prints.prints, &prints.groups, &prints.verified, &prints.findings, &prints.checks})
         tables += ", " + quoteIdentifier(*kept);

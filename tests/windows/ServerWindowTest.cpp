@@ -4,15 +4,19 @@
 #include "platform/Volume.h"
 #include "platform/gui/ShellOpen.h"
 #include "postgres/PostgresTest.h"
+#include "store/catalog/DiskContents.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgInsert.h"
 #include "store/postgres/PgListInsert.h"
 #include "store/postgres/ServerCatalogue.h"
+#include "windows/DiskBrowserWindow.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,6 +25,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +126,31 @@ TEST_F(ServerWindowTest, AListedFileOpensWhereItsDiskIsConnectedHere) {
     ASSERT_EQ(opened.size(), 1) << dialogs.texts("message").join("\n").toStdString();
     // In its real letter case, found through the place of its scan.
     EXPECT_EQ(QUrl(opened[0]).toLocalFile().toStdString(), dir.file("Docs/file1.txt"));
+}
+
+TEST_F(ServerWindowTest, TheDiskBrowserAndCopyPathShowTheRealNamesOfTheScan) {
+    scan("Docs", 2);
+    std::filesystem::rename(dir.file("Docs"), dir.file("Moved")); // the disk is not here now
+    openWindow();
+    select("Docs");
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(1, 0));
+    form.findChild<QAction*>("copyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), dir.file("Docs/file1.txt"));
+
+    trigger("showInDiskBrowser");
+    const auto* browser = form.findChild<DiskBrowserWindow*>();
+    ASSERT_TRUE(browser && browser->contents())
+        << dialogs.texts("message").join("\n").toStdString();
+    const store::DiskContents& disk = *browser->contents();
+    EXPECT_EQ(disk.totalFiles(), 2);
+    EXPECT_EQ(disk.totalBytes(), 2);
+    ASSERT_EQ(disk.roots().size(), 1u);
+    EXPECT_EQ(disk.pathOf(browser->currentFolder()), dir.file("Docs/"));
+    std::vector<std::string> names;
+    for (const store::ContentsFile& file : disk.filesIn(browser->currentFolder()))
+        names.push_back(file.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"file0.txt", "file1.txt"}));
 }
 
 TEST_F(ServerWindowTest, AMemberOfAnArchiveOpensFromItsCopyAndItsArchivesFolder) {
