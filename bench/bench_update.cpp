@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     changeTree(tree);
 
     const double start = nowMs();
-    main.diskUpdateWindow->updateDisk(main.catalog(), "bench");
+    main.diskUpdateWindow->updateDisk(main.catalog().diskUpdate("bench"));
     const QString summary = main.diskUpdateWindow->findChild<QLabel*>("summaryLabel")->text();
     const double compared = nowMs() - start;
     main.diskUpdateWindow->applyChanges();

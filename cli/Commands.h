@@ -29,6 +29,7 @@ int runScanOnServer(const std::string& uri, const Words& words);
 int runExportOnServer(const std::string& uri, const Words& words);
 int runCheckOnServer(const std::string& uri, const Words& words);
 int runIndexOnServer(const std::string& uri, const Words& words);
+int runUpdateOnServer(const std::string& uri, const Words& words);
 
 // What export is asked for: the records of one Disk ID or all, in one of its forms. Throws
 // UsageError for anything else.

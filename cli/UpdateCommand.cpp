@@ -5,31 +5,41 @@
 
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskUpdate.h"
+#include "store/postgres/PgCatalogue.h"
+#include "store/postgres/PgConnection.h"
+#include "store/postgres/PgUpdateStore.h"
 
 namespace katalox::cli {
 
-int runUpdate(store::Catalog& catalog, const Words& words) {
-    const Arguments args(words, {{"--dry-run", false}});
+namespace {
+
+const std::string& diskIdOf(const Arguments& args) {
     if (args.words().size() != 1)
         throw UsageError("update needs one Disk ID");
-    const std::string& diskId = args.words()[0];
-    const std::unique_ptr<store::DiskUpdate> update = catalog.diskUpdate(diskId);
-    if (update->scans().empty())
+    return args.words()[0];
+}
+
+const std::vector<OptionSpec> kUpdateOptions = {{"--dry-run", false}};
+
+// Prints the changes of the update's disk and applies them unless told not to.
+void runDiskUpdate(store::DiskUpdate& update, const Arguments& args) {
+    const std::string& diskId = update.diskId();
+    if (update.scans().empty())
         throw Error("the Disk ID \"" + diskId +
                     "\" has no recorded scan: it was not inserted by this program");
-    for (std::size_t i = 0; i < update->scans().size(); ++i) {
-        const store::ScanPlace& place = update->places()[i];
+    for (std::size_t i = 0; i < update.scans().size(); ++i) {
+        const store::ScanPlace& place = update.places()[i];
         // The window asks before walking another volume; a script cannot be asked.
         if (place.state == store::ScanPlace::State::OtherVolume)
             throw Error("another volume is mounted where the disk \"" + diskId + "\" was (" +
                         place.folderNow + "); connect the disk itself");
     }
-    if (!update->anyConnected())
+    if (!update.anyConnected())
         throw Error("the disk \"" + diskId + "\" is not connected (" +
-                    store::describeVolume(update->scans().back().volume, true) + ")");
+                    store::describeVolume(update.scans().back().volume, true) + ")");
     const bool stopped = false;
-    update->compare(stopped);
-    const store::DiskChanges& changes = update->changes();
+    update.compare(stopped);
+    const store::DiskChanges& changes = update.changes();
     {
         Output out;
         std::string& text = out.buffer();
@@ -41,9 +51,26 @@ int runUpdate(store::Catalog& catalog, const Words& words) {
             text += "~ " + change.record.path + " (" + std::to_string(change.record.size) + " -> " +
                     std::to_string(change.newSize) + " bytes)\n";
     }
-    if (!args.has("--dry-run") && (!changes.none() || update->completesScans()))
-        update->apply();
+    if (!args.has("--dry-run") && (!changes.none() || update.completesScans()))
+        update.apply();
+}
+
+} // namespace
+
+int runUpdate(store::Catalog& catalog, const Words& words) {
+    const Arguments args(words, kUpdateOptions);
+    runDiskUpdate(*catalog.diskUpdate(diskIdOf(args)), args);
     indexInTheBackground(catalog);
+    return 0;
+}
+
+int runUpdateOnServer(const std::string& uri, const Words& words) {
+    const Arguments args(words, kUpdateOptions);
+    store::PgConnection db(uri);
+    store::checkCatalogue(db, uri);
+    store::DiskUpdate update(store::serverUpdateStore(uri, store::kPgCatalogueTable),
+                             diskIdOf(args));
+    runDiskUpdate(update, args);
     return 0;
 }
 

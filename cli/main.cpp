@@ -63,9 +63,10 @@ const std::map<std::string, std::function<int(store::Catalog&, const cli::Words&
 
 // The commands that work on a catalogue on a PostgreSQL server, given as --catalog URI.
 const std::map<std::string, std::function<int(const std::string&, const cli::Words&)>>
-    kOnServerCommands = {{"find", cli::runFindOnServer},   {"disks", cli::runDisksOnServer},
-                         {"scan", cli::runScanOnServer},   {"export", cli::runExportOnServer},
-                         {"check", cli::runCheckOnServer}, {"index", cli::runIndexOnServer}};
+    kOnServerCommands = {{"find", cli::runFindOnServer},    {"disks", cli::runDisksOnServer},
+                         {"scan", cli::runScanOnServer},    {"export", cli::runExportOnServer},
+                         {"check", cli::runCheckOnServer},  {"index", cli::runIndexOnServer},
+                         {"update", cli::runUpdateOnServer}};
 
 int runOnServerCatalogue(const std::string& command, const std::string& uri,
                          const cli::Words& words) {
@@ -74,7 +75,7 @@ int runOnServerCatalogue(const std::string& command, const std::string& uri,
     if (run == kOnServerCommands.end())
         return fail(where, command +
                                " works only on a catalogue file so far; on a PostgreSQL server "
-                               "find, disks, scan, export, check and index do");
+                               "find, disks, scan, update, export, check and index do");
     try {
         return run->second(uri, words);
     } catch (const cli::UsageError& mistake) {

@@ -6,8 +6,10 @@
 #include "platform/gui/Dialogs.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
+#include "store/catalog/DiskUpdate.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgUpdateStore.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
 #include "windows/CatalogueCopies.h"
@@ -95,8 +97,16 @@ void TForm1::updateThisDisk() {
         return;
     }
     const auto settings = katalox::store::ScanSettings::readFrom(AppDir);
-    diskUpdateWindow->updateDisk(catalog(), diskIdOfNode(node), settings.archiveLimits(),
-                                 settings.fingerprints);
+    const std::string diskId = diskIdOfNode(node);
+    const std::string& location = Query1->filePath();
+    diskUpdateWindow->updateDisk(
+        katalox::store::isServerUri(location)
+            ? std::make_unique<katalox::store::DiskUpdate>(
+                  katalox::store::serverUpdateStore(
+                      location, katalox::store::tableNameOf(Table1->tableName())),
+                  diskId)
+            : catalog().diskUpdate(diskId),
+        settings.archiveLimits(), settings.fingerprints);
 }
 
 void TForm1::verifyThisDisk() {

@@ -91,12 +91,12 @@ UpdateDiskWindow::UpdateDiskWindow(QWidget* parent)
 
 UpdateDiskWindow::~UpdateDiskWindow() = default;
 
-void UpdateDiskWindow::updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
+void UpdateDiskWindow::updateDisk(std::unique_ptr<katalox::store::DiskUpdate> update,
                                   std::optional<katalox::store::ArchiveLimits> archives,
                                   bool fingerprints) {
     if (walking_)
         return; // one walk at a time; this window is already busy with one
-    std::unique_ptr<katalox::store::DiskUpdate> update = catalog.diskUpdate(diskId);
+    const std::string diskId = update->diskId();
     update->setArchives(std::move(archives));
     update->setFingerprints(fingerprints);
     if (!readyToWalk(*update))

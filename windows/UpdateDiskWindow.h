@@ -35,7 +35,7 @@ public:
     // cannot be updated (no scan recorded, not connected).
     // `archives`: how archives added or changed are looked inside (none: they are not);
     // `fingerprints`: whether files added or changed get their content prints.
-    void updateDisk(const katalox::store::Catalog& catalog, const std::string& diskId,
+    void updateDisk(std::unique_ptr<katalox::store::DiskUpdate> update,
                     std::optional<katalox::store::ArchiveLimits> archives =
                         katalox::store::ArchiveLimits{katalox::store::defaultArchiveFormats()},
                     bool fingerprints = true);

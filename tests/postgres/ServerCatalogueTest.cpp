@@ -278,7 +278,7 @@ TEST_F(ServerCatalogueTest, AScanThatFailsSaysWhatIsMissingAndWhatTheServerCanno
     EXPECT_EQ(column("SELECT count(*) FROM \"Files\""), std::vector<std::string>{"0"});
 
     for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"find", "--regex", "x"}, {"find", "--online", "x"}, {"update", "D"}}) {
+             {"find", "--regex", "x"}, {"find", "--online", "x"}}) {
         const CliRun refused = cli(uri, words);
         EXPECT_EQ(refused.code, 2) << words[1];
         EXPECT_NE(refused.err.find("only on a catalogue file"), std::string::npos) << refused.err;
@@ -289,6 +289,27 @@ TEST_F(ServerCatalogueTest, AScanThatFailsSaysWhatIsMissingAndWhatTheServerCanno
     EXPECT_EQ(none.code, 2);
     EXPECT_NE(none.err.find("There is no catalogue table \"Files\""), std::string::npos)
         << none.err;
+}
+
+// update on a server prints and applies what it does on a file, with the facts and prints of
+// the files it adds or finds changed.
+TEST_F(ServerCatalogueTest, UpdateAgreesWithTheCatalogueFile) {
+    for (const char* name : {"keep.txt", "grow.txt", "gone.txt", "Sub/deep.txt"})
+        dir.write(std::string("disk/") + name, "1");
+    for (const std::string& catalogue : {catalogueFile, uri})
+        ASSERT_EQ(cli(catalogue, {"scan", dir.file("disk"), "--disk-id", "D"}).code, 0);
+    dir.write("disk/grow.txt", "12345");
+    dir.write("disk/New One.txt", "new");
+    std::filesystem::remove(dir.file("disk/gone.txt"));
+    const CliRun dryRun = cli(uri, {"update", "D", "--dry-run"});
+    EXPECT_EQ(dryRun.code, 0) << dryRun.err;
+    EXPECT_EQ(dryRun.out, cli(catalogueFile, {"update", "D", "--dry-run"}).out);
+    EXPECT_EQ(count("SELECT count(*) FROM \"Files\""), 4);
+    for (const std::string& catalogue : {catalogueFile, uri})
+        EXPECT_EQ(cli(catalogue, {"update", "D"}).code, 0) << catalogue;
+    EXPECT_EQ(cli(uri, {"find", "--json", "txt"}).out,
+              cli(catalogueFile, {"find", "--json", "txt"}).out);
+    EXPECT_EQ(cli(uri, {"update", "D", "--dry-run"}).out, "");
 }
 
 // A scan killed in the middle of a batch: the batches committed stay whole, the one it was
