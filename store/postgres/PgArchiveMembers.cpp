@@ -1,6 +1,7 @@
 #include "store/postgres/PgArchiveMembers.h"
 
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgDiskChanges.h"
 #include "store/postgres/PgInsert.h"
 #include "store/postgres/PgText.h"
 #include "store/sqlite/SqlText.h"
@@ -93,11 +94,7 @@ std::optional<ArchivedRecord> archivedServerRecord(PgConnection& db, const std::
 
 PgMembersInsert::PgMembersInsert(PgInsert& insert, const std::string& table,
                                  std::optional<ArchiveLimits> archives)
-    : insert_(insert),
-      insertRows_("INSERT INTO " + quoteIdentifier(serverMembersTable(table)) +
-                  " (\"Record\", \"Archive\", \"Name\", \"Size\", \"Time\") SELECT * FROM "
-                  "unnest($1::bigint[], $2::bigint[], $3::text[], $4::bigint[], $5::bigint[])"),
-      archives_(std::move(archives)) {
+    : insert_(insert), table_(table), archives_(std::move(archives)) {
     insert_.addBatchClosing([this](PgConnection& db) { writeRows(db); });
 }
 
@@ -122,9 +119,21 @@ void PgMembersInsert::addFile(std::int64_t record, const std::string& path,
 void PgMembersInsert::writeRows(PgConnection& db) {
     if (rows_.empty())
         return;
-    // Each column as one array, so that a batch's rows are one statement of five values.
-    std::string records = "{", archives = "{", names = "{", sizes = "{", times = "{";
+    writeServerMemberRows(db, table_, rows_);
     for (const Row& row : rows_) {
+        ++written_;
+        writtenSize_ += row.size;
+    }
+    rows_.clear();
+}
+
+void writeServerMemberRows(PgConnection& db, const std::string& table,
+                           const std::vector<ServerMemberRow>& rows) {
+    if (rows.empty())
+        return;
+    // Each column as one array, so that the rows are one statement of five values.
+    std::string records = "{", archives = "{", names = "{", sizes = "{", times = "{";
+    for (const ServerMemberRow& row : rows) {
         const char* comma = records.size() > 1 ? "," : "";
         records.append(comma).append(std::to_string(row.record));
         archives.append(comma).append(std::to_string(row.archive));
@@ -137,13 +146,37 @@ void PgMembersInsert::writeRows(PgConnection& db) {
             names.push_back(c);
         }
         names.push_back('"');
-        ++written_;
-        writtenSize_ += row.size;
     }
     for (std::string* array : {&records, &archives, &names, &sizes, &times})
         array->push_back('}');
-    db.execute(insertRows_, {records, archives, names, sizes, times});
-    rows_.clear();
+    db.execute("INSERT INTO " + quoteIdentifier(serverMembersTable(table)) +
+                   " (\"Record\", \"Archive\", \"Name\", \"Size\", \"Time\") SELECT * FROM "
+                   "unnest($1::bigint[], $2::bigint[], $3::text[], $4::bigint[], $5::bigint[])",
+               {records, archives, names, sizes, times});
+}
+
+void writeServerMembers(PgConnection& db, const std::string& table, const std::string& diskId,
+                        std::int64_t archive, const std::string& storedArchivePath,
+                        const std::vector<ArchiveMember>& members) {
+    if (members.empty())
+        return;
+    std::int64_t id = reserveRecordIdsInTransaction(db, table, members.size());
+    std::vector<ServerRecordRow> records;
+    std::vector<ServerMemberRow> rows;
+    for (const ArchiveMember& member : members) {
+        const MemberRecord named = memberRecord(storedArchivePath, member);
+        const std::int64_t size = keptSize(member.size);
+        records.push_back({id, named.upperName, named.upperPath, size});
+        rows.push_back({id, archive, member.path, size, member.modified});
+        ++id;
+    }
+    insertServerRecords(db, table, diskId, records);
+    writeServerMemberRows(db, table, rows);
+}
+
+std::string forgetServerArchiveMembersStatement(const std::string& table) {
+    return "DELETE FROM " + quoteIdentifier(table) + " WHERE \"Id\" IN (SELECT \"Record\" FROM " +
+           quoteIdentifier(serverMembersTable(table)) + " WHERE \"Archive\" = $1)";
 }
 
 } // namespace katalox::store

@@ -26,6 +26,27 @@ void createServerMemberTables(PgConnection& db, const std::string& table);
 std::optional<ArchivedRecord> archivedServerRecord(PgConnection& db, const std::string& table,
                                                    std::int64_t record);
 
+// A row of the members' table: member record `record` of the archive record `archive`.
+struct ServerMemberRow {
+    std::int64_t record = 0;
+    std::int64_t archive = 0;
+    std::string realPath; // inside the archive
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+};
+
+// Writes `rows` in one statement, inside the caller's transaction.
+void writeServerMemberRows(PgConnection& db, const std::string& table,
+                           const std::vector<ServerMemberRow>& rows);
+
+// The members of archive record `archive` of `diskId`, stored as `storedArchivePath`, written
+// as records with their rows, for an archive a disk update lists again (inside its transaction).
+void writeServerMembers(PgConnection& db, const std::string& table, const std::string& diskId,
+                        std::int64_t archive, const std::string& storedArchivePath,
+                        const std::vector<ArchiveMember>& members);
+// The statement that deletes the member records of archive record $1 (their rows go with them).
+std::string forgetServerArchiveMembersStatement(const std::string& table);
+
 // The members of the archives among a scan's files, written through the scan's PgInsert: each
 // member's record goes into the batch being filled, and its row is written by writeRows(),
 // which the batch runs before its commit (PgInsert::addBatchClosing, which the constructor sets),
@@ -48,15 +69,9 @@ public:
     std::int64_t writtenSize() const { return writtenSize_; }
 
 private:
-    struct Row {
-        std::int64_t record;
-        std::int64_t archive;
-        std::string realPath;
-        std::int64_t size;
-        std::int64_t modified;
-    };
+    using Row = ServerMemberRow;
     PgInsert& insert_;
-    std::string insertRows_;
+    std::string table_;
     std::optional<ArchiveLimits> archives_;
     std::vector<Row> rows_;
     ArchiveInsertCounts counts_;

@@ -65,6 +65,31 @@ void inPieces(PgConnection& db, const std::string& statement, const Items& items
 
 } // namespace
 
+void insertServerRecords(PgConnection& db, const std::string& table, const std::string& diskId,
+                         const std::vector<ServerRecordRow>& rows) {
+    std::size_t done = 0;
+    inPieces(db,
+             "INSERT INTO " + quoteIdentifier(table) +
+                 " (\"Id\", \"File Name\", \"File Path\", \"Disk ID\", \"File Size\") SELECT v.id,"
+                 " v.name, v.path, $4, v.size FROM unnest($1::bigint[], $2::text[], $3::text[],"
+                 " $5::bigint[]) AS v (id, name, path, size)",
+             rows,
+             [&](std::size_t first, std::size_t past) {
+                 std::vector<std::int64_t> ids, sizes;
+                 std::vector<std::string> names, paths;
+                 for (std::size_t i = first; i < past; ++i) {
+                     ids.push_back(rows[i].id);
+                     names.push_back(toServerText(rows[i].upperName));
+                     paths.push_back(toServerText(rows[i].upperPath));
+                     sizes.push_back(rows[i].size);
+                 }
+                 return std::vector<PgParameter>{numberArray(ids), textArray(names),
+                                                 textArray(paths), toServerText(diskId),
+                                                 numberArray(sizes)};
+             },
+             done, {});
+}
+
 std::vector<StoredRecord> serverRecordsUnder(PgConnection& db, const std::string& table,
                                              const std::string& diskId,
                                              const std::vector<std::string>& folders) {
@@ -123,28 +148,18 @@ void applyServerChanges(
             return std::vector<PgParameter>{numberArray(ids), numberArray(sizes)};
         },
         done, progress);
-    inPieces(
-        db,
-        "INSERT INTO " + name +
-            " (\"Id\", \"File Name\", \"File Path\", \"Disk ID\", \"File Size\") SELECT v.id,"
-            " v.name, v.path, $4, v.size FROM unnest($1::bigint[], $2::text[], $3::text[],"
-            " $5::bigint[]) AS v (id, name, path, size)",
-        changes.added,
-        [&](std::size_t first, std::size_t past) {
-            std::vector<std::int64_t> ids, sizes;
-            std::vector<std::string> names, paths;
-            for (std::size_t i = first; i < past; ++i) {
-                const FoundOnDisk& file = changes.added[i];
-                ids.push_back(addedIds[i]);
-                names.push_back(
-                    toServerText(file.path.substr(file.path.rfind(platform::kPathSeparator) + 1)));
-                paths.push_back(toServerText(file.path));
-                sizes.push_back(file.size);
-            }
-            return std::vector<PgParameter>{numberArray(ids), textArray(names), textArray(paths),
-                                            toServerText(diskId), numberArray(sizes)};
-        },
-        done, progress);
+    std::vector<ServerRecordRow> rows;
+    rows.reserve(changes.added.size());
+    for (std::size_t i = 0; i < changes.added.size(); ++i) {
+        const FoundOnDisk& file = changes.added[i];
+        rows.push_back({addedIds[i],
+                        file.path.substr(file.path.rfind(platform::kPathSeparator) + 1), file.path,
+                        file.size});
+    }
+    insertServerRecords(db, table, diskId, rows);
+    done += rows.size();
+    if (progress && !rows.empty())
+        progress(done);
     for (const RecordedScan& scan : scans)
         rewriteServerScan(db, table, scan);
     if (beforeCommit)

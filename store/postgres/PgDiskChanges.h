@@ -18,6 +18,18 @@ std::vector<StoredRecord> serverRecordsUnder(PgConnection& db, const std::string
                                              const std::string& diskId,
                                              const std::vector<std::string>& folders);
 
+// A record to add with the Id it was given, its name and path upper-cased as stored.
+struct ServerRecordRow {
+    std::int64_t id = 0;
+    std::string upperName;
+    std::string upperPath;
+    std::int64_t size = 0;
+};
+
+// Adds `rows` under `diskId`, a piece at a time, inside the caller's transaction.
+void insertServerRecords(PgConnection& db, const std::string& table, const std::string& diskId,
+                         const std::vector<ServerRecordRow>& rows);
+
 // Deletes the removed records, resizes the changed ones, adds the added ones under `diskId`
 // and rewrites `scans`, in one transaction with `beforeCommit` (told the Ids of the added
 // records in the order of changes.added): on any failure nothing changes.

@@ -100,15 +100,29 @@ void createServerFactTables(PgConnection& db, const std::string& table) {
                       "0) - coalesce(after, 0) END"));
 }
 
-std::string forgetServerDiskFactsStatement(const std::string& table) {
+namespace {
+
+// Forgets the folders, runs and marks of the scans that `scans` (a condition on "Scan") names.
+std::string forgetScanFacts(const std::string& table, const std::string& scans) {
     return "WITH folders AS (DELETE FROM " + quoteIdentifier(serverFoldersTable(table)) +
-           " WHERE \"Scan\" IN (SELECT \"Id\" FROM " + quoteIdentifier(serverDisksTable(table)) +
-           " WHERE \"Disk ID\" = $1) RETURNING \"Id\"), runs AS (DELETE FROM " +
+           " WHERE \"Scan\" " + scans + " RETURNING \"Id\"), runs AS (DELETE FROM " +
            quoteIdentifier(serverFactsTable(table)) +
            " WHERE \"Folder\" IN (SELECT \"Id\" FROM folders) RETURNING \"First Record\" AS"
            " first, \"First Record\" + \"Records\" AS past) DELETE FROM " +
            quoteIdentifier(serverDroppedTable(table)) +
            " d USING runs WHERE d.\"Record\" >= runs.first AND d.\"Record\" < runs.past";
+}
+
+} // namespace
+
+std::string forgetServerDiskFactsStatement(const std::string& table) {
+    return forgetScanFacts(table, "IN (SELECT \"Id\" FROM " +
+                                      quoteIdentifier(serverDisksTable(table)) +
+                                      " WHERE \"Disk ID\" = $1)");
+}
+
+std::string forgetServerScanFactsStatement(const std::string& table) {
+    return forgetScanFacts(table, "= ANY ($1::bigint[])");
 }
 
 std::string serverFactTablesList(const std::string& table) {

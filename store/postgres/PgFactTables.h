@@ -21,6 +21,9 @@ void createServerFactTables(PgConnection& db, const std::string& table);
 // The statement that forgets the facts of the scans of Disk ID $1, to run before its records
 // are deleted, in the same transaction.
 std::string forgetServerDiskFactsStatement(const std::string& table);
+// The statement that forgets the facts of the scans whose Ids $1 (bigint[]) holds, for a disk
+// update that writes them anew.
+std::string forgetServerScanFactsStatement(const std::string& table);
 // The three tables, quoted and separated by commas, for a TRUNCATE with the records.
 std::string serverFactTablesList(const std::string& table);
 

@@ -53,15 +53,21 @@ std::string lockIdsSql(const std::string& sequence) {
 
 } // namespace
 
-std::int64_t reserveRecordIds(PgConnection& db, const std::string& table, std::size_t count) {
+std::int64_t reserveRecordIdsInTransaction(PgConnection& db, const std::string& table,
+                                           std::size_t count) {
     const std::string sequence = sequenceOf(table);
-    PgTransaction reserving(db);
     db.execute(lockIdsSql(sequence));
     const std::int64_t last = db.execute("SELECT setval(" + sequence + ", nextval(" + sequence +
                                          ") + " + std::to_string(count - 1) + ")")
                                   .integer(0, 0);
-    reserving.commit();
     return last - static_cast<std::int64_t>(count) + 1;
+}
+
+std::int64_t reserveRecordIds(PgConnection& db, const std::string& table, std::size_t count) {
+    PgTransaction reserving(db);
+    const std::int64_t first = reserveRecordIdsInTransaction(db, table, count);
+    reserving.commit();
+    return first;
 }
 
 PgInsert::PgInsert(PgConnection& db, const std::string& table, std::size_t batchRecords)

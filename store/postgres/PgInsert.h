@@ -21,6 +21,9 @@ class PgTransaction;
 // Takes `count` consecutive Ids of `table`'s records, in a transaction of its own, and returns
 // the first: every insert of ours takes its Ids so, under one lock, so no other takes one of them.
 std::int64_t reserveRecordIds(PgConnection& db, const std::string& table, std::size_t count);
+// The same inside the caller's open transaction, which holds the lock until it ends.
+std::int64_t reserveRecordIdsInTransaction(PgConnection& db, const std::string& table,
+                                           std::size_t count);
 // Appends `text` as a field in COPY's text form, where a backslash escapes and tab and line
 // break separate.
 void appendCopyField(std::string& out, std::string_view text);

@@ -83,6 +83,12 @@ std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::
     return presenceOf(serverScans(*serverConnection(uri), table));
 }
 
+namespace {
+
+constexpr int kLooksForOthers = 10;
+
+} // namespace
+
 void emptyServerTable(const std::string& uri, const std::string& table) {
     const std::shared_ptr<PgConnection> db = serverConnection(uri);
     PgTransaction transaction(*db);
@@ -90,10 +96,19 @@ void emptyServerTable(const std::string& uri, const std::string& table) {
     // one busy for long (a listing being read) makes the command fail rather than wait.
     db->execute("SET LOCAL lock_timeout = '3s'");
     db->execute("LOCK TABLE " + quoteIdentifier(table) + " IN ACCESS EXCLUSIVE MODE");
-    const PgResult others =
-        db->execute("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
-                    "AND pid <> pg_backend_pid() AND backend_type = 'client backend'");
-    if (const std::int64_t count = others.integer(0, 0); count > 0)
+    // A program that has just let go may still be leaving: it is given a second to.
+    std::int64_t count = 0;
+    for (int look = 0; look < kLooksForOthers; ++look) {
+        if (look > 0)
+            db->execute("SELECT pg_stat_clear_snapshot(), pg_sleep(0.1)");
+        count = db->execute("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                            "current_database() AND pid <> pg_backend_pid() AND backend_type = "
+                            "'client backend'")
+                    .integer(0, 0);
+        if (count == 0)
+            break;
+    }
+    if (count > 0)
         throw EngineError("Cannot empty the catalogue while " + std::to_string(count) +
                           (count == 1 ? " other program is" : " other programs are") +
                           " connected to it");
