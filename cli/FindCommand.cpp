@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/FindFilters.h"
 #include "cli/FoundRecords.h"
+#include "cli/RegexFilters.h"
 
 #include "platform/Utf8.h"
 #include "store/catalog/Catalog.h"
@@ -13,56 +14,19 @@
 #include "store/sqlite/SqlText.h"
 #include "store/sqlite/Transaction.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-
 #include <memory>
 
 namespace katalox::cli {
 
 namespace {
 
-// A compiled regular expression, freed with its match data.
-class Regex {
-public:
-    Regex(const std::string& pattern, bool caseless) {
-        int error = 0;
-        PCRE2_SIZE at = 0;
-        const std::uint32_t options =
-            PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | (caseless ? PCRE2_CASELESS : 0);
-        code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
-                              &error, &at, nullptr);
-        if (!code_) {
-            PCRE2_UCHAR message[256];
-            pcre2_get_error_message(error, message, sizeof message);
-            throw UsageError("the regular expression \"" + pattern +
-                             "\" is not valid: " + reinterpret_cast<const char*>(message));
-        }
-        match_ = pcre2_match_data_create_from_pattern(code_, nullptr);
-    }
-    ~Regex() {
-        pcre2_match_data_free(match_);
-        pcre2_code_free(code_);
-    }
-    Regex(const Regex&) = delete;
-    Regex& operator=(const Regex&) = delete;
-    bool matches(const std::string& text) const {
-        return pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
-                           match_, nullptr) >= 0;
-    }
-
-private:
-    pcre2_code* code_ = nullptr;
-    pcre2_match_data* match_ = nullptr;
-};
-
 struct Filters {
     RecordFilters record;
     TimeFilters times;
     bool online = false;
-    std::vector<std::unique_ptr<Regex>> regexes;
+    RegexFilters regexes;
 
-    bool needFacts() const { return times.any() || !regexes.empty(); }
+    bool needFacts() const { return times.any() || regexes.any(); }
 };
 
 Filters filtersOf(const Arguments& args) {
@@ -70,9 +34,7 @@ Filters filtersOf(const Arguments& args) {
     filters.record = recordFiltersOf(args);
     filters.times = timeFiltersOf(args);
     filters.online = args.has("--online");
-    if (args.has("--regex"))
-        for (const std::string& pattern : args.words())
-            filters.regexes.push_back(std::make_unique<Regex>(pattern, args.has("-i")));
+    filters.regexes = regexFiltersOf(args);
     return filters;
 }
 
@@ -83,9 +45,7 @@ bool passesRecordFilters(const Filters& filters, const FoundRecord& record,
 }
 
 bool passesFactFilters(const Filters& filters, const FoundRecord& record) {
-    return filters.times.passes(record) &&
-           std::all_of(filters.regexes.begin(), filters.regexes.end(),
-                       [&](const auto& regex) { return regex->matches(record.path()); });
+    return filters.times.passes(record) && filters.regexes.passes(record);
 }
 
 // The same tests in SQLite's own dialect, for a table the index does not serve.

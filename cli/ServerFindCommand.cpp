@@ -1,10 +1,12 @@
 // find on a catalogue on a PostgreSQL server: the server tests the patterns (through its trigram
-// index), the Disk IDs named exactly and the sizes; wildcards are tested here. The records come
-// through a cursor in the order they were written and are printed as they come.
+// index), the Disk IDs named exactly and the sizes; wildcards, times, regular expressions and
+// whether the disk is connected here are tested here. The records come through a cursor in the
+// order they were written and are printed as they come.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/FindFilters.h"
 #include "cli/FoundRecords.h"
+#include "cli/RegexFilters.h"
 #include "cli/ServerRecords.h"
 
 #include "platform/Utf8.h"
@@ -19,14 +21,6 @@ namespace katalox::cli {
 
 namespace {
 
-// The options that a catalogue on a server does not serve yet.
-void refuseFileOnlyOptions(const Arguments& args) {
-    for (const char* option : {"--regex", "--online"})
-        if (args.has(option))
-            throw UsageError(std::string(option) +
-                             " works only on a catalogue file so far, not on a PostgreSQL server");
-}
-
 bool hasWildcards(const std::string& pattern) {
     return pattern.find_first_of("*?[\\") != std::string::npos;
 }
@@ -36,12 +30,14 @@ bool hasWildcards(const std::string& pattern) {
 int runFindOnServer(const std::string& uri, const Words& words) {
     const Arguments args(words, findOptions());
     requireChoice(args);
-    refuseFileOnlyOptions(args);
     const RecordFilters filters = recordFiltersOf(args);
     const TimeFilters times = timeFiltersOf(args);
+    const RegexFilters regexes = regexFiltersOf(args);
+    const bool online = args.has("--online");
     const auto [limit, countOnly, format] = findOutputOf(args);
     store::PgRecordQuery query;
-    if (!args.has("--glob"))
+    // Expressions are tested here, on the real paths.
+    if (!args.has("--glob") && !regexes.any())
         for (const std::string& pattern : args.words())
             query.pathSubstrings.push_back(platform::upperCase(pattern));
     const bool exactDisks = !filters.disks.empty() &&
@@ -51,7 +47,8 @@ int runFindOnServer(const std::string& uri, const Words& words) {
     query.minSize = filters.minSize;
     query.maxSize = filters.maxSize;
     const bool testedHere = filters.extension || !filters.globs.empty() ||
-                            (!filters.disks.empty() && !exactDisks) || times.any();
+                            (!filters.disks.empty() && !exactDisks) || times.any() ||
+                            regexes.any() || online;
     if (limit >= 0 && !testedHere)
         query.limit = limit;
 
@@ -75,11 +72,11 @@ int runFindOnServer(const std::string& uri, const Words& words) {
     FoundRecord record;
     while ((limit < 0 || found < limit) && rows.next()) {
         readServerRecord(rows, record);
-        if (!filters.passes(record))
+        if (!filters.passes(record) || (online && !facts.diskConnected(record.diskId)))
             continue;
-        if (times.any() || !countOnly)
+        if (times.any() || regexes.any() || !countOnly)
             facts.read(record, live && !countOnly);
-        if (!times.passes(record))
+        if (!times.passes(record) || !regexes.passes(record))
             continue;
         ++found;
         if (writer)
