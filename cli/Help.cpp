@@ -51,15 +51,12 @@ const std::map<std::string, const char*> kCommands = {
      "  --count           print only how many were found\n"
      "  -0, --null        end each result with NUL instead of a line break\n"
      "  --json, --csv     every field: disk, name, path, real_path, live_path, size,\n"
-     "                    modified, record\n"
-     "\n"
-     "On a catalogue on a PostgreSQL server --regex and --online are not available yet.\n"},
+     "                    modified, record\n"},
     {"disks",
      "Usage: katalox-cli disks [--json]\n"
      "\n"
      "One line per Disk ID, fields separated by tabs: Disk ID, volume label, UUID, file\n"
-     "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"
-     "On a catalogue on a PostgreSQL server only the Disk IDs and their totals are known.\n"},
+     "system, files, bytes, last scan, and where it is connected now (\"-\" when it is not).\n"},
     {"scan",
      "Usage: katalox-cli scan DIR --disk-id ID [--name PATTERN] [--ext PATTERN]\n"
      "                        [--no-fingerprints] [--no-archives]\n"
