@@ -1,6 +1,8 @@
 #pragma once
 // The fixture of the tests that run on the throwaway server ctest starts
 // (tests/postgres/test-server.sh).
+#include "common/TempDir.h"
+#include "store/catalog/CatalogFile.h"
 #include "store/postgres/PgCatalogue.h"
 #include "store/postgres/PgConnection.h"
 
@@ -66,6 +68,19 @@ protected:
         if (!HasFatalFailure())
             store::initialiseCatalogue(uri);
     }
+};
+
+// The same beside an empty catalogue file, for tests that compare the two.
+class ServerAndFileTest : public PostgresCatalogueTest {
+protected:
+    void SetUp() override {
+        PostgresCatalogueTest::SetUp();
+        if (!HasFatalFailure())
+            store::createEmptyCatalog(catalogueFile);
+    }
+
+    TempDir dir;
+    const std::string catalogueFile = dir.file("Files.db");
 };
 
 } // namespace katalox::test

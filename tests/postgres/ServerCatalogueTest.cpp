@@ -31,15 +31,8 @@ struct CliRun {
     std::string err;
 };
 
-class ServerCatalogueTest : public PostgresCatalogueTest {
+class ServerCatalogueTest : public ServerAndFileTest {
 protected:
-    void SetUp() override {
-        PostgresCatalogueTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        store::createEmptyCatalog(catalogueFile);
-    }
-
     // katalox-cli started on `catalogue` (a file or a URI), its output going to files.
     pid_t start(const std::string& catalogue, const std::vector<std::string>& words) const {
         std::vector<std::string> all{KATALOX_CLI, "--catalog", catalogue};
@@ -91,9 +84,6 @@ protected:
         column("CREATE TRIGGER poisoned BEFORE INSERT ON \"Files\" FOR EACH ROW EXECUTE "
                "FUNCTION poisoned()");
     }
-
-    TempDir dir;
-    const std::string catalogueFile = dir.file("Files.db");
 };
 
 TEST_F(ServerCatalogueTest, ScanFindAndDisksAgreeWithTheCatalogueFile) {

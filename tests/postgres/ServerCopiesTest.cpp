@@ -1,6 +1,7 @@
 // Prints and copies on a catalogue on the test server, against the same scans into a catalogue
 // file: the copy groups, other copies and coverage agree; what is kept follows the records and
 // disks however they are changed; a verification on the server finds a changed file.
+#include "common/FileBytes.h"
 #include "common/TempDir.h"
 #include "platform/Error.h"
 #include "platform/Utf8.h"
@@ -32,29 +33,6 @@
 namespace katalox::test {
 namespace {
 
-std::string pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<char>(seed >> 16);
-    }
-    return bytes;
-}
-
-// Changes one byte of the file in place and gives it back its time: only its content differs.
-void flipByteKeepingTime(const std::string& path, std::size_t at) {
-    struct stat before {};
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekg(static_cast<std::streamoff>(at));
-    const char byte = static_cast<char>(file.get() ^ 1);
-    file.seekp(static_cast<std::streamoff>(at));
-    file.put(byte);
-    file.close();
-    const timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 // What the copies windows show of a catalogue, in a form two engines can be compared by.
 struct CopiesSeen {
     std::multiset<std::string> groups; // size, sure, then each member
@@ -63,21 +41,20 @@ struct CopiesSeen {
     bool operator==(const CopiesSeen&) const = default;
 };
 
-class ServerCopiesTest : public PostgresCatalogueTest {
+class ServerCopiesTest : public ServerAndFileTest {
 protected:
     void SetUp() override {
-        PostgresCatalogueTest::SetUp();
+        ServerAndFileTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::createEmptyCatalog(catalogueFile);
-        const std::string x = pattern(100000, 1);
+        const std::string x = bytesOf(100000, 1);
         std::string nearly = x;
         nearly[30000] ^= 1; // between the samples: a probable copy
-        std::string changed = pattern(60000, 4);
+        std::string changed = bytesOf(60000, 4);
         dir.write("a/photo.jpg", x);
         dir.write("a/sub/other name.bin", x);
         dir.write("a/nearly.bin", nearly);
-        dir.write("a/same size.bin", pattern(100000, 2));
+        dir.write("a/same size.bin", bytesOf(100000, 2));
         dir.write("a/kept.bin", changed);
         dir.write("a/small.txt", "small file, whole");
         dir.write("a/empty.txt");
@@ -85,7 +62,7 @@ protected:
         dir.write("b/elsewhere/photo copy.jpg", x);
         dir.write("b/kept changed.bin", changed);
         dir.write("b/small copy.txt", "small file, whole");
-        dir.write("b/unique.bin", pattern(5000, 3));
+        dir.write("b/unique.bin", bytesOf(5000, 3));
     }
 
     // The scan window's insert on both catalogues.
@@ -157,9 +134,6 @@ protected:
     }
 
     std::int64_t number(const std::string& sql) { return std::stoll(column(sql).at(0)); }
-
-    TempDir dir;
-    const std::string catalogueFile = dir.file("Files.db");
 };
 
 TEST_F(ServerCopiesTest, GroupsOtherCopiesAndCoverageAgreeWithACatalogueFile) {
@@ -176,7 +150,7 @@ TEST_F(ServerCopiesTest, GroupsOtherCopiesAndCoverageAgreeWithACatalogueFile) {
     EXPECT_EQ(onServer.others, inFile.others);
     EXPECT_EQ(onServer.coverage, inFile.coverage);
     // --no-fingerprints leaves them out on the server as on a file.
-    dir.write("c/lone.bin", pattern(3000, 9));
+    dir.write("c/lone.bin", bytesOf(3000, 9));
     ASSERT_EQ(std::system(("'" KATALOX_CLI "' --catalog '" + uri + "' scan '" + dir.file("c") +
                            "' --disk-id C --no-archives --no-fingerprints 2>/dev/null")
                               .c_str()),
@@ -238,7 +212,7 @@ TEST_F(ServerCopiesTest, WhatIsKeptFollowsRecordsAndDisksHoweverTheyChange) {
 }
 
 TEST_F(ServerCopiesTest, AVerificationOnTheServerFindsAChangedFile) {
-    const std::string x = pattern(200000, 5);
+    const std::string x = bytesOf(200000, 5);
     for (const char* name : {"same.bin", "silent.bin", "gone.bin"})
         dir.write(std::string("d/") + name, x + name);
     insertFromList("D", "d");

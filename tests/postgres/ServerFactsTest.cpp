@@ -25,13 +25,12 @@
 namespace katalox::test {
 namespace {
 
-class ServerFactsTest : public PostgresCatalogueTest {
+class ServerFactsTest : public ServerAndFileTest {
 protected:
     void SetUp() override {
-        PostgresCatalogueTest::SetUp();
+        ServerAndFileTest::SetUp();
         if (HasFatalFailure())
             return;
-        store::createEmptyCatalog(catalogueFile);
         catalogue = std::make_unique<store::Catalog>(catalogueFile);
         // Names in mixed case, one not UTF-8, folders three deep and one holding only folders.
         const std::vector<std::string> names = {"Top.txt",
@@ -104,8 +103,6 @@ protected:
         return std::stoll(column("SELECT count(*) FROM \"" + table + "\"").at(0));
     }
 
-    TempDir dir;
-    std::string catalogueFile = dir.file("Files.db");
     std::unique_ptr<store::Catalog> catalogue;
     scanner::WalkRules rules;
     std::vector<std::string> paths;

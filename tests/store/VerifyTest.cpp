@@ -2,6 +2,7 @@
 // verification killed part-way that keeps what it stored and goes on from there.
 #include "CatalogFixture.h"
 
+#include "common/FileBytes.h"
 #include "common/TempDir.h"
 #include "platform/ReadRightsDropped.h"
 #include "store/catalog/Catalog.h"
@@ -24,29 +25,6 @@ namespace katalox::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string bytesOf(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        seed = seed * 1103515245u + 12345u;
-        byte = static_cast<char>(seed >> 16);
-    }
-    return bytes;
-}
-
-// Changes one byte of the file in place and gives it back its time: only its content differs.
-void flipByteKeepingTime(const std::string& path, std::size_t at) {
-    struct stat before {};
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekg(static_cast<std::streamoff>(at));
-    const char byte = static_cast<char>(file.get() ^ 1);
-    file.seekp(static_cast<std::streamoff>(at));
-    file.put(byte);
-    file.close();
-    const timespec times[2] = {before.st_atim, before.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
 
 class VerifyTest : public ::testing::Test {
 protected:
