@@ -11,6 +11,7 @@
 #include "store/postgres/PgListInsert.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "windows/DiskBrowserWindow.h"
+#include "windows/UpdateDiskWindow.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -110,6 +111,30 @@ TEST_F(ServerWindowTest, TheTreeListsAndItsCommandsChangeTheDiskIdWithItsScans) 
     EXPECT_EQ(diskIdNodes(), (QStringList{"RENAMED"}));
     EXPECT_EQ(recordedDisks(), (std::vector<std::string>{"RENAMED"}));
     EXPECT_EQ(column("SELECT count(*) FROM \"Files\""), std::vector<std::string>{"3"});
+    EXPECT_TRUE(dialogs.texts("error").isEmpty())
+        << dialogs.texts("error").join("\n").toStdString();
+}
+
+TEST_F(ServerWindowTest, UpdateThisDiskAppliesTheDisksChangesOnTheServer) {
+    scan("Docs", 3);
+    dir.write("Docs/file1.txt", "grown");
+    std::filesystem::remove(dir.file("Docs/file2.txt"));
+    dir.write("Docs/New.txt", "new");
+    openWindow();
+    select("Docs");
+    trigger("updateThisDisk");
+    UpdateDiskWindow* updater = form.diskUpdateWindow;
+    EXPECT_EQ(updater->findChild<QLabel*>("summaryLabel")->text(),
+              "1 added, 1 removed, 1 changed, 1 unchanged.")
+        << dialogs.texts("message").join("\n").toStdString();
+    updater->findChild<QPushButton*>("applyButton")->click();
+    EXPECT_EQ(column("SELECT \"File Name\" || ':' || \"File Size\" FROM \"Files\" ORDER BY \"Id\""),
+              (std::vector<std::string>{"FILE0.TXT:1", "FILE1.TXT:5", "NEW.TXT:3"}));
+    // The file added keeps its real name, which the disk browser and Copy Path show.
+    select("Docs");
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(2, 0));
+    form.findChild<QAction*>("copyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), dir.file("Docs/New.txt"));
     EXPECT_TRUE(dialogs.texts("error").isEmpty())
         << dialogs.texts("error").join("\n").toStdString();
 }
