@@ -226,6 +226,7 @@ void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std
             return std::make_shared<const katalox::store::DiskContents>(db, table, diskId);
         },
         db, catalog.table(), diskId, record);
+    location_ = db->path();
 }
 
 void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& table,
@@ -240,6 +241,7 @@ void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& 
                 diskId);
         },
         nullptr, table, diskId, record);
+    location_ = uri;
 }
 
 void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
@@ -262,8 +264,6 @@ void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::stor
         });
     }
     contents_ = std::move(contents);
-    // A server keeps no copies of the files yet.
-    findChild<QPushButton*>(QStringLiteral("otherCopies"))->setEnabled(db_ != nullptr);
     treeModel_->setContents(contents_);
     back_.clear();
     forward_.clear();
@@ -612,14 +612,14 @@ void DiskBrowserWindow::openContainingFolder() {
 
 void DiskBrowserWindow::showOtherCopies() {
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
-    if (!contents_ || !db_ || rows.isEmpty())
+    if (!contents_ || rows.isEmpty())
         return;
     const auto entry = listModel_->entryAt(rows.front().row());
     if (!entry.file)
         return;
     if (!otherCopies_)
         otherCopies_ = new OtherCopiesWindow(this);
-    otherCopies_->showCopiesOf(CatalogueCopies(db_->path(), table_), entry.file->record,
+    otherCopies_->showCopiesOf(CatalogueCopies(location_, table_), entry.file->record,
                                displayText(entry.file->name));
 }
 

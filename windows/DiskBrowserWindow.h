@@ -97,6 +97,8 @@ private:
 
     ContentsReader read_;
     std::shared_ptr<katalox::store::Database> db_;
+    // The catalogue file, or the URI of the server holding the catalogue.
+    std::string location_;
     std::string table_;
     std::string diskId_;
     std::shared_ptr<const katalox::store::DiskContents> contents_;

@@ -270,6 +270,18 @@ TEST_F(ServerWindowTest, TheCopiesWindowAndVerifyThisDiskWorkOnTheServer) {
         << heading->text().toStdString();
     trigger("copies");
     EXPECT_TRUE(disks->item(1, 3)->text().startsWith("verified on"));
+
+    // A file's other copies, from the disk browser.
+    trigger("browseThisDisk");
+    auto* browser = form.findChild<DiskBrowserWindow*>();
+    ASSERT_TRUE(browser && browser->contents());
+    auto* list = browser->findChild<QAbstractItemView*>("folderList");
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    browser->findChild<QPushButton*>("otherCopies")->click();
+    auto* others = browser->findChild<QAbstractItemView*>("copies");
+    ASSERT_TRUE(others) << dialogs.texts("error").join("\n").toStdString();
+    EXPECT_EQ(others->model()->rowCount(), 1);
 }
 
 } // namespace
