@@ -4,6 +4,7 @@
 #include "store/copies/CopySource.h"
 #include "store/copies/VerifyStore.h"
 #include "store/postgres/PgConnection.h"
+#include "store/postgres/PgCopiedFolders.h"
 #include "store/postgres/PgCopySource.h"
 #include "store/postgres/PgText.h"
 #include "store/postgres/PgVerifyStore.h"
@@ -26,6 +27,14 @@ CatalogueCopies::~CatalogueCopies() = default;
 
 std::vector<katalox::store::DiskPresence> CatalogueCopies::disks() const {
     return catalog_ ? catalog_->disks() : katalox::store::serverDiskPresence(location_, table_);
+}
+
+std::vector<katalox::store::CopiedFolder>
+CatalogueCopies::copiedFolders(const katalox::store::CopyFilter& filter, std::size_t limit) const {
+    if (catalog_)
+        return katalox::store::copiedFolders(catalog_->database(), filter, limit);
+    return katalox::store::serverCopiedFolders(*katalox::store::serverConnection(location_), table_,
+                                               filter, limit);
 }
 
 katalox::store::Database* CatalogueCopies::file() const {

@@ -2,6 +2,7 @@
 // The copies and verifications of the catalogue the main window shows, in a catalogue file or
 // on a server: what the copies windows and Verify This Disk read it through.
 #include "store/catalog/Catalog.h"
+#include "store/copies/CopyFolders.h"
 #include "store/copies/DiskCoverage.h"
 #include "store/copies/DiskVerification.h"
 
@@ -30,6 +31,8 @@ public:
     std::optional<katalox::store::DiskCheck> lastCheck(const std::string& diskId) const;
     std::vector<katalox::store::FoundProblem> findings(const std::string& diskId) const;
     katalox::store::DiskCoverage coverage(const std::string& diskId) const;
+    std::vector<katalox::store::CopiedFolder>
+    copiedFolders(const katalox::store::CopyFilter& filter, std::size_t limit) const;
     // The record of a stored path of the Disk ID, for a listing that does not show the Ids.
     std::optional<std::int64_t> recordOf(const std::string& diskId,
                                          const std::string& storedPath) const;

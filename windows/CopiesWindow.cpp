@@ -165,11 +165,7 @@ void CopiesWindow::findGroups() {
     groupList_->clear();
     moreGroups();
     copiedFolders_->clear();
-    // Folders are known through the facts of a catalogue file; a server keeps none.
-    if (!copies_->file())
-        return;
-    for (const katalox::store::CopiedFolder& folder :
-         katalox::store::copiedFolders(*copies_->file(), filter, kFoldersShown))
+    for (const katalox::store::CopiedFolder& folder : copies_->copiedFolders(filter, kFoldersShown))
         new QTreeWidgetItem(copiedFolders_,
                             {displayText(folder.path), displayText(folder.diskId),
                              displayText(folder.otherPath), displayText(folder.otherDiskId),

@@ -20,20 +20,50 @@ namespace {
 // an icon): it is left out of the pairing, which would grow with the square of the count.
 constexpr std::size_t kMostFoldersPerPrint = 32;
 
-struct FolderRun {
-    std::int64_t first;
-    std::int64_t count;
-    std::int64_t folder;
-};
+using FolderRun = FolderCopyRows::Run;
 
-std::vector<FolderRun> folderRuns(Database& db) {
-    std::vector<FolderRun> runs;
-    Statement select = db.prepare("SELECT \"First Record\", \"Records\", \"Folder\" FROM " +
-                                  quoteIdentifier(kFactsTable) + " ORDER BY 1");
-    while (select.step())
-        runs.push_back({select.columnInteger(0), select.columnInteger(1), select.columnInteger(2)});
-    return runs;
-}
+class FileFolderCopyRows : public FolderCopyRows {
+public:
+    explicit FileFolderCopyRows(Database& db) : db_(db), names_(db) {}
+
+    bool keepsPrintsAndFacts() override { return hasPrintTables(db_) && hasFactTables(db_); }
+    std::vector<Run> runs() override {
+        std::vector<Run> runs;
+        Statement select = db_.prepare("SELECT \"First Record\", \"Records\", \"Folder\" FROM " +
+                                       quoteIdentifier(kFactsTable) + " ORDER BY 1");
+        while (select.step())
+            runs.push_back(
+                {select.columnInteger(0), select.columnInteger(1), select.columnInteger(2)});
+        return runs;
+    }
+    void sharedRecords(const Shared& shared) override {
+        Statement select = db_.prepare("SELECT p.\"Print\", p.\"Record\" FROM " +
+                                       quoteIdentifier(kFilePrintsTable) + " p JOIN " +
+                                       quoteIdentifier(kCopyGroupsTable) +
+                                       " g ON g.\"Print\" = p.\"Print\" ORDER BY p.\"Print\"");
+        while (select.step())
+            shared(select.columnValue(0).asString(), select.columnInteger(1));
+    }
+    std::map<std::int64_t, std::pair<std::int64_t, std::int64_t>>
+    folderSizes(const std::vector<std::int64_t>& folders) override {
+        std::map<std::int64_t, std::pair<std::int64_t, std::int64_t>> sizes;
+        Statement select = db_.prepare("SELECT \"Files\", \"Bytes\" FROM " +
+                                       quoteIdentifier(kFoldersTable) + " WHERE \"Id\" = ?1");
+        for (const std::int64_t folder : folders) {
+            select.reset();
+            select.bindInteger(1, folder);
+            if (select.step())
+                sizes[folder] = {select.columnInteger(0), select.columnInteger(1)};
+        }
+        return sizes;
+    }
+    std::vector<RecordedScan> scans() override { return allRecordedScans(db_); }
+    RecordedFactsReader& names() override { return names_; }
+
+private:
+    Database& db_;
+    RecordedFactsReader names_;
+};
 
 std::int64_t folderOf(const std::vector<FolderRun>& runs, std::int64_t record) {
     const auto after =
@@ -55,21 +85,23 @@ struct FolderFiles {
 } // namespace
 
 std::vector<CopiedFolder> copiedFolders(Database& db, const CopyFilter& filter, std::size_t limit) {
-    if (!hasPrintTables(db) || !hasFactTables(db))
+    FileFolderCopyRows rows(db);
+    return copiedFolders(rows, filter, limit);
+}
+
+std::vector<CopiedFolder> copiedFolders(FolderCopyRows& rows, const CopyFilter& filter,
+                                        std::size_t limit) {
+    if (!rows.keepsPrintsAndFacts())
         return {};
-    const std::vector<FolderRun> runs = folderRuns(db);
+    const std::vector<FolderRun> runs = rows.runs();
     // The folders holding each shared print, in print order.
     std::unordered_map<std::int64_t, FolderFiles> folders;
     std::vector<std::vector<std::int64_t>> holders;
-    Statement shared = db.prepare(
-        "SELECT p.\"Print\", p.\"Record\" FROM " + quoteIdentifier(kFilePrintsTable) + " p JOIN " +
-        quoteIdentifier(kCopyGroupsTable) + " g ON g.\"Print\" = p.\"Print\" ORDER BY p.\"Print\"");
     std::string lastPrint;
-    while (shared.step()) {
-        const std::string print = shared.columnValue(0).asString();
-        const std::int64_t folder = folderOf(runs, shared.columnInteger(1));
+    rows.sharedRecords([&](const std::string& print, std::int64_t record) {
+        const std::int64_t folder = folderOf(runs, record);
         if (folder == 0)
-            continue;
+            return;
         if (holders.empty() || print != lastPrint)
             holders.emplace_back();
         lastPrint = print;
@@ -80,17 +112,14 @@ std::vector<CopiedFolder> copiedFolders(Database& db, const CopyFilter& filter, 
             holding.push_back(folder);
             ++files.sharedPrints;
         }
-    }
+    });
     // Only folders whose every file is shared can be a copy.
-    Statement sizes = db.prepare("SELECT \"Files\", \"Bytes\" FROM " +
-                                 quoteIdentifier(kFoldersTable) + " WHERE \"Id\" = ?1");
-    for (auto& [folder, files] : folders) {
-        sizes.reset();
-        sizes.bindInteger(1, folder);
-        if (sizes.step()) {
-            files.files = sizes.columnInteger(0);
-            files.bytes = sizes.columnInteger(1);
-        }
+    std::vector<std::int64_t> folderIds;
+    for (const auto& entry : folders)
+        folderIds.push_back(entry.first);
+    for (const auto& [folder, size] : rows.folderSizes(folderIds)) {
+        folders[folder].files = size.first;
+        folders[folder].bytes = size.second;
     }
     const auto whole = [&](std::int64_t folder) {
         const FolderFiles& files = folders[folder];
@@ -112,9 +141,9 @@ std::vector<CopiedFolder> copiedFolders(Database& db, const CopyFilter& filter, 
         return found != common.end() && found->second == folders[folder].sharedPrints;
     };
     std::map<std::int64_t, std::string> diskOfScan;
-    for (const RecordedScan& scan : allRecordedScans(db))
+    for (const RecordedScan& scan : rows.scans())
         diskOfScan[scan.id] = scan.diskId;
-    RecordedFactsReader names(db);
+    RecordedFactsReader& names = rows.names();
     std::vector<CopiedFolder> found;
     for (const auto& [pair, count] : common) {
         const auto [folder, other] = pair;

@@ -13,6 +13,7 @@
 #include "store/copies/DiskCoverage.h"
 #include "store/copies/DiskVerification.h"
 #include "store/copies/VerifyStore.h"
+#include "store/postgres/PgCopiedFolders.h"
 #include "store/postgres/PgCopySource.h"
 #include "store/postgres/PgListInsert.h"
 #include "store/postgres/PgText.h"
@@ -158,6 +159,32 @@ TEST_F(ServerCopiesTest, GroupsOtherCopiesAndCoverageAgreeWithACatalogueFile) {
     EXPECT_EQ(number("SELECT count(*) FROM \"Files Prints\" p JOIN \"Files\" f ON f.\"Id\" = "
                      "p.\"Record\" WHERE f.\"Disk ID\" = 'C'"),
               0);
+}
+
+// A folder whose files are all copies of another's, in real case, as on a file.
+TEST_F(ServerCopiesTest, CopiedFoldersAgreeWithACatalogueFile) {
+    for (const char* folder : {"f/Pair/", "g/Pair Copy/"})
+        for (const unsigned seed : {11u, 12u})
+            dir.write(std::string(folder) + "file" + std::to_string(seed) + ".bin",
+                      bytesOf(20000, seed));
+    dir.write("g/Pair Copy/extra.bin", bytesOf(7000, 13));
+    insertFromList("F", "f");
+    insertFromList("G", "g");
+    const auto pairs = [](const std::vector<store::CopiedFolder>& folders) {
+        std::vector<std::string> texts;
+        for (const store::CopiedFolder& folder : folders)
+            texts.push_back(folder.diskId + ":" + folder.path + " in " + folder.otherDiskId + ":" +
+                            folder.otherPath + (folder.same ? " same" : ""));
+        return texts;
+    };
+    store::CopyFilter filter;
+    filter.minSize = 1;
+    const std::vector<std::string> inFile =
+        pairs(store::copiedFolders(store::Catalog(catalogueFile).database(), filter, 10));
+    EXPECT_EQ(inFile, (std::vector<std::string>{"F:" + dir.file("f/Pair/") +
+                                                " in G:" + dir.file("g/Pair Copy/")}));
+    EXPECT_EQ(pairs(store::serverCopiedFolders(*store::serverConnection(uri), "Files", filter, 10)),
+              inFile);
 }
 
 TEST_F(ServerCopiesTest, WhatIsKeptFollowsRecordsAndDisksHoweverTheyChange) {
