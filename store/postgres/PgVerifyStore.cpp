@@ -4,6 +4,7 @@
 #include "store/catalog/DiskPlace.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
+#include "store/postgres/PgFacts.h"
 #include "store/postgres/PgListing.h"
 #include "store/postgres/PgPrints.h"
 #include "store/postgres/PgPrintsWriter.h"
@@ -145,8 +146,12 @@ public:
         return inOrder;
     }
 
-    std::optional<RecordedPath> recordedPath(std::int64_t, const std::string&) override {
-        return std::nullopt;
+    std::optional<RecordedPath> recordedPath(std::int64_t record,
+                                             const std::string& upperName) override {
+        if (!facts_)
+            facts_ = std::make_unique<RecordedFactsReader>(
+                std::make_unique<ServerFactsSource>(*db_, table_));
+        return facts_->factsOf(record, upperName);
     }
 
     std::optional<std::string> livePath(const std::string& diskId,
@@ -206,6 +211,7 @@ public:
 private:
     std::shared_ptr<PgConnection> db_;
     std::string table_;
+    std::unique_ptr<RecordedFactsReader> facts_;
     std::string name_;
     ServerPrintTables t_;
     PgPrintsWriter prints_;

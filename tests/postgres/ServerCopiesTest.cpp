@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -256,19 +257,25 @@ TEST_F(ServerCopiesTest, AVerificationOnTheServerFindsAChangedFile) {
     EXPECT_EQ(number("SELECT count(*) FROM \"Files Verified Files\" WHERE \"Hash\" IS NOT NULL"),
               3);
 
-    // A byte between the samples: only the whole hash tells.
+    // A byte between the samples: only the whole hash tells. A file saved again since the scan
+    // is told apart by the time the scan recorded.
     flipByteKeepingTime(dir.file("d/silent.bin"), 30000);
     std::filesystem::remove(dir.file("d/gone.bin"));
+    std::filesystem::last_write_time(dir.file("d/same.bin"),
+                                     std::filesystem::last_write_time(dir.file("d/same.bin")) +
+                                         std::chrono::hours(1));
     const store::VerifyFigures second = verify();
     EXPECT_TRUE(second.finished);
     EXPECT_EQ(second.corrupted, 1);
     EXPECT_EQ(second.gone, 1);
+    EXPECT_EQ(second.modified, 1);
     auto store = store::serverVerifyStore(std::make_shared<store::PgConnection>(uri), "Files");
     std::map<std::string, store::VerifyFinding> found;
     for (const store::FoundProblem& problem : store->findings("D"))
         found[problem.storedPath.substr(problem.storedPath.rfind('/') + 1)] = problem.finding;
     EXPECT_EQ(found, (std::map<std::string, store::VerifyFinding>{
                          {"SILENT.BIN", store::VerifyFinding::Corrupted},
+                         {"SAME.BIN", store::VerifyFinding::Modified},
                          {"GONE.BIN", store::VerifyFinding::Gone}}));
     ASSERT_TRUE(store->lastCheck("D"));
     EXPECT_TRUE(store->lastCheck("D")->finished);
