@@ -16,6 +16,7 @@
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
 #include "store/catalog/DiskPlace.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgContents.h"
 #include "store/postgres/ServerCatalogue.h"
 #include "store/settings/ScanSettings.h"
@@ -572,9 +573,12 @@ void DiskBrowserWindow::openInsideArchive(std::uint32_t archive, std::uint32_t f
     }
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     const auto entry = listModel_->entryAt(rows.front().row());
-    const std::optional<katalox::store::ArchivedRecord> member =
-        entry.file && db_ ? katalox::store::archivedRecord(*db_, table_, entry.file->record)
-                          : std::nullopt;
+    std::optional<katalox::store::ArchivedRecord> member;
+    if (entry.file)
+        member =
+            db_ ? katalox::store::archivedRecord(*db_, table_, entry.file->record)
+                : katalox::store::archivedServerRecord(*katalox::store::serverConnection(location_),
+                                                       table_, entry.file->record);
     if (!member)
         ArchiveMemberOpener::sayNotRecorded(contents_->pathOf(folder) +
                                             (entry.file ? entry.file->name : std::string()));

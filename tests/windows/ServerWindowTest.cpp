@@ -196,10 +196,16 @@ TEST_F(ServerWindowTest, AMemberOfAnArchiveOpensFromItsCopyAndItsArchivesFolder)
     form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(1, 0));
     form.findChild<QAction*>("openFile")->trigger();
     form.findChild<QAction*>("openContainingFolder")->trigger();
+    // And from the disk browser, where the record's row is shown inside its archive.
+    form.findChild<QAction*>("showInDiskBrowser")->trigger();
+    auto* browser = form.findChild<DiskBrowserWindow*>();
+    ASSERT_TRUE(browser && browser->contents());
+    browser->openSelected();
     platform::setShellOpenHook({});
-    ASSERT_EQ(opened.size(), 2) << dialogs.texts("message").join("\n").toStdString();
-    EXPECT_EQ(fileContent(QUrl(opened[0]).toLocalFile().toStdString()),
-              std::string("the\0plan", 8));
+    ASSERT_EQ(opened.size(), 3) << dialogs.texts("message").join("\n").toStdString();
+    for (const int copy : {0, 2})
+        EXPECT_EQ(fileContent(QUrl(opened[copy]).toLocalFile().toStdString()),
+                  std::string("the\0plan", 8));
     EXPECT_EQ(QUrl(opened[1]).toLocalFile().toStdString() + "/", folder);
 }
 
