@@ -1,5 +1,6 @@
 #include "cli/ServerRecords.h"
 
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgFacts.h"
 #include "store/postgres/PgListing.h"
@@ -18,11 +19,31 @@ void readServerRecord(const store::PgListing& rows, FoundRecord& record) {
 }
 
 ServerRecordFacts::ServerRecordFacts(store::PgConnection& db, const std::string& table)
-    : files_(std::make_unique<store::ServerFactsSource>(db, table)),
+    : db_(db), table_(table), files_(std::make_unique<store::ServerFactsSource>(db, table)),
       connected_(store::serverScans(db, table)) {}
+
+std::optional<store::RecordedPath> ServerRecordFacts::memberFacts(const FoundRecord& record) {
+    if (record.storedPath.find(store::kMemberSeparator) == std::string::npos)
+        return std::nullopt;
+    const std::optional<store::ArchivedRecord> member =
+        store::archivedServerRecord(db_, table_, record.id);
+    if (!member)
+        return std::nullopt;
+    // The members of one archive come one after another.
+    if (member->archive != lastArchive_) {
+        lastArchive_ = member->archive;
+        const std::string& stored = member->archiveStoredPath;
+        archiveFacts_ = files_.factsOf(member->archive, stored.substr(stored.rfind('/') + 1));
+    }
+    if (!archiveFacts_)
+        return std::nullopt;
+    return store::memberFactsOf(*archiveFacts_, *member);
+}
 
 void ServerRecordFacts::read(FoundRecord& record, bool live) {
     record.facts = files_.factsOf(record.id, record.upperName);
+    if (!record.facts)
+        record.facts = memberFacts(record);
     if (live && record.facts)
         record.livePath = connected_.livePath(*record.facts);
 }

@@ -17,7 +17,7 @@ namespace katalox::cli {
 void readServerRecord(const store::PgListing& rows, FoundRecord& record);
 
 // The facts of the records of `table` on a server, and where their disks are now, as a
-// catalogue file gives them (members of archives have none there).
+// catalogue file gives them.
 class ServerRecordFacts {
 public:
     ServerRecordFacts(store::PgConnection& db, const std::string& table);
@@ -26,8 +26,15 @@ public:
     bool diskConnected(const std::string& diskId) const { return connected_.diskConnected(diskId); }
 
 private:
+    // A member's facts, from its archive's, as on a file.
+    std::optional<store::RecordedPath> memberFacts(const FoundRecord& record);
+
+    store::PgConnection& db_;
+    std::string table_;
     store::RecordedFactsReader files_;
     ConnectedScans connected_;
+    std::int64_t lastArchive_ = 0;
+    std::optional<store::RecordedPath> archiveFacts_;
 };
 
 // Writes the page of export --html of the records of `table` (those of `disk`, when given) and

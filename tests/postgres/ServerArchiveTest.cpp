@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cstdlib>
 #include <set>
 #include <tuple>
@@ -118,6 +120,19 @@ TEST_F(ServerArchiveTest, EveryInsertRecordsTheMembersAFileScanRecords) {
     EXPECT_EQ(window.members.members, 8);
     EXPECT_EQ(window.records, onFile.records);
     EXPECT_EQ(window.totalSize, onFile.totalSize);
+    // Found, a member shows its real path inside its archive's, as on a file.
+    const auto found = [](const std::string& catalogue) {
+        std::string out;
+        FILE* pipe = ::popen(
+            (std::string(KATALOX_CLI) + " --catalog '" + catalogue + "' find -0 //").c_str(), "r");
+        for (int c; pipe && (c = std::fgetc(pipe)) != EOF;)
+            out.push_back(static_cast<char>(c));
+        if (pipe)
+            ::pclose(pipe);
+        return out;
+    };
+    EXPECT_EQ(found(uri), found(file));
+    EXPECT_NE(found(uri).find("//"), std::string::npos);
 
     // The command line's scan, and --no-archives.
     const std::string cli = std::string(KATALOX_CLI) + " --catalog '" + uri + "' scan " +
