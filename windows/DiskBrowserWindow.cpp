@@ -222,17 +222,18 @@ void DiskBrowserWindow::setUpKeys() {
 void DiskBrowserWindow::browse(const katalox::store::Catalog& catalog, const std::string& diskId,
                                std::optional<std::int64_t> record) {
     std::shared_ptr<katalox::store::Database> db = catalog.database().shared_from_this();
+    location_ = db->path();
     start(
         [db, table = catalog.table(), diskId] {
             return std::make_shared<const katalox::store::DiskContents>(db, table, diskId);
         },
         db, catalog.table(), diskId, record);
-    location_ = db->path();
 }
 
 void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& table,
                                      const std::string& diskId,
                                      std::optional<std::int64_t> record) {
+    location_ = uri;
     // A connection lost meanwhile is made again at the next reading.
     start(
         [uri, table, diskId] {
@@ -242,7 +243,6 @@ void DiskBrowserWindow::browseServer(const std::string& uri, const std::string& 
                 diskId);
         },
         nullptr, table, diskId, record);
-    location_ = uri;
 }
 
 void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::store::Database> db,
@@ -256,8 +256,8 @@ void DiskBrowserWindow::start(ContentsReader read, std::shared_ptr<katalox::stor
     db_ = std::move(db);
     table_ = table;
     diskId_ = diskId;
+    dataVersion_ = changeCount();
     if (db_) {
-        dataVersion_ = db_->dataVersion();
         // Our own changes come through the connection at once; another program's are checked
         // for.
         watch_ = db_->watchChanges([this] {
@@ -291,8 +291,7 @@ void DiskBrowserWindow::reload() {
     const std::string shownPath =
         current_ != kNoFolder ? contents_->pathOf(current_) : std::string();
     auto contents = read_();
-    if (db_)
-        dataVersion_ = db_->dataVersion();
+    dataVersion_ = changeCount();
     // The folder shown stays when it still holds files; else the nearest one above it.
     std::uint32_t again = kNoFolder;
     if (!shownPath.empty())
@@ -316,10 +315,14 @@ void DiskBrowserWindow::reload() {
 }
 
 void DiskBrowserWindow::checkForOtherPrograms() {
-    if (!db_ || !isVisible())
+    if (!isVisible() || location_.empty())
         return;
-    if (db_->dataVersion() != dataVersion_)
+    if (changeCount() != dataVersion_)
         reload();
+}
+
+std::int64_t DiskBrowserWindow::changeCount() const {
+    return db_ ? db_->dataVersion() : katalox::store::serverChangeCount(location_, table_);
 }
 
 void DiskBrowserWindow::goToFolder(std::uint32_t folder) {

@@ -85,6 +85,8 @@ private:
     void showFolderTotals();
     void activateRow(int row);
     void checkForOtherPrograms();
+    // Changes whenever the catalogue was written, by this program or another.
+    std::int64_t changeCount() const;
     // The selected entry's folder and real name (empty for a folder).
     std::pair<std::uint32_t, std::string> selectedTarget() const;
     std::optional<std::string> liveTarget(bool containingFolder) const;

@@ -83,6 +83,14 @@ std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::
     return presenceOf(serverScans(*serverConnection(uri), table));
 }
 
+std::int64_t serverChangeCount(const std::string& uri, const std::string& table) {
+    const PgResult counts = serverConnection(uri)->execute(
+        "SELECT coalesce(n_tup_ins + n_tup_upd + n_tup_del, 0) FROM pg_stat_user_tables WHERE "
+        "relid = to_regclass($1)",
+        {quoteIdentifier(table)});
+    return counts.rows() > 0 ? counts.integer(0, 0) : 0;
+}
+
 namespace {
 
 constexpr int kLooksForOthers = 10;

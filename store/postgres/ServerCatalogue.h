@@ -39,6 +39,10 @@ void renameServerDisk(const std::string& uri, const std::string& table, const st
 // mounted on this machine now.
 std::vector<DiskPresence> serverDiskPresence(const std::string& uri, const std::string& table);
 
+// A number that changes whenever any program has written records of `table` (the server's own
+// count of rows inserted, updated and deleted, which it takes in within about a second).
+std::int64_t serverChangeCount(const std::string& uri, const std::string& table);
+
 // Removes every record of `table`, its recorded scans and what is kept of their prints, and
 // nothing else (the Id counter goes on), or nothing when another program is connected to the
 // catalogue: then it throws EngineError saying so.

@@ -176,6 +176,10 @@ TEST_F(ServerWindowTest, TheDiskBrowserAndCopyPathShowTheRealNamesOfTheScan) {
         names.push_back(file.name);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"file0.txt", "file1.txt"}));
+
+    // Another program deletes a record: the open browser follows.
+    column("DELETE FROM \"Files\" WHERE \"File Name\" = 'FILE0.TXT'");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser->contents()->totalFiles() == 1; }, 10000));
 }
 
 TEST_F(ServerWindowTest, AMemberOfAnArchiveOpensFromItsCopyAndItsArchivesFolder) {
