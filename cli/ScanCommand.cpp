@@ -9,7 +9,6 @@
 #include "store/catalog/Catalog.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace katalox::cli {
 
@@ -49,21 +48,8 @@ int runScan(store::Catalog& catalog, const Words& words) {
             return true;
         });
     indexInTheBackground(catalog);
-    if (::isatty(STDERR_FILENO))
-        std::fprintf(stderr, "%lld files inserted under %s\n",
-                     static_cast<long long>(figures.records), diskId.c_str());
-    if (figures.unreadArchives + figures.membersLeftOut > 0)
-        std::fprintf(stderr,
-                     "%lld archives could not be read and %lld members of archives were left "
-                     "out\n",
-                     static_cast<long long>(figures.unreadArchives),
-                     static_cast<long long>(figures.membersLeftOut));
-    if (figures.unreadable + figures.changing > 0)
-        std::fprintf(stderr,
-                     "%lld files could not be read and %lld changed while read: they "
-                     "have no fingerprint\n",
-                     static_cast<long long>(figures.unreadable),
-                     static_cast<long long>(figures.changing));
+    tellScanEnd(diskId, {figures.records, figures.unreadArchives, figures.membersLeftOut,
+                         figures.unreadable, figures.changing});
     return 0;
 }
 

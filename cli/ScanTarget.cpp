@@ -3,7 +3,10 @@
 #include "platform/Paths.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace katalox::cli {
 
@@ -30,6 +33,23 @@ ScanTarget scanTargetOf(const Arguments& args) {
         folder.push_back(platform::kPathSeparator);
     return {*diskId,
             {folder, args.value("--name").value_or("*"), args.value("--ext").value_or("*")}};
+}
+
+void tellScanEnd(const std::string& diskId, const ScanEnd& end) {
+    if (::isatty(STDERR_FILENO))
+        std::fprintf(stderr, "%lld files inserted under %s\n", static_cast<long long>(end.records),
+                     diskId.c_str());
+    if (end.unreadArchives + end.membersLeftOut > 0)
+        std::fprintf(stderr,
+                     "%lld archives could not be read and %lld members of archives were left "
+                     "out\n",
+                     static_cast<long long>(end.unreadArchives),
+                     static_cast<long long>(end.membersLeftOut));
+    if (end.unreadable + end.changing > 0)
+        std::fprintf(stderr,
+                     "%lld files could not be read and %lld changed while read: they "
+                     "have no fingerprint\n",
+                     static_cast<long long>(end.unreadable), static_cast<long long>(end.changing));
 }
 
 } // namespace katalox::cli

@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <limits>
-#include <unistd.h>
 
 namespace katalox::cli {
 
@@ -112,23 +111,9 @@ int runScanOnServer(const std::string& uri, const Words& words) {
     recorded.listedFiles = static_cast<std::int64_t>(listed);
     recorded.complete = true;
     store::completeServerScan(db, table, recorded);
-    if (::isatty(STDERR_FILENO))
-        std::fprintf(stderr, "%lld files inserted under %s\n",
-                     static_cast<long long>(recorded.recordCount), diskId.c_str());
-    if (const store::PrintCounts& unprinted = insert.printCounts();
-        unprinted.unreadable + unprinted.changing > 0)
-        std::fprintf(stderr,
-                     "%lld files could not be read and %lld changed while read: they "
-                     "have no fingerprint\n",
-                     static_cast<long long>(unprinted.unreadable),
-                     static_cast<long long>(unprinted.changing));
-    if (const store::ArchiveInsertCounts& counts = members.counts();
-        counts.unreadArchives + counts.membersLeftOut > 0)
-        std::fprintf(stderr,
-                     "%lld archives could not be read and %lld members of archives were left "
-                     "out\n",
-                     static_cast<long long>(counts.unreadArchives),
-                     static_cast<long long>(counts.membersLeftOut));
+    tellScanEnd(diskId, {recorded.recordCount, members.counts().unreadArchives,
+                         members.counts().membersLeftOut, insert.printCounts().unreadable,
+                         insert.printCounts().changing});
     return 0;
 }
 
