@@ -30,40 +30,31 @@ std::string idList(const std::vector<std::int64_t>& ids) {
     return list;
 }
 
-// The stored paths of members with their real names: the archive's as its facts recorded it,
-// the member's as its row of ours keeps it.
-class RealMemberNames {
-public:
-    explicit RealMemberNames(Database& db) : facts_(db) {}
-
-    // `storedPath` with real names where they are known: always of the same parts.
-    std::string of(const std::string& storedPath, std::int64_t archive,
-                   const std::string& memberPath) {
-        const std::size_t inside = storedPath.find(kMemberSeparator);
-        if (inside == std::string::npos || inside == 0 ||
-            partsIn(memberPath) != partsIn(std::string_view(storedPath).substr(inside + 2)))
-            return storedPath;
-        const std::size_t nameAt = storedPath.rfind(kSeparator, inside - 1) + 1;
-        if (archive != lastArchive_) {
-            lastArchive_ = archive;
-            const std::string upperName = storedPath.substr(nameAt, inside - nameAt);
-            const auto recorded = facts_.factsOf(archive, upperName);
-            archiveName_ = recorded && platform::upperCase(recorded->path.substr(
-                                           recorded->path.rfind(kSeparator) + 1)) == upperName
-                               ? recorded->path.substr(recorded->path.rfind(kSeparator) + 1)
-                               : upperName;
-        }
-        return storedPath.substr(0, nameAt) + archiveName_ + std::string(kMemberSeparator) +
-               memberPath;
-    }
-
-private:
-    RecordedFactsReader facts_;
-    std::int64_t lastArchive_ = 0;
-    std::string archiveName_;
-};
-
 } // namespace
+
+RealMemberNames::RealMemberNames(std::unique_ptr<RecordedFactsReader> facts)
+    : facts_(std::move(facts)) {}
+
+RealMemberNames::~RealMemberNames() = default;
+
+std::string RealMemberNames::of(const std::string& storedPath, std::int64_t archive,
+                                const std::string& memberPath) {
+    const std::size_t inside = storedPath.find(kMemberSeparator);
+    if (inside == std::string::npos || inside == 0 ||
+        partsIn(memberPath) != partsIn(std::string_view(storedPath).substr(inside + 2)))
+        return storedPath;
+    const std::size_t nameAt = storedPath.rfind(kSeparator, inside - 1) + 1;
+    if (archive != lastArchive_) {
+        lastArchive_ = archive;
+        const std::string upperName = storedPath.substr(nameAt, inside - nameAt);
+        const auto recorded = facts_->factsOf(archive, upperName);
+        archiveName_ = recorded && platform::upperCase(recorded->path.substr(
+                                       recorded->path.rfind(kSeparator) + 1)) == upperName
+                           ? recorded->path.substr(recorded->path.rfind(kSeparator) + 1)
+                           : upperName;
+    }
+    return storedPath.substr(0, nameAt) + archiveName_ + std::string(kMemberSeparator) + memberPath;
+}
 
 ContentsFile runFile(const std::vector<FileFact>& facts, std::int64_t first, std::int64_t record,
                      const std::string& upperName, std::int64_t size) {
@@ -125,7 +116,7 @@ void FileContentsRows::looseRecords(const std::string& diskId, bool withoutOwnFa
     rows.bindText(1, diskId);
     std::optional<RealMemberNames> realNames;
     if (members)
-        realNames.emplace(*db_);
+        realNames.emplace(std::make_unique<RecordedFactsReader>(*db_));
     LooseRecord loose;
     while (rows.step()) {
         loose.record = rows.columnInteger(0);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,24 @@ public:
     virtual std::vector<ContentsFile> filesOf(std::int64_t folder, const std::string& diskId) = 0;
     // The folder that the facts of `record` place it in, when they still apply.
     virtual std::optional<std::int64_t> folderOfRecord(std::int64_t record) = 0;
+};
+
+class RecordedFactsReader;
+
+// The stored paths of members with their real names: the archive's as its facts recorded it,
+// the member's as its row of ours keeps it.
+class RealMemberNames {
+public:
+    explicit RealMemberNames(std::unique_ptr<RecordedFactsReader> facts);
+    ~RealMemberNames();
+    // `storedPath` with real names where they are known: always of the same parts.
+    std::string of(const std::string& storedPath, std::int64_t archive,
+                   const std::string& memberPath);
+
+private:
+    std::unique_ptr<RecordedFactsReader> facts_;
+    std::int64_t lastArchive_ = 0;
+    std::string archiveName_;
 };
 
 // The file of record `record` (whose "File Name" is `upperName`) of the run of `facts` that

@@ -1,6 +1,8 @@
 #include "store/postgres/PgContents.h"
 
 #include "store/catalog/DiskContents.h"
+#include "store/facts/RecordedFacts.h"
+#include "store/postgres/PgArchiveMembers.h"
 #include "store/postgres/PgConnection.h"
 #include "store/postgres/PgDisks.h"
 #include "store/postgres/PgFacts.h"
@@ -68,8 +70,12 @@ std::int64_t ServerContentsRows::recordCount(const std::string& diskId) {
 void ServerContentsRows::looseRecords(const std::string& diskId, bool withoutOwnFacts,
                                       const std::vector<std::int64_t>& ownFolders,
                                       const std::function<void(LooseRecord&)>& each) {
-    std::string select = "SELECT r.\"Id\", r.\"File Path\", r.\"File Size\" FROM " +
-                         quoteIdentifier(table_) + " r WHERE r.\"Disk ID\" = $1";
+    // Members of archives are named as their rows of ours keep them, in their real case.
+    std::string select = "SELECT r.\"Id\", r.\"File Path\", r.\"File Size\", m.\"Archive\","
+                         " m.\"Name\" FROM " +
+                         quoteIdentifier(table_) + " r LEFT JOIN " +
+                         quoteIdentifier(serverMembersTable(table_)) +
+                         " m ON m.\"Record\" = r.\"Id\" WHERE r.\"Disk ID\" = $1";
     std::vector<PgParameter> parameters = {toServerText(diskId)};
     if (withoutOwnFacts) {
         select += " AND NOT EXISTS (SELECT 1 FROM " + runHoldingSql(table_, "r.\"Id\"") +
@@ -78,11 +84,16 @@ void ServerContentsRows::looseRecords(const std::string& diskId, bool withoutOwn
         parameters.emplace_back(bigintArray(ownFolders));
     }
     PgListing rows(*db_, select + " ORDER BY r.\"Id\"", parameters);
+    RealMemberNames realNames(
+        std::make_unique<RecordedFactsReader>(std::make_unique<ServerFactsSource>(*db_, table_)));
     LooseRecord loose;
     while (rows.next()) {
         loose.record = rows.integer(0);
         loose.path = fromServerText(rows.text(1));
-        loose.names = loose.path;
+        const std::string archive = rows.text(3);
+        loose.names = archive.empty() ? loose.path
+                                      : realNames.of(loose.path, std::stoll(archive),
+                                                     fromServerText(rows.text(4)));
         loose.size = rows.integer(2);
         each(loose);
     }

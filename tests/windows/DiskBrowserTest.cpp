@@ -1,7 +1,6 @@
 // The disk browser over a scanned disk, opened from the tree and from the grid.
 #include "MainWindowFixture.h"
 
-#include "common/OtherProgram.h"
 #include "platform/gui/ShellOpen.h"
 #include "store/catalog/Catalog.h"
 #include "store/catalog/DiskContents.h"
@@ -34,8 +33,7 @@ protected:
         const katalox::scanner::WalkRules rules{dir.file("disk/"), "*", "*"};
         const std::vector<std::string> paths = katalox::test::listedFiles(rules);
         openCatalogue();
-        form.catalog().insert({"Photos", rules}, paths.size(),
-                              [&](std::size_t i) { return std::string_view(paths[i]); });
+        insertScan({"Photos", rules}, paths);
         form.Update();
         browser = form.diskBrowserWindow;
         list = browser->findChild<QTableView*>("folderList");
@@ -116,18 +114,14 @@ TEST_F(DiskBrowserTest, RecordsDeletedByAnotherProgramLeaveTheOpenBrowser) {
     openFolderRow("Photos");
     openFolderRow("2019");
     openFolderRow("Holidays");
-    katalox::test::OtherProgram other(dir.file("Files.db"));
-    other.exec("DELETE FROM Files WHERE \"File Name\" = 'BEACH.PNG'");
-    QTest::qWait(1300);
-    EXPECT_EQ(names(), (QStringList{"IMG_0042.jpg"}));
+    runElsewhere("DELETE FROM \"Files\" WHERE \"File Name\" = 'BEACH.PNG'");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return names() == QStringList{"IMG_0042.jpg"}; }, 5000));
     // Its folder emptied, the browser goes up to the nearest folder still holding files.
-    other.exec("DELETE FROM Files WHERE \"File Name\" = 'IMG_0042.JPG'");
-    QTest::qWait(1300);
+    runElsewhere("DELETE FROM \"Files\" WHERE \"File Name\" = 'IMG_0042.JPG'");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return names() == QStringList{"Notes.txt"}; }, 5000));
     EXPECT_EQ(folderShown().toStdString(), dir.file("disk/Photos/"));
-    EXPECT_EQ(names(), (QStringList{"Notes.txt"}));
-    other.exec("DELETE FROM Files");
-    QTest::qWait(1300);
-    EXPECT_TRUE(names().isEmpty());
+    runElsewhere("DELETE FROM \"Files\"");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return names().isEmpty(); }, 5000));
 }
 
 TEST_F(DiskBrowserTest, AMemberOfAnArchiveOpensAsACopyAndItsFolderIsTheArchives) {
@@ -138,8 +132,7 @@ TEST_F(DiskBrowserTest, AMemberOfAnArchiveOpensAsACopyAndItsFolderIsTheArchives)
               0);
     const katalox::scanner::WalkRules rules{dir.file("zips/"), "*", "*"};
     const std::vector<std::string> paths = katalox::test::listedFiles(rules);
-    form.catalog().insert({"Zips", rules}, paths.size(),
-                          [&](std::size_t i) { return std::string_view(paths[i]); });
+    insertScan({"Zips", rules}, paths);
     form.Update();
     QStringList opened;
     katalox::platform::setShellOpenHook([&](const QString& address) { opened << address; });

@@ -7,9 +7,11 @@
 #include "platform/Error.h"
 #include "postgres/PostgresTest.h"
 #include "store/CatalogFixture.h" // Record
+#include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgListInsert.h"
 #include "store/postgres/PgText.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
@@ -59,6 +61,11 @@ public:
         openCatalogue();
     }
 
+    // Inserts a scan's listed files as the scan window does.
+    void insertScan(const store::ScanToInsert& scan, const std::vector<std::string>& paths);
+    // Runs `sql` (a change, naming the table "Files" quoted) as another program would.
+    void runElsewhere(const std::string& sql) const;
+
     bool onServer() const { return !serverUri.empty(); }
     // How many records meet `where`, as another program counts them.
     std::int64_t recordCount(const std::string& where = "1 = 1") const;
@@ -99,6 +106,26 @@ inline std::int64_t MainWindowOnCatalogue::recordCount(const std::string& where)
     if (onServer())
         return store::PgConnection(serverUri).execute(sql).integer(0, 0);
     return OtherProgram(dir.file("Files.db")).number(sql);
+}
+
+inline void MainWindowOnCatalogue::insertScan(const store::ScanToInsert& scan,
+                                              const std::vector<std::string>& paths) {
+    const auto pathAt = [&](std::size_t i) { return std::string_view(paths[i]); };
+    if (!onServer()) {
+        form.catalog().insert(scan, paths.size(), pathAt);
+        return;
+    }
+    store::PgConnection db(serverUri);
+    store::insertListOnServer(db, "Files",
+                              store::scanStarting(scan.diskId, scan.rules, paths.size()),
+                              paths.size(), pathAt, {}, scan.fingerprints, scan.archives);
+}
+
+inline void MainWindowOnCatalogue::runElsewhere(const std::string& sql) const {
+    if (onServer())
+        store::PgConnection(serverUri).execute(sql);
+    else
+        OtherProgram(dir.file("Files.db")).exec(sql);
 }
 
 inline void MainWindowOnCatalogue::insertOnServer(const std::vector<Record>& records) const {
