@@ -9,10 +9,13 @@
 #include "store/CatalogFixture.h" // Record
 #include "store/catalog/Catalog.h"
 #include "store/catalog/CatalogFile.h"
+#include "store/catalog/RecordedDisks.h"
 #include "store/dataset/Query.h"
 #include "store/dataset/Table.h"
+#include "store/postgres/PgDisks.h"
 #include "store/postgres/PgListInsert.h"
 #include "store/postgres/PgText.h"
+#include "store/sqlite/Database.h"
 #include "widgets/DBGrid.h"
 #include "windows/TForm1.h"
 
@@ -66,6 +69,14 @@ public:
     // Runs `sql` (a change, naming the table "Files" quoted) as another program would.
     void runElsewhere(const std::string& sql) const;
 
+    // The first column of the first row of `sql`, as another program reads it; -1 for no row.
+    std::int64_t number(const std::string& sql) const;
+    // Every record's name, path, Disk ID and size, in Id order.
+    std::vector<OtherProgram::Record> records() const;
+    // The scans recorded for `diskId`, and one recorded as another program would.
+    std::vector<store::RecordedScan> scansOf(const std::string& diskId) const;
+    void recordScanElsewhere(const store::RecordedScan& scan) const;
+
     bool onServer() const { return !serverUri.empty(); }
     // How many records meet `where`, as another program counts them.
     std::int64_t recordCount(const std::string& where = "1 = 1") const;
@@ -102,10 +113,47 @@ private:
 };
 
 inline std::int64_t MainWindowOnCatalogue::recordCount(const std::string& where) const {
-    const std::string sql = "SELECT count(*) FROM \"Files\" WHERE " + where;
-    if (onServer())
-        return store::PgConnection(serverUri).execute(sql).integer(0, 0);
-    return OtherProgram(dir.file("Files.db")).number(sql);
+    return number("SELECT count(*) FROM \"Files\" WHERE " + where);
+}
+
+inline std::int64_t MainWindowOnCatalogue::number(const std::string& sql) const {
+    if (!onServer())
+        return OtherProgram(dir.file("Files.db")).number(sql);
+    const store::PgResult rows = store::PgConnection(serverUri).execute(sql);
+    return rows.rows() > 0 ? rows.integer(0, 0) : -1;
+}
+
+inline std::vector<OtherProgram::Record> MainWindowOnCatalogue::records() const {
+    if (!onServer())
+        return OtherProgram(dir.file("Files.db")).records();
+    const store::PgResult rows = store::PgConnection(serverUri).execute(
+        "SELECT \"File Name\", \"File Path\", \"Disk ID\", \"File Size\" FROM \"Files\" ORDER BY "
+        "\"Id\"");
+    std::vector<OtherProgram::Record> records;
+    for (int row = 0; row < rows.rows(); ++row)
+        records.emplace_back(store::fromServerText(rows.text(row, 0)),
+                             store::fromServerText(rows.text(row, 1)),
+                             store::fromServerText(rows.text(row, 2)), rows.integer(row, 3));
+    return records;
+}
+
+inline std::vector<store::RecordedScan>
+MainWindowOnCatalogue::scansOf(const std::string& diskId) const {
+    if (!onServer())
+        return store::recordedScans(*store::Database::open(dir.file("Files.db")), diskId);
+    store::PgConnection db(serverUri);
+    std::vector<store::RecordedScan> scans = store::serverScans(db, "Files");
+    std::erase_if(scans, [&](const store::RecordedScan& scan) { return scan.diskId != diskId; });
+    return scans;
+}
+
+inline void MainWindowOnCatalogue::recordScanElsewhere(const store::RecordedScan& scan) const {
+    if (onServer()) {
+        store::PgConnection db(serverUri);
+        store::recordServerScan(db, "Files", scan);
+    } else {
+        store::recordScan(*store::Database::open(dir.file("Files.db")), scan);
+    }
 }
 
 inline void MainWindowOnCatalogue::insertScan(const store::ScanToInsert& scan,

@@ -99,12 +99,9 @@ protected:
     }
     UpdateDiskWindow* updater() { return main.diskUpdateWindow; }
     void press(const char* button) { updater()->findChild<QPushButton*>(button)->click(); }
-    std::vector<katalox::test::OtherProgram::Record> records() {
-        return katalox::test::OtherProgram(window.dir.file("Files.db")).records();
-    }
+    std::vector<katalox::test::OtherProgram::Record> records() { return window.records(); }
     std::int64_t idOf(const std::string& name) {
-        return katalox::test::OtherProgram(window.dir.file("Files.db"))
-            .number("SELECT Id FROM Files WHERE \"File Name\" = '" + name + "'");
+        return window.number("SELECT \"Id\" FROM \"Files\" WHERE \"File Name\" = '" + name + "'");
     }
 
     katalox::test::MainWindowOnCatalogue window;
@@ -146,8 +143,7 @@ TEST_F(UpdateDiskTest, TheUpdateShowsWhatChangedAndApplyChangesOnlyThat) {
     EXPECT_EQ(idOf("GROW.JPG"), growId);
     EXPECT_EQ(idOf("GONE.JPG"), -1);
     EXPECT_EQ(records().size(), 5u);
-    const auto db = katalox::store::Database::open(window.dir.file("Files.db"));
-    const auto scans = katalox::store::recordedScans(*db, "Photos");
+    const auto scans = window.scansOf("Photos");
     ASSERT_EQ(scans.size(), 1u);
     EXPECT_EQ(scans[0].recordCount, 5);
     EXPECT_EQ(scans[0].totalSize, 1 + 5 + 5 + 4 + 1);
@@ -209,8 +205,7 @@ TEST_F(UpdateDiskTest, AnotherVolumeInTheRecordedPlaceIsAskedAbout) {
     EXPECT_EQ(summary(), "1 added, 0 removed, 0 changed, 5 unchanged.");
     press("applyButton");
     // The other volume's facts never take the place of the disk's own.
-    const auto db = katalox::store::Database::open(window.dir.file("Files.db"));
-    EXPECT_EQ(katalox::store::recordedScans(*db, "Photos")[0].volume.uuid, "AAAA-1111");
+    EXPECT_EQ(window.scansOf("Photos")[0].volume.uuid, "AAAA-1111");
     main.showDiskPresence();
     EXPECT_EQ(presence(), "Not connected");
 }
@@ -226,7 +221,7 @@ TEST(DiskPresence, AnIncompleteScanIsMarkedWithHowFarItGot) {
     scan.recordCount = 1;
     scan.listedFiles = 3;
     scan.complete = false;
-    katalox::store::recordScan(*katalox::store::Database::open(window.dir.file("Files.db")), scan);
+    window.recordScanElsewhere(scan);
     window.form.Update();
     EXPECT_EQ(window.node("Stick")->toolTip(0),
               "Not connected\nIncomplete: the insert of /stick/ stopped after 1 of 3 files. "
@@ -244,8 +239,7 @@ TEST(DiskPresence, MountingAndUnmountingWhileRunningUpdatesTheMark) {
         scan.diskId = "Stick";
         scan.volume.type = "tmpfs";
         scan.volume.mountPoint = point;
-        katalox::store::recordScan(*katalox::store::Database::open(window.dir.file("Files.db")),
-                                   scan);
+        window.recordScanElsewhere(scan);
     }
     window.form.Update();
     auto mark = [&] { return window.node("Stick")->toolTip(0); };
