@@ -217,6 +217,12 @@ CatalogueFile onTheDisk(const TForm1& form, const CatalogueFile& file) {
 // A member's real path: its archive's real path, the separator and its own.
 std::optional<std::string> recordedMemberPath(const TForm1& form, const CatalogueFile& file) {
     try {
+        if (katalox::store::isServerUri(form.Query1->filePath())) {
+            const auto member = serverMemberOf(form, file);
+            const auto archive = member ? serverRecordedPath(form, member->archive) : std::nullopt;
+            return archive ? std::optional(katalox::store::memberFactsOf(*archive, *member).path)
+                           : std::nullopt;
+        }
         const katalox::store::Catalog shown = form.catalog();
         if (const auto record = recordOf(shown, file)) {
             katalox::store::RecordedFactsReader facts(shown.database());

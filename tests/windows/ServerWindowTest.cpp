@@ -200,6 +200,9 @@ TEST_F(ServerWindowTest, AMemberOfAnArchiveOpensFromItsCopyAndItsArchivesFolder)
     form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(1, 0));
     form.findChild<QAction*>("openFile")->trigger();
     form.findChild<QAction*>("openContainingFolder")->trigger();
+    // Its real path, inside its archive's.
+    form.findChild<QAction*>("copyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), folder + "work.zip//plan.txt");
     // And from the disk browser, where the record's row is shown inside its archive.
     form.findChild<QAction*>("showInDiskBrowser")->trigger();
     auto* browser = form.findChild<DiskBrowserWindow*>();
